@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vestrim::platform {
+
+// The programmer window's toolbar, numbered as the window shows it.
+enum class ToolbarButton {
+  Connect = 1,
+  Read = 2,
+  Open = 3,
+  MachineUpgrade = 4,
+  Download = 5,
+  Save = 6,
+  Erase = 7,
+};
+inline constexpr int kToolbarButtonCount = 7;
+
+enum class Menu { File, Device, Version };
+
+// What the device link and the operations built on it show of their work:
+// the window draws it, the command line prints it, tests record it.
+// Texts are single-byte (Windows-1252).
+class ProgrammerView {
+ public:
+  virtual ~ProgrammerView() = default;
+
+  // Panel 1 holds the state texts, panel 2 the detail of the running step.
+  virtual void setStatusText(int panel, const std::string& text) = 0;
+
+  // The operation progress bar.
+  virtual void setProgressVisible(bool visible) = 0;
+  virtual void setProgressMaximum(std::uint32_t maximum) = 0;
+  virtual void setProgressValue(std::uint32_t value) = 0;
+
+  // The hourglass pointer.
+  virtual void setBusyPointer(bool busy) = 0;
+
+  virtual void setToolbarButtonEnabled(ToolbarButton button, bool enabled) = 0;
+  virtual void setMenuEnabled(Menu menu, bool enabled) = 0;
+};
+
+}  // namespace vestrim::platform

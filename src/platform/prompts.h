@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+namespace vestrim::platform {
+
+enum class MessageIcon { None, Critical, Question, Exclamation, Information };
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+enum class MessageAnswer { Ok, Cancel, Yes, No, Retry };
+
+// A message box as the system shows it. Texts are single-byte
+// (Windows-1252) as they stand in the language files; the front end converts.
+struct Message {
+  std::string text;
+  std::string title;
+  MessageIcon icon = MessageIcon::None;
+  MessageButtons buttons = MessageButtons::Ok;
+  bool systemModal = false;
+};
+
+// Shows messages and asks questions; returns the answer the user chose.
+class Prompts {
+ public:
+  virtual ~Prompts() = default;
+  virtual MessageAnswer show(const Message& message) = 0;
+};
+
+}  // namespace vestrim::platform

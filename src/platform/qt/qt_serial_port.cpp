@@ -1,0 +1,201 @@
+#include "platform/qt/qt_serial_port.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cctype>
+#include <sstream>
+#include <vector>
+
+namespace vestrim::platform {
+namespace {
+
+struct LineSettings {
+  int baud = 0;
+  QSerialPort::Parity parity = QSerialPort::NoParity;
+  QSerialPort::DataBits dataBits = QSerialPort::Data8;
+  QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+};
+
+// "baud,parity,data bits,stop bits", parity N, E, O, M or S in either case.
+bool parseSettings(const std::string& text, LineSettings& out) {
+  std::vector<std::string> fields;
+  std::stringstream stream(text);
+  for (std::string field; std::getline(stream, field, ',');) {
+    fields.push_back(field);
+  }
+  if (fields.size() != 4) {
+    return false;
+  }
+  try {
+    std::size_t used = 0;
+    out.baud = std::stoi(fields[0], &used);
+    if (used != fields[0].size() || out.baud <= 0) {
+      return false;
+    }
+    switch (std::toupper(static_cast<unsigned char>(fields[1].empty() ? '?' : fields[1][0]))) {
+      case 'N':
+        out.parity = QSerialPort::NoParity;
+        break;
+      case 'E':
+        out.parity = QSerialPort::EvenParity;
+        break;
+      case 'O':
+        out.parity = QSerialPort::OddParity;
+        break;
+      case 'M':
+        out.parity = QSerialPort::MarkParity;
+        break;
+      case 'S':
+        out.parity = QSerialPort::SpaceParity;
+        break;
+      default:
+        return false;
+    }
+    const int dataBits = std::stoi(fields[2]);
+    if (dataBits < 5 || dataBits > 8) {
+      return false;
+    }
+    out.dataBits = static_cast<QSerialPort::DataBits>(dataBits);
+    if (fields[3] == "1") {
+      out.stopBits = QSerialPort::OneStop;
+    } else if (fields[3] == "2") {
+      out.stopBits = QSerialPort::TwoStop;
+    } else if (fields[3] == "1.5") {
+      out.stopBits = QSerialPort::OneAndHalfStop;
+    } else {
+      return false;
+    }
+  } catch (const std::exception&) {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int baudOfSettings(const std::string& settings) {
+  LineSettings parsed;
+  return parseSettings(settings, parsed) ? parsed.baud : 0;
+}
+
+QtSerialPort::QtSerialPort() {
+  QObject::connect(&port_, &QSerialPort::readyRead, [this] { onReadyRead(); });
+}
+
+QtSerialPort::~QtSerialPort() {
+  QObject::disconnect(&port_, nullptr, nullptr, nullptr);
+  if (port_.isOpen()) {
+    port_.close();
+  }
+}
+
+bool QtSerialPort::open() {
+  error_.clear();
+  if (port_.isOpen()) {
+    return true;
+  }
+  if (!port_.open(QIODevice::ReadWrite)) {
+    error_ = port_.errorString().toStdString();
+    port_.clearError();
+    return false;
+  }
+  if (!applySettings()) {
+    error_ =
+        "cannot apply the line settings " + settings_ + ": " + port_.errorString().toStdString();
+    port_.close();
+    return false;
+  }
+  return true;
+}
+
+void QtSerialPort::close() {
+  if (port_.isOpen()) {
+    port_.close();
+  }
+}
+
+bool QtSerialPort::isOpen() const {
+  return port_.isOpen();
+}
+
+void QtSerialPort::setPortName(const std::string& name) {
+  port_.setPortName(QString::fromStdString(name));
+}
+
+std::string QtSerialPort::portName() const {
+  return port_.portName().toStdString();
+}
+
+bool QtSerialPort::setSettings(const std::string& settings) {
+  LineSettings parsed;
+  if (!parseSettings(settings, parsed)) {
+    return false;
+  }
+  settings_ = settings;
+  return !port_.isOpen() || applySettings();
+}
+
+std::string QtSerialPort::settings() const {
+  return settings_;
+}
+
+bool QtSerialPort::applySettings() {
+  LineSettings parsed;
+  parseSettings(settings_, parsed);
+  return port_.setBaudRate(parsed.baud) && port_.setParity(parsed.parity) &&
+         port_.setDataBits(parsed.dataBits) && port_.setStopBits(parsed.stopBits) &&
+         port_.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+void QtSerialPort::setDtr(bool on) {
+  if (port_.isOpen() && !port_.setDataTerminalReady(on)) {
+    // A port without modem lines (a pseudo-terminal, some adapters) refuses
+    // DTR; the link works without it, so the refusal is not an error.
+    port_.clearError();
+  }
+}
+
+void QtSerialPort::setReceiveThreshold(int bytes) {
+  threshold_ = bytes;
+}
+
+int QtSerialPort::bytesAvailable() const {
+  return static_cast<int>(port_.bytesAvailable());
+}
+
+Bytes QtSerialPort::readAll() {
+  const QByteArray data = port_.readAll();
+  return Bytes(data.begin(), data.end());
+}
+
+void QtSerialPort::discardInput() {
+  if (!port_.isOpen()) {
+    return;
+  }
+  // Drops the system's buffer as well as what Qt has read ahead.
+  port_.clear(QSerialPort::Input);
+  port_.readAll();
+}
+
+void QtSerialPort::write(const Bytes& bytes) {
+  if (!port_.isOpen()) {
+    return;
+  }
+  port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+}
+
+void QtSerialPort::setEventHandler(std::function<void(SerialEvent)> handler) {
+  handler_ = std::move(handler);
+}
+
+std::string QtSerialPort::errorText() const {
+  return error_;
+}
+
+void QtSerialPort::onReadyRead() {
+  if (threshold_ > 0 && port_.bytesAvailable() >= threshold_ && handler_) {
+    handler_(SerialEvent::DataReceived);
+  }
+}
+
+}  // namespace vestrim::platform
