@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "link/request.h"
+#include "platform/bytes.h"
+
+// The bytes on the line. A long frame is
+//   command byte, N - 1, bank byte, address (4 bytes, low first),
+//   data (writes only), checksum (2 bytes, low first)
+// where the checksum is the plain sum of every byte before it. There are no
+// start or end markers and nothing is escaped: the length follows from the
+// first bytes.
+namespace vestrim::link {
+
+struct LongFrame {
+  Bytes bytes;
+  std::uint32_t checksum = 0;  // LastChecksum
+};
+
+// Builds the frame of a request (the arithmetic of MakeBTx and the assembly
+// of StartTx). A write takes its N bytes from request.data.
+LongFrame encodeLongFrame(const Request& request);
+
+// The short speed-switch frame sent at 19200 baud: 80 00 6E 00 02 F0. It has
+// a 16-bit address and an 8-bit checksum, and no length byte.
+const Bytes& speedSwitchFrame();
+inline constexpr std::uint32_t kSpeedSwitchChecksum = 0xF0;
+// The device's acknowledgement of the speed switch: (2 x F0) AND 255.
+inline constexpr std::uint8_t kSpeedSwitchAcknowledgement = 0xE0;
+
+// A write is acknowledged with twice its checksum, modulo 65536.
+std::uint16_t expectedAcknowledgement(std::uint32_t checksum);
+
+// The 16-bit value a reply ends with: last byte x 256 + the byte before it.
+// A one-byte reply gives that byte as the high byte and 0 as the low byte.
+std::uint16_t receivedValue(const Bytes& reply);
+
+// Whether enough bytes are buffered to look at the reply: a read needs its
+// N data bytes, a write at least one byte.
+bool replyComplete(bool requestIsRead, int requestLength, std::size_t bufferedBytes);
+
+enum class ReplyVerdict {
+  ReadReply,            // a read reply: its first N bytes are the data
+  GoodAcknowledgement,  // a write acknowledged with the expected value
+  BadAcknowledgement,   // a write acknowledged with any other value
+};
+
+// The one place where a complete reply is matched with the request it
+// answers. Read replies are never rejected: the value after the data is not
+// checked, because the device's rule for it is not known.
+ReplyVerdict judgeReply(bool requestIsRead, std::uint32_t checksum, const Bytes& reply);
+
+}  // namespace vestrim::link
