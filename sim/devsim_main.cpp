@@ -1,0 +1,170 @@
+// vestrim-devsim: a simulated control board on a pseudo-terminal, for trying the program and
+// for end-to-end tests without hardware.
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "sim/device.h"
+#include "sim/fault.h"
+#include "sim/pty_server.h"
+#include "sim/state_file.h"
+
+namespace {
+
+constexpr const char* kFooter =
+    R"(The first line on stdout is the pseudo-terminal to open (e.g. /dev/pts/7); everything else
+goes to stderr. SIGINT, SIGTERM and SIGHUP end the program, after it has saved its state.
+
+Request log (--log FILE, or - for stderr), one line per frame received:
+  <seconds.micros> <kind> baud=<n> cmd=<hh> bank=<hh> addr=<decimal> len=<n> sum=ok|bad
+  fault=<kinds|-> data=<hex|-> reply=<hex|none> delay_us=<n>
+kind is read, write or speed-switch; "garbage" and "incomplete" lines (bytes dropped while
+looking for a frame, a partial frame abandoned for 100 ms) carry only time, kind and data=.
+
+State file (--state FILE): loaded at start and saved on exit. A missing file means a freshly
+initialised device and is created on exit; a damaged one is refused.
+)";
+
+class SymlinkGuard {
+ public:
+  SymlinkGuard() = default;
+  SymlinkGuard(const SymlinkGuard&) = delete;
+  SymlinkGuard& operator=(const SymlinkGuard&) = delete;
+  ~SymlinkGuard() {
+    if (!path_.empty()) {
+      ::unlink(path_.c_str());
+    }
+  }
+
+  // An old link left by a run that was killed is replaced; any other file is left alone.
+  std::optional<std::string> create(const std::string& path, const std::string& target) {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+      ::unlink(path.c_str());
+    }
+    if (::symlink(target.c_str(), path.c_str()) != 0) {
+      return "cannot create link " + path + ": " + std::strerror(errno);
+    }
+    path_ = path;
+    return std::nullopt;
+  }
+
+ private:
+  std::string path_;
+};
+
+int fail(const std::string& message) {
+  std::cerr << "vestrim-devsim: " << message << '\n';
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Simulated steriliser control board, served on a pseudo-terminal."};
+  app.footer(kFooter + std::string("\n") + devsim::faultSyntaxHelp());
+
+  std::uint32_t memorySize = devsim::Memory::kDefaultFlashSize;
+  std::string statePath;
+  std::string logPath;
+  std::string linkPath;
+  bool lineRate = false;
+  std::vector<std::string> faultTexts;
+
+  auto* sizeOption =
+      app.add_option("--memory-size", memorySize, "Flash memory size in bytes (default 2097152)")
+          ->option_text("BYTES")
+          // The command list and one header record must fit.
+          ->check(CLI::Range(std::uint32_t{2318}, std::uint32_t{1} << 30));
+  app.add_option("--state", statePath, "Device memory file, loaded at start and saved on exit")
+      ->option_text("FILE");
+  app.add_option("--log", logPath, "Append one line per request received to FILE (- = stderr)")
+      ->option_text("FILE");
+  app.add_flag("--line-rate", lineRate,
+               "Deliver replies no faster than the serial line at the device's speed");
+  app.add_option("--fault", faultTexts, "Inject a fault, e.g. bad-ack:count=5 (repeatable)")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            const auto parsed = devsim::parseFault(text);
+            return parsed.rule ? std::string() : parsed.error;
+          },
+          "FAULT"))
+      ->option_text("FAULT ...");
+  app.add_option("--link", linkPath, "Also make a symlink PATH to the pty, removed on exit")
+      ->option_text("PATH");
+  CLI11_PARSE(app, argc, argv);
+
+  devsim::Device device({.flashSize = memorySize, .lineRate = lineRate});
+  if (!statePath.empty()) {
+    devsim::StateLoad loaded = devsim::loadState(statePath);
+    if (loaded.status == devsim::StateLoadStatus::Failed) {
+      return fail(loaded.error);
+    }
+    if (loaded.memory) {
+      if (sizeOption->count() > 0 && loaded.memory->flashSize() != memorySize) {
+        return fail(statePath + " holds a flash of " + std::to_string(loaded.memory->flashSize()) +
+                    " bytes, --memory-size asks for " + std::to_string(memorySize));
+      }
+      device.memory() = std::move(*loaded.memory);
+    }
+  }
+  for (const std::string& text : faultTexts) {
+    device.addFault(*devsim::parseFault(text).rule);
+  }
+
+  std::ofstream logFile;
+  std::ostream* log = nullptr;
+  if (logPath == "-") {
+    log = &std::cerr;
+  } else if (!logPath.empty()) {
+    logFile.open(logPath, std::ios::app);
+    if (!logFile) {
+      return fail("cannot open log " + logPath + ": " + std::strerror(errno));
+    }
+    log = &logFile;
+  }
+
+  // A failing pty still ends with the state saved: the memory may hold a session's work.
+  int status = 0;
+  try {
+    devsim::PtyServer server(device);
+    server.setRequestLog(log);
+    SymlinkGuard link;
+    if (!linkPath.empty()) {
+      if (auto error = link.create(linkPath, server.slavePath())) {
+        return fail(*error);
+      }
+    }
+    std::cout << server.slavePath() << std::endl;
+    std::cerr << "vestrim-devsim: serving on " << server.slavePath() << ", flash "
+              << device.memory().flashSize() << " bytes"
+              << (lineRate ? ", line-rate emulation" : "");
+    for (const std::string& text : faultTexts) {
+      std::cerr << ", fault " << text;
+    }
+    std::cerr << std::endl;
+
+    const int signal = server.run();
+    std::cerr << "vestrim-devsim: " << ::strsignal(signal) << ", stopping" << std::endl;
+  } catch (const std::system_error& error) {
+    status = fail(error.what());
+  }
+
+  if (!statePath.empty()) {
+    if (auto error = devsim::saveState(device.memory(), statePath)) {
+      status = fail(*error);
+    }
+  }
+  return status;
+}

@@ -1,0 +1,74 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "sim/device.h"
+#include "sim/line_timing.h"
+#include "tests/sim/host_frames.h"
+
+namespace devsim {
+namespace {
+
+using test::kFlash;
+using test::kRegisters;
+using test::kSpeedSwitchFrame;
+using test::readFrame;
+
+// Switched to 57600 at time 0; its line is quiet again well before 1 s.
+Device fastDeviceWithLineRate() {
+  Device device({.lineRate = true});
+  device.receive(kSpeedSwitchFrame, 0);
+  return device;
+}
+
+TEST(LineRate, IsOffByDefault) {
+  Device device;
+  const auto sent = device.receive(readFrame(kFlash, 2152, 128), 0);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].delayUs, 0);
+}
+
+TEST(LineRate, A128ByteReadAt57600ArrivesAfter139ByteTimes) {
+  Device device = fastDeviceWithLineRate();
+  const auto sent = device.receive(readFrame(kFlash, 2152, 128), 1'000'000);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].bytes.size(), 130u);
+  // 139 bytes x 10 bits / 57600 bit/s = 24.13 ms.
+  EXPECT_NEAR(sent[0].delayUs, 24'132, 1);
+}
+
+TEST(LineRate, SpeedSwitchAcknowledgementStillTravelsAt19200) {
+  Device device({.lineRate = true});
+  const auto sent = device.receive(kSpeedSwitchFrame, 0);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].delayUs, lineTimeUs(7, kSlowBaud));
+}
+
+TEST(LineRate, RequestWrittenInTwoPartsIsTimedFromItsFirstByte) {
+  Device device = fastDeviceWithLineRate();
+  const Bytes frame = readFrame(kRegisters, 140, 4);
+  EXPECT_TRUE(device.receive(std::span(frame).first(4), 2'000'000).empty());
+  const auto sent = device.receive(std::span(frame).subspan(4), 2'000'100);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(2'000'100 + sent[0].delayUs, 2'000'000 + lineTimeUs(9 + 6, kFastBaud));
+}
+
+TEST(LineRate, RepliesToRequestsSentTogetherFollowEachOtherOnTheLine) {
+  Device device = fastDeviceWithLineRate();
+  const Bytes both = test::concat({readFrame(kRegisters, 140, 4), readFrame(kFlash, 128, 110)});
+  const auto sent = device.receive(both, 5'000'000);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].delayUs, lineTimeUs(9 + 6, kFastBaud));
+  // The second request is in only after both requests crossed, later than the first reply.
+  EXPECT_EQ(sent[1].delayUs, 2 * lineTimeUs(9, kFastBaud) + lineTimeUs(112, kFastBaud));
+}
+
+TEST(LineRate, DelayFaultHoldsTheReplyBackBeyondTheLineTime) {
+  Device device = fastDeviceWithLineRate();
+  device.addFault({.kind = FaultKind::Delay, .ms = 100});
+  const auto sent = device.receive(readFrame(kRegisters, 140, 4), 1'000'000);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].delayUs, 100'000 + lineTimeUs(15, kFastBaud));
+}
+
+}  // namespace
+}  // namespace devsim
