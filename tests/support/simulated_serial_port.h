@@ -1,0 +1,73 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/serial_port.h"
+#include "sim/device.h"
+#include "virtual_scheduler.h"
+
+namespace vestrim::testing {
+
+// A serial port wired to an in-process simulated device, in virtual time.
+// What the host writes reaches the device at once; the device's answer
+// arrives after the delay the device asks for (at least one scheduler turn,
+// so a reply never arrives inside the write that caused it).
+class SimulatedSerialPort final : public platform::SerialPort {
+ public:
+  SimulatedSerialPort(devsim::Device& device, VirtualScheduler& scheduler);
+
+  bool open() override;
+  void close() override;
+  bool isOpen() const override { return open_; }
+  void setPortName(const std::string& name) override { name_ = name; }
+  std::string portName() const override { return name_; }
+  bool setSettings(const std::string& settings) override;
+  std::string settings() const override { return settings_; }
+  void setDtr(bool on) override { dtrChanges_.push_back(on); }
+  void setReceiveThreshold(int bytes) override { threshold_ = bytes; }
+  int bytesAvailable() const override { return static_cast<int>(input_.size()); }
+  Bytes readAll() override;
+  void discardInput() override { input_.clear(); }
+  void write(const Bytes& bytes) override;
+  void setEventHandler(std::function<void(platform::SerialEvent)> handler) override {
+    handler_ = std::move(handler);
+  }
+  std::string errorText() const override { return error_; }
+
+  // Test controls.
+  void setOpenFails(bool fails) { openFails_ = fails; }
+  // Delivers the device's answers one byte per millisecond instead of whole.
+  void setDeliverByteByByte(bool byteByByte) { byteByByte_ = byteByByte; }
+  // Bytes arriving from the line that the device did not send (noise, a
+  // late reply): they are buffered at once.
+  void inject(const Bytes& bytes);
+
+  const std::vector<Bytes>& written() const { return written_; }
+  const std::vector<bool>& dtrChanges() const { return dtrChanges_; }
+  int openCount() const { return openCount_; }
+
+ private:
+  void arrive(const Bytes& bytes);
+  void schedule(std::int64_t delayMs, Bytes bytes);
+
+  devsim::Device& device_;
+  VirtualScheduler& scheduler_;
+  std::string name_ = "SIM";
+  std::string settings_ = "19200,N,8,1";
+  std::string error_;
+  bool open_ = false;
+  bool openFails_ = false;
+  bool byteByByte_ = false;
+  int openCount_ = 0;
+  int threshold_ = 0;
+  Bytes input_;
+  std::function<void(platform::SerialEvent)> handler_;
+  std::vector<Bytes> written_;
+  std::vector<bool> dtrChanges_;
+  std::vector<std::unique_ptr<platform::Timer>> deliveries_;
+};
+
+}  // namespace vestrim::testing

@@ -1,0 +1,141 @@
+#include "virtual_scheduler.h"
+
+#include <algorithm>
+
+namespace vestrim::testing {
+
+class VirtualTimer final : public platform::Timer {
+ public:
+  VirtualTimer(VirtualScheduler& scheduler, std::string name, std::function<void()> onTimeout)
+      : scheduler_(&scheduler), name_(std::move(name)), onTimeout_(std::move(onTimeout)) {
+    scheduler_->timers_.push_back(this);
+  }
+  ~VirtualTimer() override {
+    if (scheduler_ != nullptr) {
+      std::erase(scheduler_->timers_, this);
+    }
+  }
+
+  void start() override {
+    if (scheduler_ == nullptr) {
+      return;
+    }
+    active_ = true;
+    due_ = scheduler_->now_ + interval_;
+    sequence_ = scheduler_->sequence_++;
+  }
+  void stop() override { active_ = false; }
+  bool isActive() const override { return active_; }
+  void setInterval(int milliseconds) override { interval_ = milliseconds; }
+  int interval() const override { return interval_; }
+  const std::string& name() const override { return name_; }
+
+  void fire() {
+    active_ = false;
+    // A copy, so that a callback that restarts or replaces this timer's
+    // state cannot pull its own code from under it.
+    auto callback = onTimeout_;
+    if (callback) {
+      callback();
+    }
+  }
+  void detach() { scheduler_ = nullptr; }
+
+  std::int64_t due() const { return due_; }
+  std::uint64_t sequence() const { return sequence_; }
+
+ private:
+  VirtualScheduler* scheduler_;
+  std::string name_;
+  std::function<void()> onTimeout_;
+  int interval_ = 0;
+  bool active_ = false;
+  std::int64_t due_ = 0;
+  std::uint64_t sequence_ = 0;
+};
+
+VirtualScheduler::~VirtualScheduler() {
+  for (VirtualTimer* timer : timers_) {
+    timer->detach();
+  }
+}
+
+std::unique_ptr<platform::Timer> VirtualScheduler::createTimer(std::string name,
+                                                               std::function<void()> onTimeout) {
+  return std::make_unique<VirtualTimer>(*this, std::move(name), std::move(onTimeout));
+}
+
+VirtualTimer* VirtualScheduler::earliest() const {
+  VirtualTimer* best = nullptr;
+  for (VirtualTimer* timer : timers_) {
+    if (!timer->isActive()) {
+      continue;
+    }
+    if (best == nullptr || timer->due() < best->due() ||
+        (timer->due() == best->due() && timer->sequence() < best->sequence())) {
+      best = timer;
+    }
+  }
+  return best;
+}
+
+std::optional<std::int64_t> VirtualScheduler::nextDue() const {
+  const VirtualTimer* timer = earliest();
+  return timer != nullptr ? std::optional(timer->due()) : std::nullopt;
+}
+
+bool VirtualScheduler::runNext() {
+  VirtualTimer* timer = earliest();
+  if (timer == nullptr) {
+    return false;
+  }
+  now_ = std::max(now_, timer->due());
+  timer->fire();
+  return true;
+}
+
+void VirtualScheduler::advance(std::int64_t milliseconds) {
+  const std::int64_t target = now_ + milliseconds;
+  for (VirtualTimer* timer = earliest(); timer != nullptr && timer->due() <= target;
+       timer = earliest()) {
+    now_ = std::max(now_, timer->due());
+    timer->fire();
+  }
+  now_ = target;
+}
+
+bool VirtualScheduler::runUntil(const std::function<bool()>& done, std::int64_t limitMilliseconds) {
+  const std::int64_t limit = now_ + limitMilliseconds;
+  while (!done()) {
+    const VirtualTimer* timer = earliest();
+    if (timer == nullptr || timer->due() > limit) {
+      now_ = std::max(now_, limit);
+      return done();
+    }
+    runNext();
+  }
+  return true;
+}
+
+void VirtualScheduler::runUntilIdle(std::int64_t limitMilliseconds) {
+  runUntil([this] { return earliest() == nullptr; }, limitMilliseconds);
+}
+
+std::vector<std::string> VirtualScheduler::activeTimers() const {
+  std::vector<const VirtualTimer*> active;
+  for (const VirtualTimer* timer : timers_) {
+    if (timer->isActive()) {
+      active.push_back(timer);
+    }
+  }
+  std::sort(active.begin(), active.end(), [](const VirtualTimer* a, const VirtualTimer* b) {
+    return a->due() != b->due() ? a->due() < b->due() : a->sequence() < b->sequence();
+  });
+  std::vector<std::string> names;
+  for (const VirtualTimer* timer : active) {
+    names.push_back(timer->name());
+  }
+  return names;
+}
+
+}  // namespace vestrim::testing
