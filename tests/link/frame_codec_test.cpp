@@ -50,11 +50,6 @@ TEST(FrameCodec, FullBlockOfOnesAt65536HasAChecksumAbove255SentLowByteFirst) {
   EXPECT_EQ(expectedAcknowledgement(frame.checksum), 0x01A0);  // A0 01 on the line
 }
 
-TEST(FrameCodec, AcknowledgementWrapsAt16Bits) {
-  EXPECT_EQ(expectedAcknowledgement(0x8000), 0x0000);
-  EXPECT_EQ(expectedAcknowledgement(0x80D0), 0x01A0);
-}
-
 TEST(FrameCodec, SpeedSwitchFrameIsFixedAndItsAcknowledgementIsE0) {
   EXPECT_THAT(speedSwitchFrame(),
               ElementsAreArray<std::uint8_t>({0x80, 0x00, 0x6E, 0x00, 0x02, 0xF0}));

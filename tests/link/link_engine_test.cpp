@@ -142,14 +142,6 @@ class LinkEngineTest : public ::testing::Test {
   std::vector<std::int64_t> setSpeedTimes;
 };
 
-TEST_F(LinkEngineTest, TimersHaveTheirIntervalsAndStartStopped) {
-  EXPECT_EQ(engine.replyTimeoutTimer().interval(), 2000);
-  EXPECT_EQ(engine.catalogueEndTimer().interval(), 1000);
-  EXPECT_EQ(engine.blockPacingTimer().interval(), 30);
-  EXPECT_EQ(engine.dispatchTimer().interval(), 30);
-  EXPECT_TRUE(scheduler.activeTimers().empty());
-}
-
 TEST_F(LinkEngineTest, MemorySizeReadContinuesOneDispatchDelayAfterTheReply) {
   read.start(requests::CheckDimMMC());
   EXPECT_EQ(port.written().back(), engine.LastFrame());
@@ -382,12 +374,24 @@ TEST_F(LinkEngineTest, ClosedPortSendsNothingStartsNoTimeoutAndStaysBusy) {
 }
 
 TEST_F(LinkEngineTest, BlockPacingDrivesTheHandshakeAt19200AndTheOperationAt57600) {
+  struct PacingProbe final : Operation {
+    void onBlockPacing() override { ++paced; }
+    int paced = 0;
+  } probe;
+  engine.registerOperation(kWriteMMC, probe);
   engine.state().OperationCode = kWriteMMC;
+
   port.setSettings(kLowSpeedSettings);
   engine.blockPacingTimer().start(1000);
   scheduler.advance(1000);
   EXPECT_EQ(setSpeedCalls, 1);
-  EXPECT_TRUE(device.requests().empty());
+  EXPECT_EQ(probe.paced, 0);
+
+  port.setSettings(kHighSpeedSettings);
+  engine.blockPacingTimer().start(kBlockPacingMs);
+  scheduler.advance(kBlockPacingMs);
+  EXPECT_EQ(setSpeedCalls, 1);
+  EXPECT_EQ(probe.paced, 1);
 }
 
 TEST_F(LinkEngineTest, CatalogueEndTimerRunsTheRegisteredStepAfterOneSecond) {

@@ -20,13 +20,6 @@ Device fastDeviceWithLineRate() {
   return device;
 }
 
-TEST(LineRate, IsOffByDefault) {
-  Device device;
-  const auto sent = device.receive(readFrame(kFlash, 2152, 128), 0);
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].delayUs, 0);
-}
-
 TEST(LineRate, A128ByteReadAt57600ArrivesAfter139ByteTimes) {
   Device device = fastDeviceWithLineRate();
   const auto sent = device.receive(readFrame(kFlash, 2152, 128), 1'000'000);
