@@ -1,0 +1,23 @@
+#include "shell/error_log.h"
+
+#include <cstdio>
+#include <string>
+
+namespace vestrim::shell {
+
+void ErrorLog::LogError(std::string_view window, std::string_view routine) const noexcept {
+  try {
+    std::string line = "Form: ";
+    line.append(window).append(" ; Sub: ").append(routine).append("\r\n");
+    // One write in append mode, so that a line is never split by another
+    // writer and the earlier lines are never touched.
+    if (std::FILE* log = std::fopen(file_.c_str(), "ab")) {
+      std::fwrite(line.data(), 1, line.size(), log);
+      std::fclose(log);
+    }
+  } catch (...) {
+    // Logging must never add a failure of its own.
+  }
+}
+
+}  // namespace vestrim::shell

@@ -1,0 +1,155 @@
+#include "shell/settings_file.h"
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "shell/safe_file.h"
+
+namespace vestrim::shell {
+namespace {
+
+std::string trimBlanks(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) {
+    return {};
+  }
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+// Splits text into lines ended by CR LF, CR or LF; text after the last line
+// end counts as a last line.
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+        ++i;
+      }
+    } else {
+      line.push_back(c);
+    }
+  }
+  if (!line.empty()) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::optional<PortSetting> parsePortLine(const std::string& line) {
+  const std::string text = trimBlanks(line);
+  if (text.empty()) {
+    return std::nullopt;
+  }
+  if (text.find_first_not_of("0123456789") == std::string::npos) {
+    if (text.size() > 3) {
+      return std::nullopt;
+    }
+    const int number = std::stoi(text);
+    if (number > 255) {
+      return std::nullopt;
+    }
+    return PortSetting::fromNumber(static_cast<std::uint8_t>(number));
+  }
+  // A device path: absolute, printable, nothing that could end a line.
+  if (text.front() != '/') {
+    return std::nullopt;
+  }
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      return std::nullopt;
+    }
+  }
+  return PortSetting::fromPath(text);
+}
+
+std::string portLine(const PortSetting& port) {
+  if (!port.devicePath.empty()) {
+    return port.devicePath;
+  }
+  // Numbers are written as the print-style output writes them: a blank
+  // before and after the digits.
+  return " " + std::to_string(port.number) + " ";
+}
+
+}  // namespace
+
+std::string pathText(const std::filesystem::path& path) {
+  return path.string();
+}
+
+std::optional<SettingsLines> readSettingsFile(const std::filesystem::path& programFolder) {
+  std::ifstream file(programFolder / kSettingsFileName, std::ios::binary);
+  if (!file) {
+    return std::nullopt;
+  }
+  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  const std::vector<std::string> lines = splitLines(text);
+  if (lines.size() < 3) {
+    return std::nullopt;
+  }
+  const std::optional<PortSetting> port = parsePortLine(lines[0]);
+  if (!port) {
+    return std::nullopt;
+  }
+  return SettingsLines{*port, lines[1], lines[2]};
+}
+
+bool writeSettingsFile(const std::filesystem::path& programFolder, const SettingsLines& lines) {
+  const std::string text = portLine(lines.PortNumber) + "\r\n" + lines.DataFolder + "\r\n" +
+                           lines.DefaultLanguage + "\r\n";
+  return replaceFile(programFolder / kSettingsFileName, text);
+}
+
+SettingsLines loadSettingsAtStart(const std::filesystem::path& programFolder) {
+  std::optional<SettingsLines> lines = readSettingsFile(programFolder);
+  if (!lines) {
+    settings_writers::defaults(programFolder);
+    lines = readSettingsFile(programFolder);
+  }
+  if (!lines) {
+    // The default file could not be written (a read-only folder): run with
+    // the defaults it would have held.
+    lines = SettingsLines{PortSetting::fromNumber(1), pathText(programFolder), ""};
+  }
+  if (lines->DataFolder.empty()) {
+    lines->DataFolder = pathText(programFolder);
+  }
+  return *lines;
+}
+
+namespace settings_writers {
+
+bool defaults(const std::filesystem::path& programFolder) {
+  return writeSettingsFile(programFolder,
+                           {PortSetting::fromNumber(1), pathText(programFolder), ""});
+}
+
+bool languageChosen(const std::filesystem::path& programFolder, const std::string& dataFolder,
+                    const std::string& language) {
+  return writeSettingsFile(programFolder, {PortSetting::fromNumber(1), dataFolder, language});
+}
+
+bool askLanguageNextStart(const std::filesystem::path& programFolder, bool askAgain,
+                          const std::string& defaultLanguage) {
+  return writeSettingsFile(programFolder, {PortSetting::fromNumber(1), pathText(programFolder),
+                                           askAgain ? std::string() : defaultLanguage});
+}
+
+bool portChosen(const std::filesystem::path& programFolder, const PortSetting& port,
+                const std::string& defaultLanguage) {
+  return writeSettingsFile(programFolder, {port, pathText(programFolder), defaultLanguage});
+}
+
+bool openFolderChosen(const std::filesystem::path& programFolder, const PortSetting& port,
+                      const std::string& folder, const std::string& defaultLanguage) {
+  return writeSettingsFile(programFolder, {port, folder, defaultLanguage});
+}
+
+}  // namespace settings_writers
+}  // namespace vestrim::shell
