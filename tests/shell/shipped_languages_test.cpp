@@ -1,0 +1,266 @@
+// Checks of the language files shipped in lang/: what the windows, the
+// reports and the file manager need of them.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "shell/language_files.h"
+#include "shell/text_table.h"
+
+namespace vestrim::shell {
+namespace {
+
+const std::filesystem::path kLangDir{VESTRIM_LANG_DIR};
+
+// Captions in use: every window, status text and report word looks up one of these lines.
+constexpr std::size_t kFirstCaption = 296;
+constexpr std::size_t kLastCaption = 362;
+
+// Report labels and the width they are padded to; a longer label breaks the report.
+const std::vector<std::pair<std::size_t, std::size_t>> kLabelPads = {
+    {321, 30}, {322, 30}, {323, 30}, {324, 30},  // header lines 1 to 4
+    {325, 30}, {326, 30}, {327, 30}, {328, 30},  // cycle name, set points, sterilisation time
+    {329, 30}, {333, 30}, {336, 30},             // header lines 11 to 13
+    {339, 30},                                   // start date
+    {340, 12},                                   // column header, before the probe headings
+    {341, 26},                                   // result: 26 in the alarm footer, 30 elsewhere
+    {344, 26}, {345, 26}, {346, 26}, {347, 26},  // alarm footer (30 in the vacuum test footer)
+    {351, 30}, {352, 30},                        // counter and end date of the normal footers
+    {357, 30}, {358, 30},                        // vacuum test name and result
+};
+// Texts centred on the 48-character report line.
+const std::vector<std::size_t> kCentredTexts = {348, 349, 350, 353, 354, 355, 356};
+// Toolbar buttons Read, Save, Erase: matched by their caption without blanks.
+const std::vector<std::size_t> kToolbarCaptions = {303, 304, 305};
+// Memory size title: its last four characters become "[MB]" in the pen-drive window.
+constexpr std::size_t kMemorySizeTitle = 307;
+
+// Message numbers: cycle names are 50 + cycle code, alarm texts 100 + code and 200 + code,
+// phase names 200 + phase code, event texts 401 + event code.
+constexpr std::size_t kFirstCycleName = 50;
+constexpr std::size_t kLastCycleName = 65;
+constexpr std::size_t kLastFinalPhase = 69;   // header line 13, messages 66 to 69 by mode
+constexpr std::size_t kLastAlarmCode = 44;    // the alarm codes the files name
+constexpr std::size_t kFirstPhaseName = 351;  // phase code 151
+constexpr std::size_t kLastPhaseName = 400;   // phase code 200
+// The compact and vacuum test reports leave out phases 151 to 162 and phase 177.
+constexpr std::size_t kFirstShownPhaseName = 363;
+constexpr std::size_t kHiddenPhaseName = 377;
+constexpr std::size_t kFirstEventText = 401;
+constexpr std::size_t kLastEventText = 523;
+// Phases after which the full report leaves a blank line.
+const std::vector<std::string> kSectionPhases = {"1PV", "3PV", "ET ", "SE ",
+                                                 "DS ", "SPD", "EPD", "DE "};
+
+struct LanguageFile {
+  std::string bytes;
+  LanguageTexts texts;
+  LanguageMessages messages;
+  std::optional<int> records;
+};
+
+// Each file is read once; map entries stay where they are as others are added.
+const LanguageFile& shipped(const std::string& language) {
+  static std::map<std::string, LanguageFile> loaded;
+  if (const auto found = loaded.find(language); found != loaded.end()) {
+    return found->second;
+  }
+  const std::filesystem::path path = kLangDir / (language + kLanguageExtension);
+  LanguageFile& file = loaded[language];
+  std::ifstream in(path, std::ios::binary);
+  file.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(LoadLanguageTexts(path, file.texts)) << path;
+  file.records = LoadLanguageMessages(path, file.messages);
+  return file;
+}
+
+bool isValidUtf8(const std::string& bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = lead < 0x80    ? 1
+                               : lead >= 0xF0 ? 4
+                               : lead >= 0xE0 ? 3
+                               : lead >= 0xC2 ? 2
+                                              : 0;
+    if (length == 0 || i + length > bytes.size()) {
+      return false;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) {
+        return false;
+      }
+    }
+    i += length;
+  }
+  return true;
+}
+
+// The part of a cycle name that goes into a saved file's name: blanks and the first "°C" removed.
+std::string fileNamePart(std::string name) {
+  std::erase(name, ' ');
+  if (const std::size_t degrees = name.find("\xB0\x43"); degrees != std::string::npos) {
+    name.erase(degrees, 2);
+  }
+  return name;
+}
+
+// Plain ASCII letters, digits and hyphens: safe on every file system and code page.
+bool isFileNameCharacter(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
+}
+
+class ShippedLanguage : public ::testing::TestWithParam<const char*> {
+ protected:
+  const LanguageFile& file() const { return shipped(GetParam()); }
+  const LanguageTexts& texts() const { return file().texts; }
+  const LanguageMessages& messages() const { return file().messages; }
+};
+
+// The first byte that is neither a printable Windows-1252 character nor part of a CR LF pair.
+std::optional<std::size_t> firstStrayByte(const std::string& bytes) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    const bool lineEnd = (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ||
+                         (c == '\n' && i > 0 && bytes[i - 1] == '\r');
+    const bool printable =
+        c >= 0x20 && c != 0x7F && c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D;
+    if (!lineEnd && !printable) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+TEST_P(ShippedLanguage, IsSingleByteTextWithCrLfLineEnds) {
+  const std::string& bytes = file().bytes;
+  ASSERT_FALSE(bytes.empty());
+  // Every file holds non-ASCII letters (the degree sign at least); as single bytes they do
+  // not form UTF-8.
+  EXPECT_TRUE(std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; }));
+  EXPECT_FALSE(isValidUtf8(bytes));
+  EXPECT_TRUE(bytes.ends_with("\r\n"));
+  EXPECT_EQ(firstStrayByte(bytes), std::nullopt);
+}
+
+TEST_P(ShippedLanguage, ReadsExactly294MessageRecords) {
+  EXPECT_EQ(file().records, std::optional<int>(kMaxMessageRecords));
+}
+
+TEST_P(ShippedLanguage, MonthLinesNameTheirFolderAndCarryTheMonthMessage) {
+  for (int month = 1; month <= 12; ++month) {
+    // The file manager takes the text between the quotes after the first comma.
+    const std::string& line = texts()[month];
+    const std::size_t comma = line.find(',');
+    ASSERT_NE(comma, std::string::npos) << line;
+    ASSERT_GE(line.size(), comma + 3) << line;
+    EXPECT_EQ(line[comma + 1], '"') << line;
+    EXPECT_EQ(line.back(), '"') << line;
+    const std::string caption = line.substr(comma + 2, line.size() - comma - 3);
+    const std::string folder = (month < 10 ? "0" : "") + std::to_string(month);
+    EXPECT_TRUE(caption.starts_with(folder + " ")) << caption;
+    EXPECT_EQ(messages()[month], caption);
+  }
+}
+
+TEST_P(ShippedLanguage, CycleNamesBeginWithTheirTemperatureAndMakeSafeFileNames) {
+  for (std::size_t n = kFirstCycleName; n <= kLastCycleName; ++n) {
+    const std::string& name = messages()[n];
+    EXPECT_TRUE(name.starts_with("134") || name.starts_with("121")) << n << ": " << name;
+    const std::string part = fileNamePart(name);
+    EXPECT_GT(part.size(), 3u) << n << ": " << name;
+    EXPECT_TRUE(std::all_of(part.begin(), part.end(), isFileNameCharacter))
+        << n << ": " << name << " gives the file name part " << part;
+  }
+}
+
+TEST_P(ShippedLanguage, EveryCodeTheReportsLookUpHasAWord) {
+  for (std::size_t n = kFirstCycleName; n <= kLastFinalPhase; ++n) {
+    EXPECT_FALSE(messages()[n].empty()) << "message " << n;
+  }
+  for (std::size_t code = 1; code <= kLastAlarmCode; ++code) {
+    EXPECT_FALSE(messages()[100 + code].empty()) << "alarm " << code;
+    EXPECT_FALSE(messages()[200 + code].empty()) << "alarm " << code;
+  }
+  for (std::size_t n = kFirstPhaseName; n <= kLastEventText; ++n) {
+    EXPECT_FALSE(messages()[n].empty()) << "message " << n;
+  }
+}
+
+TEST_P(ShippedLanguage, PhaseAndEventNamesFillTheThreeCharacterColumn) {
+  std::set<std::string> shownPhases;
+  for (std::size_t n = kFirstPhaseName; n <= kLastEventText; ++n) {
+    EXPECT_EQ(messages()[n].size(), 3u) << "message " << n << ": '" << messages()[n] << "'";
+    if (n >= kFirstShownPhaseName && n <= kLastPhaseName && n != kHiddenPhaseName) {
+      shownPhases.insert(messages()[n]);
+    }
+  }
+  for (const std::string& phase : kSectionPhases) {
+    EXPECT_TRUE(shownPhases.contains(phase)) << "'" << phase << "' is missing or hidden";
+  }
+}
+
+TEST_P(ShippedLanguage, OnePeriodicSampleEventReads120AndIsNotFollowedByAnother) {
+  std::vector<std::size_t> samples;
+  for (std::size_t n = kFirstEventText; n <= kLastEventText; ++n) {
+    if (messages()[n] == "120") {
+      samples.push_back(n);
+    }
+  }
+  ASSERT_EQ(samples.size(), 1u);
+  // The short reports also read the next message, which must exist and differ.
+  EXPECT_LT(samples[0], kLastEventText);
+}
+
+TEST_P(ShippedLanguage, EveryCaptionInUseHasAText) {
+  for (std::size_t n = kFirstCaption; n <= kLastCaption; ++n) {
+    EXPECT_FALSE(texts()[n].empty()) << "caption " << n;
+  }
+  for (const std::size_t n : kToolbarCaptions) {
+    EXPECT_EQ(texts()[n].find(' '), std::string::npos) << "caption " << n << ": " << texts()[n];
+  }
+  EXPECT_TRUE(texts()[kMemorySizeTitle].ends_with("[KB]")) << texts()[kMemorySizeTitle];
+}
+
+TEST_P(ShippedLanguage, ReportLabelsFitTheirPadsAndCentredTextsTheLine) {
+  for (const auto& [n, pad] : kLabelPads) {
+    EXPECT_LE(texts()[n].size(), pad) << "caption " << n << ": '" << texts()[n] << "'";
+  }
+  for (const std::size_t n : kCentredTexts) {
+    EXPECT_LE(texts()[n].size(), 48u) << "caption " << n << ": '" << texts()[n] << "'";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lang, ShippedLanguage, ::testing::Values("English", "Italiano"),
+                         [](const auto& test) { return std::string(test.param); });
+
+template <std::size_t Last>
+std::set<std::size_t> filledNumbers(const TextTable<Last>& table) {
+  std::set<std::size_t> numbers;
+  for (std::size_t n = 0; n <= Last; ++n) {
+    if (!table[n].empty()) {
+      numbers.insert(n);
+    }
+  }
+  return numbers;
+}
+
+TEST(ShippedLanguages, BothFillTheSameLinesAndMessages) {
+  const LanguageFile& english = shipped("English");
+  const LanguageFile& italian = shipped("Italiano");
+  EXPECT_EQ(filledNumbers(english.texts), filledNumbers(italian.texts));
+  EXPECT_EQ(filledNumbers(english.messages), filledNumbers(italian.messages));
+}
+
+}  // namespace
+}  // namespace vestrim::shell
