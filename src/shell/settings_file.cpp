@@ -1,5 +1,6 @@
 #include "shell/settings_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -47,14 +48,12 @@ std::optional<PortSetting> parsePortLine(const std::string& line) {
     return std::nullopt;
   }
   if (text.find_first_not_of("0123456789") == std::string::npos) {
-    if (text.size() > 3) {
+    // Leading zeros are allowed; the value must fit a byte.
+    const std::string digits = text.substr(std::min(text.find_first_not_of('0'), text.size() - 1));
+    if (digits.size() > 3 || std::stoi(digits) > 255) {
       return std::nullopt;
     }
-    const int number = std::stoi(text);
-    if (number > 255) {
-      return std::nullopt;
-    }
-    return PortSetting::fromNumber(static_cast<std::uint8_t>(number));
+    return PortSetting::fromNumber(static_cast<std::uint8_t>(std::stoi(digits)));
   }
   // A device path: absolute, printable, nothing that could end a line.
   if (text.front() != '/') {
