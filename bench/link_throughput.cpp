@@ -38,6 +38,10 @@ class NullView final : public platform::ProgrammerView {
   void setBusyPointer(bool) override {}
   void setToolbarButtonEnabled(platform::ToolbarButton, bool) override {}
   void setMenuEnabled(platform::Menu, bool) override {}
+  void showCatalogue(const std::vector<platform::CatalogueRow>&) override {}
+  void clearCatalogue() override {}
+  void setMemorySizeLabel(const std::string&) override {}
+  void setMemoryBar(std::uint32_t, std::uint32_t) override {}
 };
 
 class FailingPrompts final : public platform::Prompts {

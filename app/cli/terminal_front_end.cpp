@@ -12,17 +12,78 @@ namespace vestrim::cli {
 using platform::MessageAnswer;
 using platform::MessageButtons;
 
+TerminalView::TerminalView() : drawBar_(isatty(STDERR_FILENO) != 0) {}
+
+void TerminalView::endProgressLine() {
+  if (barOnLine_) {
+    std::cerr << '\n';
+    barOnLine_ = false;
+  }
+}
+
 void TerminalView::setStatusText(int panel, const std::string& text) {
   if (panel != 1 || text.empty() || text == lastStatus_) {
     return;
   }
   lastStatus_ = text;
+  endProgressLine();
   std::cerr << shell::windows1252ToUtf8(text) << '\n';
 }
 
+void TerminalView::setProgressVisible(bool visible) {
+  progressVisible_ = visible;
+  lastPercent_ = -1;
+  if (!visible) {
+    endProgressLine();
+  }
+}
+
+void TerminalView::setProgressMaximum(std::uint32_t maximum) {
+  progressMaximum_ = maximum;
+  drawProgress();
+}
+
+void TerminalView::setProgressValue(std::uint32_t value) {
+  progressValue_ = value;
+  drawProgress();
+}
+
+void TerminalView::drawProgress() {
+  if (!drawBar_ || !progressVisible_ || progressMaximum_ == 0) {
+    return;
+  }
+  const int percent =
+      static_cast<int>(100.0 * std::min(progressValue_, progressMaximum_) / progressMaximum_);
+  if (percent == lastPercent_) {
+    return;
+  }
+  lastPercent_ = percent;
+  const int filled = percent * 40 / 100;
+  std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+            << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "%"
+            << std::flush;
+  barOnLine_ = true;
+}
+
+void TerminalView::showCatalogue(const std::vector<platform::CatalogueRow>& shown) {
+  rows = shown;
+  catalogueShown = true;
+}
+
+void TerminalView::clearCatalogue() {
+  rows.clear();
+  catalogueShown = false;
+}
+
 MessageAnswer TerminalPrompts::show(const platform::Message& message) {
+  if (view_ != nullptr) {
+    view_->endProgressLine();
+  }
   std::cerr << (message.title.empty() ? "" : shell::windows1252ToUtf8(message.title) + ": ")
-            << shell::windows1252ToUtf8(message.text) << '\n';
+            << shell::windows1252ToUtf8(message.text);
+  if (message.text.empty() || message.text.back() != '\n') {
+    std::cerr << '\n';
+  }
   const bool question =
       message.buttons == MessageButtons::YesNo || message.buttons == MessageButtons::YesNoCancel;
   if (!question) {
@@ -53,6 +114,12 @@ MessageAnswer TerminalPrompts::show(const platform::Message& message) {
       }
     }
   }
+}
+
+void TerminalPortDialog::showPortDialog(const std::vector<std::string>& offered,
+                                        const std::string&) {
+  shown = true;
+  choices = offered;
 }
 
 }  // namespace vestrim::cli

@@ -142,7 +142,13 @@ void LinkEngine::ReadBRx() {
   }
 }
 
+bool LinkEngine::timersIdle() const {
+  return !replyTimeout_->isActive() && !catalogueEnd_->isActive() && !blockPacing_->isActive() &&
+         !dispatch_->isActive() && !offCommWait_->isActive();
+}
+
 void LinkEngine::Wait() {
+  busy_ = true;
   for (int button = 1; button <= platform::kToolbarButtonCount; ++button) {
     view_.setToolbarButtonEnabled(static_cast<ToolbarButton>(button), false);
   }
@@ -153,6 +159,7 @@ void LinkEngine::Wait() {
 }
 
 void LinkEngine::EndOperation() {
+  busy_ = false;
   for (int button = 1; button <= platform::kToolbarButtonCount; ++button) {
     view_.setToolbarButtonEnabled(static_cast<ToolbarButton>(button), true);
   }

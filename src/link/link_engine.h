@@ -80,6 +80,12 @@ class LinkEngine {
   // port closed, `then` runs at once.
   void OffComm(std::function<void()> then = {});
 
+  // Busy from Wait until EndOperation.
+  bool busy() const { return busy_; }
+  // No timer of the engine is running: nothing will happen until a reply or
+  // a user action.
+  bool timersIdle() const;
+
   // Whether the port is set to 19200 baud: the speed handshake has not
   // completed.
   bool atLowSpeed() const;
@@ -128,6 +134,7 @@ class LinkEngine {
   // True from sending a frame until its reply is accepted or the timeout
   // fires; bytes that arrive otherwise are stale and wait to be discarded.
   bool awaitingReply_ = false;
+  bool busy_ = false;
 
   std::unique_ptr<platform::Timer> replyTimeout_;
   std::unique_ptr<platform::Timer> catalogueEnd_;

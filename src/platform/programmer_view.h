@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vestrim::platform {
 
@@ -18,6 +19,17 @@ enum class ToolbarButton {
 inline constexpr int kToolbarButtonCount = 7;
 
 enum class Menu { File, Device, Version };
+
+// One row of the device's file list: five columns of text, and the chain
+// position of the record it shows.
+struct CatalogueRow {
+  std::string code;         // "File code"
+  std::string description;  // "Description": the file type's label
+  std::string name;         // "File name": name "_" file number
+  std::string date;         // "File date": DD-MM-YY hh.mm, or empty
+  std::string id;           // "File Id": running number per kind of file
+  int record = 0;           // index of the header record in the chain
+};
 
 // What the device link and the operations built on it show of their work:
 // the window draws it, the command line prints it, tests record it.
@@ -39,6 +51,12 @@ class ProgrammerView {
 
   virtual void setToolbarButtonEnabled(ToolbarButton button, bool enabled) = 0;
   virtual void setMenuEnabled(Menu menu, bool enabled) = 0;
+
+  // The file list and the memory display.
+  virtual void showCatalogue(const std::vector<CatalogueRow>& rows) = 0;
+  virtual void clearCatalogue() = 0;
+  virtual void setMemorySizeLabel(const std::string& text) = 0;
+  virtual void setMemoryBar(std::uint32_t maximum, std::uint32_t value) = 0;
 };
 
 }  // namespace vestrim::platform

@@ -4,6 +4,9 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -158,35 +161,33 @@ TEST_F(QtLinkTest, SilentDeviceEndsInTheReplyTimeoutAndTheReconnection) {
   EXPECT_TRUE(prompts.shown.empty());
 }
 
-TEST(CommandLine, MemorySizeIsReadFromTheSimulatedDevice) {
+TEST(CommandLine, CatalogueOfTheSimulatedDeviceIsPrintedAsJson) {
   DevsimProcess devsim({"--memory-size", "1048576"});
   ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
+  QTemporaryDir folder;
   QProcess cli;
   cli.start(QStringLiteral(VESTRIM_CLI_PATH),
-            {"--port", QString::fromStdString(devsim.devicePath()), "memory-size"});
-  ASSERT_TRUE(cli.waitForFinished(15000));
+            {"--folder", folder.path(), "--port", QString::fromStdString(devsim.devicePath()),
+             "--json", "catalogue"});
+  ASSERT_TRUE(cli.waitForFinished(30000));
   EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-  EXPECT_EQ(cli.readAllStandardOutput().toStdString(), "1048576\n");
-}
-
-TEST(CommandLine, SilentDeviceEndsTheCommandWithAMessageAndAFailureStatus) {
-  DevsimProcess devsim({"--fault", "drop-reply:count=all"});
-  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
-  QProcess cli;
-  cli.start(QStringLiteral(VESTRIM_CLI_PATH),
-            {"--port", QString::fromStdString(devsim.devicePath()), "memory-size"});
-  ASSERT_TRUE(cli.waitForFinished(15000));
-  EXPECT_EQ(cli.exitCode(), 1);
-  EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
-  EXPECT_NE(cli.readAllStandardError().toStdString().find("does not answer"), std::string::npos);
+  const QJsonObject result = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+  EXPECT_EQ(result["memory_size"].toInteger(), 1048576);
+  EXPECT_EQ(result["memory_label"].toString(), "1024");
+  EXPECT_EQ(result["memory_used"].toInteger(), 2152);
+  EXPECT_TRUE(result["rows"].toArray().isEmpty());
 }
 
 TEST(CommandLine, MissingPortIsACleanFailure) {
+  QTemporaryDir folder;
   QProcess cli;
-  cli.start(QStringLiteral(VESTRIM_CLI_PATH), {"--port", "/dev/no-such-port", "memory-size"});
+  cli.start(QStringLiteral(VESTRIM_CLI_PATH),
+            {"--folder", folder.path(), "--port", "/dev/no-such-port", "catalogue"});
   ASSERT_TRUE(cli.waitForFinished(15000));
   EXPECT_EQ(cli.exitCode(), 1);
-  EXPECT_NE(cli.readAllStandardError().toStdString().find("cannot open /dev/no-such-port"),
+  EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
+  EXPECT_NE(cli.readAllStandardError().toStdString().find("cannot reach the device on "
+                                                          "/dev/no-such-port"),
             std::string::npos);
 }
 

@@ -24,6 +24,19 @@ class RecordingView final : public platform::ProgrammerView {
     toolbar[static_cast<std::size_t>(button)] = enabled;
   }
   void setMenuEnabled(platform::Menu menu, bool enabled) override { menus[menu] = enabled; }
+  void showCatalogue(const std::vector<platform::CatalogueRow>& shown) override {
+    rows = shown;
+    ++catalogueShown;
+  }
+  void clearCatalogue() override {
+    rows.clear();
+    ++catalogueCleared;
+  }
+  void setMemorySizeLabel(const std::string& text) override { memoryLabel = text; }
+  void setMemoryBar(std::uint32_t maximum, std::uint32_t value) override {
+    memoryMaximum = maximum;
+    memoryValue = value;
+  }
 
   bool allToolbarButtons(bool enabled) const {
     for (int button = 1; button <= platform::kToolbarButtonCount; ++button) {
@@ -52,6 +65,12 @@ class RecordingView final : public platform::ProgrammerView {
   bool busyPointer = false;
   std::array<bool, platform::kToolbarButtonCount + 1> toolbar{};
   std::map<platform::Menu, bool> menus;
+  std::vector<platform::CatalogueRow> rows;
+  int catalogueShown = 0;
+  int catalogueCleared = 0;
+  std::string memoryLabel;
+  std::uint32_t memoryMaximum = 0;
+  std::uint32_t memoryValue = 0;
 };
 
 }  // namespace vestrim::testing

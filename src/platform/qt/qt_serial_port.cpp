@@ -119,11 +119,13 @@ bool QtSerialPort::isOpen() const {
 }
 
 void QtSerialPort::setPortName(const std::string& name) {
+  name_ = name;
   port_.setPortName(QString::fromStdString(name));
 }
 
+// The name as it was given: Qt shortens a device path to its last part.
 std::string QtSerialPort::portName() const {
-  return port_.portName().toStdString();
+  return name_;
 }
 
 bool QtSerialPort::setSettings(const std::string& settings) {

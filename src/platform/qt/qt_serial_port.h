@@ -37,6 +37,7 @@ class QtSerialPort final : public SerialPort {
   bool applySettings();
 
   QSerialPort port_;
+  std::string name_;
   std::string settings_ = "19200,N,8,1";
   int threshold_ = 0;
   std::function<void(SerialEvent)> handler_;

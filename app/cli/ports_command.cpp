@@ -1,0 +1,35 @@
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <iostream>
+
+#include "commands.h"
+#include "link/port_discovery.h"
+#include "platform/qt/qt_port_enumerator.h"
+
+namespace vestrim::cli {
+
+int portsCommand(const GlobalOptions& options) {
+  const platform::QtPortEnumerator enumerator;
+  const auto ports = enumerator.ports();
+  if (options.json) {
+    QJsonArray list;
+    for (const auto& port : ports) {
+      list.append(QJsonObject{{"name", QString::fromStdString(port.name)},
+                              {"description", QString::fromStdString(port.description)},
+                              {"adapter", link::isDeviceAdapter(port)}});
+    }
+    std::cout << QJsonDocument(list).toJson(QJsonDocument::Indented).toStdString();
+    return 0;
+  }
+  for (const auto& port : ports) {
+    std::cout << port.name << (link::isDeviceAdapter(port) ? "  [device adapter]" : "")
+              << (port.description.empty() ? "" : "  " + port.description) << '\n';
+  }
+  if (ports.empty()) {
+    std::cerr << "No serial ports found.\n";
+  }
+  return 0;
+}
+
+}  // namespace vestrim::cli

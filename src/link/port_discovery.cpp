@@ -1,0 +1,65 @@
+#include "link/port_discovery.h"
+
+#include <algorithm>
+
+namespace vestrim::link {
+
+bool isDeviceAdapter(const platform::SerialPortInfo& port) {
+  return port.vendorId == kAdapterVendorId;
+}
+
+std::string GetUsbPortName(const platform::PortEnumerator& ports) {
+  for (const platform::SerialPortInfo& port : ports.ports()) {
+    if (isDeviceAdapter(port)) {
+      return port.name;
+    }
+  }
+  return {};
+}
+
+std::vector<std::string> portDialogChoices(const platform::PortEnumerator& ports) {
+  std::vector<std::string> choices;
+#ifdef _WIN32
+  (void)ports;
+  for (int number = 1; number <= 8; ++number) {
+    choices.push_back("COM" + std::to_string(number));
+  }
+#else
+  std::vector<platform::SerialPortInfo> found = ports.ports();
+  std::stable_partition(found.begin(), found.end(), isDeviceAdapter);
+  for (const platform::SerialPortInfo& port : found) {
+    choices.push_back(port.name);
+  }
+#endif
+  return choices;
+}
+
+std::string portNameOf(const shell::PortSetting& port) {
+  if (!port.devicePath.empty()) {
+    return port.devicePath;
+  }
+  if (port.number == 0) {
+    return {};
+  }
+#ifdef _WIN32
+  return "COM" + std::to_string(port.number);
+#else
+  return "/dev/ttyS" + std::to_string(port.number - 1);
+#endif
+}
+
+std::optional<shell::PortSetting> portSettingOf(const std::string& name) {
+  if (!name.empty() && name.front() == '/') {
+    return shell::PortSetting::fromPath(name);
+  }
+  if (name.size() > 3 && name.size() <= 6 && name.compare(0, 3, "COM") == 0 &&
+      std::all_of(name.begin() + 3, name.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    const int number = std::stoi(name.substr(3));
+    if (number <= 255) {
+      return shell::PortSetting::fromNumber(static_cast<std::uint8_t>(number));
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace vestrim::link

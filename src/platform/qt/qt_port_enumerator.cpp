@@ -1,0 +1,25 @@
+#include "platform/qt/qt_port_enumerator.h"
+
+#include <QSerialPortInfo>
+
+namespace vestrim::platform {
+
+std::vector<SerialPortInfo> QtPortEnumerator::ports() const {
+  std::vector<SerialPortInfo> found;
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    SerialPortInfo port;
+#ifdef _WIN32
+    port.name = info.portName().toStdString();
+#else
+    port.name = info.systemLocation().toStdString();
+#endif
+    port.description = info.description().toStdString();
+    if (info.hasVendorIdentifier()) {
+      port.vendorId = info.vendorIdentifier();
+    }
+    found.push_back(std::move(port));
+  }
+  return found;
+}
+
+}  // namespace vestrim::platform

@@ -1,0 +1,394 @@
+#include "catalogue/programmer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "link/port_discovery.h"
+#include "recording_view.h"
+#include "scripted_prompts.h"
+#include "sim/device.h"
+#include "sim/memory_layout.h"
+#include "simulated_serial_port.h"
+#include "temp_folder.h"
+#include "virtual_scheduler.h"
+
+namespace vestrim::catalogue {
+namespace {
+
+using ::testing::ElementsAreArray;
+using testing::RecordingView;
+using testing::ScriptedPrompts;
+using testing::SimulatedSerialPort;
+using testing::TempFolder;
+using testing::VirtualScheduler;
+
+class FakePorts final : public platform::PortEnumerator {
+ public:
+  std::vector<platform::SerialPortInfo> ports() const override { return found; }
+  std::vector<platform::SerialPortInfo> found;
+};
+
+class RecordingPortDialog final : public platform::PortDialogView {
+ public:
+  void showPortDialog(const std::vector<std::string>& offered, const std::string& text) override {
+    ++shown;
+    visible = true;
+    choices = offered;
+    initialText = text;
+  }
+  void hidePortDialog() override { visible = false; }
+  int shown = 0;
+  bool visible = false;
+  std::vector<std::string> choices;
+  std::string initialText;
+};
+
+devsim::FaultRule fault(const std::string& text) {
+  return *devsim::parseFault(text).rule;
+}
+
+const Bytes kSpeedSwitch = {0x80, 0x00, 0x6E, 0x00, 0x02, 0xF0};
+
+class ProgrammerTest : public ::testing::Test {
+ protected:
+  ProgrammerTest() {
+    shell.language.texts.set(309, "Reading catalogue");
+    shell.language.texts.set(312, "Connecting");
+    shell.language.texts.set(313, "Ready");
+    shell.language.texts.set(314, "Connected");
+    shell.settings = shell::loadSettingsAtStart(folder.path());
+    shell::settings_writers::portChosen(folder.path(), shell::PortSetting::fromPath("/dev/ttyUSB0"),
+                                        "English");
+  }
+
+  // Runs until the program waits for the user (or the limit passes).
+  void settle(std::int64_t limitMs = 600000) {
+    scheduler.runUntil([&] { return programmer.settled(); }, limitMs);
+  }
+
+  void connectAndSettle() {
+    programmer.connection().Connect();
+    settle();
+  }
+
+  // The flash address where the next appended file goes.
+  devsim::Memory& memory() { return device.memory(); }
+
+  std::uint32_t append(const std::string& code, std::uint8_t type, std::uint32_t number,
+                       const std::string& name, std::size_t bodySize = 400) {
+    const Bytes body(bodySize, 0x11);
+    return devsim::layout::appendFile(memory(),
+                                      {.fileCode = code,
+                                       .fileType = type,
+                                       .fileNumber = number,
+                                       .fileName = name,
+                                       .hour = 14,
+                                       .minute = 30,
+                                       .day = 2,
+                                       .month = 12,
+                                       .year = 26},
+                                      body);
+  }
+  void setNext(std::uint32_t header, std::uint32_t next) {
+    memory().write(
+        devsim::Area::Flash, header + 50,
+        Bytes{static_cast<std::uint8_t>(next >> 24), static_cast<std::uint8_t>(next >> 16),
+              static_cast<std::uint8_t>(next >> 8), static_cast<std::uint8_t>(next)});
+  }
+  const std::vector<Bytes>& framesWritten() const { return port.written(); }
+  std::size_t speedSwitchFrames() const {
+    return static_cast<std::size_t>(
+        std::count(port.written().begin(), port.written().end(), kSpeedSwitch));
+  }
+
+  TempFolder folder;
+  devsim::Device device;
+  VirtualScheduler scheduler;
+  SimulatedSerialPort port{device, scheduler};
+  RecordingView view;
+  ScriptedPrompts prompts;
+  FakePorts ports;
+  RecordingPortDialog dialog;
+  shell::ShellContext shell{folder.path()};
+  Programmer programmer{port, scheduler, view, prompts, ports, dialog, shell};
+};
+
+TEST_F(ProgrammerTest, HandshakeSwitchesTo57600AndTheFirstLongFrameReadsTheCommandList) {
+  programmer.connection().Connect();
+  EXPECT_EQ(view.status[1], "Connecting");
+  scheduler.advance(1000);
+  ASSERT_EQ(framesWritten().size(), 1u);
+  EXPECT_EQ(framesWritten()[0], kSpeedSwitch);
+  EXPECT_EQ(port.settings(), "19200,N,8,1");
+  scheduler.advance(500);
+  EXPECT_EQ(programmer.connection().status(), link::LinkStatus::Connected);
+  EXPECT_EQ(port.settings(), "57600,N,8,1");
+  scheduler.advance(1999);
+  EXPECT_EQ(framesWritten().size(), 1u);
+  scheduler.advance(1);
+  ASSERT_EQ(framesWritten().size(), 2u);
+  EXPECT_THAT(framesWritten()[1], ElementsAreArray<std::uint8_t>(
+                                      {0x50, 0x6D, 0x00, 0x80, 0x00, 0x00, 0x00, 0x3D, 0x01}));
+  EXPECT_EQ(view.status[1], "Connected");
+  settle();
+  EXPECT_EQ(view.catalogueShown, 1);
+  EXPECT_EQ(programmer.tables().CommandList[0], "50FFAAFFFFFFDataLogger      ");
+  EXPECT_EQ(programmer.tables().MemorySize, 2097152u);
+  EXPECT_EQ(view.memoryLabel, "2048");
+  EXPECT_TRUE(view.rows.empty());
+  EXPECT_EQ(view.status[1], "Ready");
+  EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(ProgrammerTest, WrongHandshakeByteStallsWithoutAMessage) {
+  device.addFault(fault("wrong-handshake"));
+  programmer.connection().Connect();
+  scheduler.runUntilIdle(60000);
+  EXPECT_EQ(programmer.connection().status(), link::LinkStatus::Stalled);
+  EXPECT_EQ(framesWritten().size(), 1u);
+  EXPECT_EQ(port.settings(), "19200,N,8,1");
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_EQ(dialog.shown, 0);
+  EXPECT_TRUE(view.busyPointer);
+}
+
+TEST_F(ProgrammerTest, SilentDeviceGetsThreeFramesASecondApartThenThePortDialog) {
+  device.addFault(fault("silent-handshake:count=all"));
+  ports.found = {{"/dev/ttyS0", "serial", std::nullopt},
+                 {"/dev/ttyUSB4", "adapter", link::kAdapterVendorId}};
+  programmer.connection().Connect();
+  std::vector<std::int64_t> sentAt;
+  for (std::size_t frames = 0; scheduler.runNext();) {
+    if (port.written().size() > frames) {
+      frames = port.written().size();
+      sentAt.push_back(scheduler.now());
+    }
+  }
+  // Each attempt: close and reopen (0.5 s; none for the first, the port
+  // was closed), 1 s delay, the frame, 0.5 s watch; 1 s between attempts.
+  EXPECT_EQ(sentAt, (std::vector<std::int64_t>{1000, 4000, 7000}));
+  EXPECT_EQ(speedSwitchFrames(), 3u);
+  EXPECT_EQ(dialog.shown, 1);
+  EXPECT_EQ(dialog.choices, (std::vector<std::string>{"/dev/ttyUSB4", "/dev/ttyS0"}));
+  EXPECT_EQ(dialog.initialText, "/dev/ttyUSB4");
+  EXPECT_EQ(view.status[1], "Ready");
+  EXPECT_FALSE(view.busyPointer);
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_EQ(programmer.engine().blockPacingTimer().interval(), 30);
+}
+
+TEST_F(ProgrammerTest, MoreThanTenSpeedSwitchesCloseThePortAndTellTheUserInsteadOfQuitting) {
+  device.addFault(fault("silent-handshake:count=all"));
+  programmer.connection().Connect();
+  scheduler.runUntilIdle(60000);
+  for (int round = 0; round < 3; ++round) {
+    programmer.connection().portDialogOk("/dev/ttyUSB0");
+    scheduler.runUntilIdle(60000);
+  }
+  EXPECT_EQ(speedSwitchFrames(), 10u);
+  EXPECT_EQ(prompts.countOf("Contact with device lost!"), 1u);
+  EXPECT_EQ(dialog.shown, 4);
+  EXPECT_FALSE(port.isOpen());
+  EXPECT_FALSE(view.busyPointer);
+  EXPECT_EQ(programmer.engine().state().SpeedSwitchCount, 0);
+}
+
+TEST_F(ProgrammerTest, UnchosenPortIsFoundAmongTheAdaptersAndStored) {
+  shell::settings_writers::portChosen(folder.path(), shell::PortSetting::fromNumber(0), "English");
+  ports.found = {{"/dev/ttyS0", "serial", std::nullopt},
+                 {"/dev/ttyUSB2", "adapter", link::kAdapterVendorId}};
+  connectAndSettle();
+  EXPECT_EQ(port.portName(), "/dev/ttyUSB2");
+  EXPECT_EQ(shell::readSettingsFile(folder.path())->PortNumber,
+            shell::PortSetting::fromPath("/dev/ttyUSB2"));
+  EXPECT_EQ(view.catalogueShown, 1);
+}
+
+TEST_F(ProgrammerTest, UnchosenPortWithoutAnAdapterFallsBackToTheFirstPort) {
+  shell::settings_writers::portChosen(folder.path(), shell::PortSetting::fromNumber(0), "English");
+  connectAndSettle();
+  EXPECT_EQ(shell::readSettingsFile(folder.path())->PortNumber, shell::PortSetting::fromNumber(1));
+  EXPECT_EQ(folder.read(shell::kSettingsFileName).substr(0, 5), " 1 \r\n");
+}
+
+TEST_F(ProgrammerTest, PortOverrideIsUsedButNeverStored) {
+  programmer.connection().setPortOverride(shell::PortSetting::fromPath("/dev/pts/9"));
+  connectAndSettle();
+  EXPECT_EQ(port.portName(), "/dev/pts/9");
+  EXPECT_EQ(shell::readSettingsFile(folder.path())->PortNumber,
+            shell::PortSetting::fromPath("/dev/ttyUSB0"));
+}
+
+TEST_F(ProgrammerTest, ChainIsListedWithNamesIdsAndDates) {
+  append("DLCYCLE001", 0x50, 0x3039, "CYCLE  134 A");
+  append("DLCYCLE002", 0x50, 7, "CYCLE 121");
+  connectAndSettle();
+  ASSERT_EQ(view.rows.size(), 2u);
+  EXPECT_EQ(view.rows[0].code, "DLCYCLE001");
+  EXPECT_EQ(view.rows[0].description, "DataLogger");
+  EXPECT_EQ(view.rows[0].name, "CYCLE 134A_12345");
+  EXPECT_EQ(view.rows[0].date, "02-12-26 14.30");
+  EXPECT_EQ(view.rows[0].id, "1");
+  EXPECT_EQ(view.rows[1].name, "CYCLE121_00007");
+  EXPECT_EQ(view.rows[1].id, "2");
+  EXPECT_EQ(view.memoryValue, devsim::layout::firstFreeLocation(memory()));
+}
+
+TEST_F(ProgrammerTest, InvalidRecordInTheMiddleIsFollowedButNotListed) {
+  append("A1", 0x50, 1, "ONE");
+  const std::uint32_t second = append("B2", 0x50, 2, "TWO");
+  append("C3", 0x50, 3, "THREE");
+  memory().write(devsim::Area::Flash, second + 48, Bytes{0xFF});
+  connectAndSettle();
+  ASSERT_EQ(view.rows.size(), 2u);
+  EXPECT_EQ(view.rows[1].name, "THREE_00003");
+  EXPECT_EQ(view.rows[1].record, 2);
+  EXPECT_EQ(programmer.tables().NumFile, 2);
+}
+
+TEST_F(ProgrammerTest, FirstHeaderPointingToItselfIsListedOnce) {
+  const std::uint32_t first = append("A1", 0x50, 1, "ONE");
+  setNext(first, first);
+  connectAndSettle();
+  ASSERT_EQ(view.rows.size(), 1u);  // read twice: once counted, once as the end
+  EXPECT_EQ(programmer.tables().Pmem, 0u);
+}
+
+TEST_F(ProgrammerTest, LaterHeaderPointingToItselfIsNotListed) {
+  append("A1", 0x50, 1, "ONE");
+  append("B2", 0x50, 2, "TWO");
+  const std::uint32_t third = append("C3", 0x50, 3, "THREE");
+  setNext(third, third);
+  connectAndSettle();
+  ASSERT_EQ(view.rows.size(), 2u);
+  EXPECT_EQ(view.rows[1].name, "TWO_00002");
+}
+
+TEST_F(ProgrammerTest, NextAddressEqualToTheMemorySizeIsAcceptedOneMoreIsACorruptChain) {
+  const std::uint32_t first = append("A1", 0x50, 1, "ONE");
+  setNext(first, 2097152);
+  connectAndSettle();
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_EQ(view.rows.size(), 1u);
+
+  setNext(first, 2097153);
+  view.rows.clear();
+  programmer.engine().Wait();
+  programmer.engine().state().startRead = true;
+  programmer.walks().CheckDimMMC();
+  settle();
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  const platform::Message& warning = prompts.shown[0];
+  EXPECT_EQ(warning.text,
+            "A corrupted file will be found and it will be ignored\n\n"
+            "save all file and after erase the flash\n");
+  EXPECT_EQ(warning.title, "Warning !!!");
+  EXPECT_EQ(warning.icon, platform::MessageIcon::Critical);
+  EXPECT_TRUE(warning.systemModal);
+  EXPECT_TRUE(view.rows.empty());  // the offending record is not counted
+  EXPECT_EQ(view.memoryValue, 2097152u);
+  EXPECT_FALSE(view.busyPointer);
+}
+
+TEST_F(ProgrammerTest, MemorySizeOfZeroMakesEveryNextAddressACorruptChain) {
+  append("A1", 0x50, 1, "ONE");
+  memory().setReportedSize(0);
+  connectAndSettle();
+  EXPECT_EQ(view.memoryLabel, "0");
+  EXPECT_FALSE(view.progressVisible && view.progressMaximum != 0);
+  EXPECT_EQ(prompts.countOf("A corrupted file will be found and it will be ignored\n\n"
+                            "save all file and after erase the flash\n"),
+            1u);
+  EXPECT_TRUE(view.rows.empty());
+  EXPECT_EQ(view.memoryMaximum, 0u);
+}
+
+// A chain of `count` small files, laid out directly.
+void layChain(devsim::Memory& memory, int count) {
+  std::uint32_t address = 2152;
+  for (int k = 0; k < count; ++k) {
+    const std::uint32_t next = address + 166;
+    Bytes header(166, 0x00);
+    header[48] = 0x50;
+    header[50] = static_cast<std::uint8_t>(next >> 24);
+    header[51] = static_cast<std::uint8_t>(next >> 16);
+    header[52] = static_cast<std::uint8_t>(next >> 8);
+    header[53] = static_cast<std::uint8_t>(next);
+    memory.write(devsim::Area::Flash, address, header);
+    address = next;
+  }
+}
+
+TEST_F(ProgrammerTest, ThousandAndFirstRecordAsksToEraseAndNoClearsTheList) {
+  layChain(memory(), 1001);
+  prompts.answers = {platform::MessageAnswer::No};
+  connectAndSettle();
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, "Program error.\nDo you want to erase flash?");
+  EXPECT_EQ(prompts.shown[0].buttons, platform::MessageButtons::YesNo);
+  EXPECT_EQ(view.catalogueShown, 0);
+  EXPECT_GE(view.catalogueCleared, 1);
+  EXPECT_FALSE(programmer.engine().state().readEnd);
+  EXPECT_FALSE(view.busyPointer);
+  EXPECT_EQ(folder.read(shell::kErrorLogFileName), "Form: FrmPrg ; Sub: ReadBRx\r\n");
+}
+
+TEST_F(ProgrammerTest, ThousandRecordsAndAnEndMarkerAlreadyOverflow) {
+  layChain(memory(), 1000);
+  prompts.answers = {platform::MessageAnswer::No};
+  connectAndSettle();
+  EXPECT_EQ(prompts.countOf("Program error.\nDo you want to erase flash?"), 1u);
+
+  TempFolder unused;
+  devsim::Device smaller;
+  layChain(smaller.memory(), 999);
+  SimulatedSerialPort line(smaller, scheduler);
+  ScriptedPrompts asked;
+  RecordingView shown;
+  shell::ShellContext context{unused.path()};
+  context.settings = shell::loadSettingsAtStart(unused.path());
+  Programmer other(line, scheduler, shown, asked, ports, dialog, context);
+  other.connection().setPortOverride(shell::PortSetting::fromPath("/dev/pts/1"));
+  other.connection().Connect();
+  scheduler.runUntil([&] { return other.settled(); }, 600000);
+  EXPECT_TRUE(asked.shown.empty());
+  EXPECT_EQ(shown.rows.size(), 999u);
+}
+
+TEST_F(ProgrammerTest, YesToTheEraseQuestionReadsTheCommandListAndStartsTheErase) {
+  layChain(memory(), 1001);
+  int erases = 0;
+  programmer.walks().setEraseStarter([&] {
+    ++erases;
+    programmer.engine().EndOperation();
+  });
+  prompts.answers = {platform::MessageAnswer::Yes};
+  programmer.connection().Connect();
+  scheduler.runUntil([&] { return erases > 0; }, 600000);
+  ASSERT_EQ(erases, 1);
+  EXPECT_FALSE(programmer.engine().state().startErase);
+  // The last frame before the erase is the command list's end marker read.
+  const Bytes& last = framesWritten().back();
+  EXPECT_EQ(last[0], 0x50);
+  EXPECT_EQ(last[1], 0x6D);
+  EXPECT_EQ(folder.read(shell::kErrorLogFileName), "Form: FrmPrg ; Sub: ReadBRx\r\n");
+}
+
+// The walk that the timeout cut short left its loop guard set to the first
+// record's NextAddress; the walk after the reconnection must not take that
+// for a loop and end at the first record.
+TEST_F(ProgrammerTest, ReplyTimeoutDuringTheWalkReconnectsWithoutAMessage) {
+  append("A1", 0x50, 1, "ONE");
+  append("B2", 0x50, 2, "TWO");
+  device.addFault(fault("drop-reply:after=4"));
+  connectAndSettle();
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_EQ(dialog.shown, 0);
+  EXPECT_EQ(speedSwitchFrames(), 2u);
+  EXPECT_EQ(port.openCount(), 2);
+  ASSERT_EQ(view.rows.size(), 2u);
+  EXPECT_EQ(programmer.connection().status(), link::LinkStatus::Connected);
+}
+
+}  // namespace
+}  // namespace vestrim::catalogue
