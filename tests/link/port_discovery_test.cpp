@@ -1,0 +1,49 @@
+#include "link/port_discovery.h"
+
+#include <gtest/gtest.h>
+
+namespace vestrim::link {
+namespace {
+
+class ListedPorts final : public platform::PortEnumerator {
+ public:
+  explicit ListedPorts(std::vector<platform::SerialPortInfo> ports) : ports_(std::move(ports)) {}
+  std::vector<platform::SerialPortInfo> ports() const override { return ports_; }
+
+ private:
+  std::vector<platform::SerialPortInfo> ports_;
+};
+
+TEST(PortDiscovery, FirstAdapterOfTheDeviceFamilyIsTheDevicePort) {
+  const ListedPorts ports({{"/dev/ttyS0", "16550A", std::nullopt},
+                           {"/dev/ttyACM0", "modem", 0x2341},
+                           {"/dev/ttyUSB1", "adapter", 0x0403},
+                           {"/dev/ttyUSB2", "adapter", 0x0403}});
+  EXPECT_EQ(GetUsbPortName(ports), "/dev/ttyUSB1");
+  EXPECT_EQ(GetUsbPortName(ListedPorts({{"/dev/ttyS0", "", std::nullopt}})), "");
+}
+
+TEST(PortDiscovery, DialogOffersAdaptersFirstThenTheOtherPortsInTheirOrder) {
+  const ListedPorts ports({{"/dev/ttyS0", "", std::nullopt},
+                           {"/dev/ttyUSB3", "", 0x0403},
+                           {"/dev/ttyS1", "", std::nullopt},
+                           {"/dev/ttyUSB0", "", 0x0403}});
+  EXPECT_EQ(portDialogChoices(ports),
+            (std::vector<std::string>{"/dev/ttyUSB3", "/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS1"}));
+}
+
+TEST(PortDiscovery, PortNamesAndSettingsValuesConvertBothWays) {
+  EXPECT_EQ(portSettingOf("COM12"), shell::PortSetting::fromNumber(12));
+  EXPECT_EQ(portSettingOf("COM1"), shell::PortSetting::fromNumber(1));
+  EXPECT_EQ(portSettingOf("/dev/ttyUSB0"), shell::PortSetting::fromPath("/dev/ttyUSB0"));
+  EXPECT_FALSE(portSettingOf("COM"));
+  EXPECT_FALSE(portSettingOf("COM999"));
+  EXPECT_FALSE(portSettingOf("ttyUSB0"));
+  EXPECT_EQ(portNameOf(shell::PortSetting::fromPath("/dev/pts/4")), "/dev/pts/4");
+  EXPECT_EQ(portNameOf(shell::PortSetting::fromNumber(0)), "");
+  // Where ports have no numbers, COM n is the n-th serial line.
+  EXPECT_EQ(portNameOf(shell::PortSetting::fromNumber(1)), "/dev/ttyS0");
+}
+
+}  // namespace
+}  // namespace vestrim::link
