@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
   app.footer(kFooter + std::string("\n") + devsim::faultSyntaxHelp());
 
   std::uint32_t memorySize = devsim::Memory::kDefaultFlashSize;
+  std::uint32_t reportedMemorySize = 0;
   std::string statePath;
   std::string logPath;
   std::string linkPath;
@@ -87,6 +88,10 @@ int main(int argc, char** argv) {
           ->option_text("BYTES")
           // The command list and one header record must fit.
           ->check(CLI::Range(std::uint32_t{2318}, std::uint32_t{1} << 30));
+  auto* reportOption =
+      app.add_option("--report-memory-size", reportedMemorySize,
+                     "Memory size the registers report, 0..4294967295 (default: the flash size)")
+          ->option_text("BYTES");
   app.add_option("--state", statePath, "Device memory file, loaded at start and saved on exit")
       ->option_text("FILE");
   app.add_option("--log", logPath, "Append one line per request received to FILE (- = stderr)")
@@ -119,6 +124,9 @@ int main(int argc, char** argv) {
       device.memory() = std::move(*loaded.memory);
     }
   }
+  if (reportOption->count() > 0) {
+    device.memory().setReportedSize(reportedMemorySize);
+  }
   for (const std::string& text : faultTexts) {
     device.addFault(*devsim::parseFault(text).rule);
   }
@@ -148,8 +156,11 @@ int main(int argc, char** argv) {
     }
     std::cout << server.slavePath() << std::endl;
     std::cerr << "vestrim-devsim: serving on " << server.slavePath() << ", flash "
-              << device.memory().flashSize() << " bytes"
-              << (lineRate ? ", line-rate emulation" : "");
+              << device.memory().flashSize() << " bytes";
+    if (reportOption->count() > 0) {
+      std::cerr << ", reporting " << reportedMemorySize << " bytes";
+    }
+    std::cerr << (lineRate ? ", line-rate emulation" : "");
     for (const std::string& text : faultTexts) {
       std::cerr << ", fault " << text;
     }

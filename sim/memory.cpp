@@ -35,7 +35,7 @@ std::size_t Memory::size(Area area) const {
 std::uint8_t Memory::at(Area area, std::uint32_t address) const {
   if (area == Area::Register && address >= kFlashSizeRegister && address < kFlashSizeRegister + 4) {
     const unsigned shift = 8 * (3 - (address - kFlashSizeRegister));
-    return static_cast<std::uint8_t>(flashSize() >> shift);
+    return static_cast<std::uint8_t>(reportedSize() >> shift);
   }
   const auto bytes = raw(area);
   if (address >= bytes.size()) {

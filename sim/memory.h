@@ -22,7 +22,7 @@ class Memory {
   static constexpr std::size_t kRegisterSize = 256;
   static constexpr std::size_t kEepromSize = 4096;
   static constexpr std::uint32_t kDefaultFlashSize = 2097152;
-  // Read-only registers that report the flash size, most significant byte first.
+  // Read-only registers that report the memory size, most significant byte first.
   static constexpr std::uint32_t kFlashSizeRegister = 140;
   static constexpr std::uint8_t kErasedFlash = 0xFF;
 
@@ -30,6 +30,10 @@ class Memory {
   explicit Memory(std::uint32_t flashSize = kDefaultFlashSize);
 
   std::uint32_t flashSize() const { return static_cast<std::uint32_t>(flash_.size()); }
+  // The memory size the registers report: the flash size, unless a board that reports another
+  // size is being imitated. Not part of the stored memory.
+  std::uint32_t reportedSize() const { return reportedSize_.value_or(flashSize()); }
+  void setReportedSize(std::optional<std::uint32_t> size) { reportedSize_ = size; }
   std::size_t size(Area area) const;
 
   // Bytes past the end of an area read as erased flash (0xFF) or as 0 in the other areas.
@@ -50,6 +54,7 @@ class Memory {
   Bytes registers_;
   Bytes eeprom_;
   Bytes flash_;
+  std::optional<std::uint32_t> reportedSize_;
 };
 
 }  // namespace devsim

@@ -68,6 +68,20 @@ TEST(DeviceCommands, MemorySizeRegistersIgnoreWrites) {
               ElementsAre(0x00, 0x20, 0x00, 0x00, 0x20, 0x00));
 }
 
+TEST(DeviceCommands, ReportedMemorySizeReplacesTheFlashSizeInTheRegistersButNotTheFlash) {
+  Device device({.flashSize = 65536});
+  device.memory().setReportedSize(0);
+  EXPECT_THAT(replyTo(device, readFrame(kRegisters, 140, 4)), ElementsAre(0, 0, 0, 0, 0, 0));
+  replyTo(device, writeFrame(kFlash, 65000, {0x12, 0x34}));
+  EXPECT_THAT(replyTo(device, readFrame(kFlash, 65000, 2)), ElementsAre(0x12, 0x34, 0x46, 0x00));
+
+  device.memory().setReportedSize(0xFFFFFFFF);
+  replyTo(device, writeFrame(kRegisters, 110, {0x01}));
+  EXPECT_THAT(replyTo(device, readFrame(kRegisters, 138, 8)),
+              ElementsAre(0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0xFC, 0x03));
+  EXPECT_EQ(device.memory().flashSize(), 65536u);
+}
+
 TEST(DeviceCommands, FreshDeviceListsOneDataLoggerTypeAndNoFiles) {
   Device device;
   const Bytes list = replyTo(device, readFrame(kFlash, 128, 110));
