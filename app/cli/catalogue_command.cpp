@@ -1,20 +1,13 @@
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTimer>
 #include <algorithm>
-#include <iomanip>
+#include <array>
 #include <iostream>
 
-#include "catalogue/programmer.h"
 #include "commands.h"
-#include "link/port_discovery.h"
-#include "platform/qt/qt_port_enumerator.h"
-#include "platform/qt/qt_scheduler.h"
-#include "platform/qt/qt_serial_port.h"
+#include "device_session.h"
 #include "shell/text_encoding.h"
-#include "terminal_front_end.h"
 
 namespace vestrim::cli {
 namespace {
@@ -54,8 +47,8 @@ std::size_t width(const std::string& utf8) {
 void printTable(const TerminalView& view, const shell::LanguageTexts& texts) {
   const std::uint32_t used = view.memoryValue;
   const std::uint32_t maximum = view.memoryMaximum;
-  std::cout << shell::windows1252ToUtf8(texts[kMemorySizeCaption]) << ": " << view.memoryLabel
-            << '\n'
+  std::cout << shell::windows1252ToUtf8(texts[kMemorySizeCaption]) << ": "
+            << shell::windows1252ToUtf8(view.memoryLabel) << '\n'
             << shell::windows1252ToUtf8(texts[kMemoryUseCaption]) << ": "
             << (maximum == 0 ? 0 : static_cast<int>(100.0 * used / maximum)) << "% (" << used
             << " of " << maximum << " bytes)\n\n";
@@ -97,74 +90,19 @@ int catalogueCommand(const GlobalOptions& options) {
   if (!shell) {
     return 1;
   }
-  std::optional<shell::PortSetting> port;
-  if (!options.port.empty()) {
-    port = link::portSettingOf(options.port);
-    if (!port) {
-      fail("--port " + options.port + " is neither a device path nor a COM port name");
-      return 2;
-    }
+  DeviceSession session(options, *shell);
+  if (!session.portOptionValid()) {
+    return 2;
   }
-
-  platform::QtSerialPort serial;
-  platform::QtScheduler scheduler;
-  platform::QtPortEnumerator enumerator;
-  TerminalView view;
-  TerminalPrompts prompts(options.assumeYes, &view);
-  TerminalPortDialog dialog;
-  catalogue::Programmer programmer(serial, scheduler, view, prompts, enumerator, dialog, *shell);
-  programmer.connection().setPortOverride(port);
-
-  int status = -1;
-  auto finish = [&](int code, const std::string& message) {
-    if (status != -1) {
-      return;
-    }
-    status = code;
-    view.endProgressLine();
-    if (!message.empty()) {
-      fail(message);
-    }
-    QCoreApplication::exit(code);
-  };
-  programmer.connection().setStatusHandler([&](link::LinkStatus linkStatus) {
-    if (linkStatus == link::LinkStatus::Stalled) {
-      finish(1, "the device answered the speed switch wrongly on " + serial.portName() +
-                    "; the link stalled");
-    }
-  });
-  // The command ends when the program would wait for the user.
-  QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (!programmer.settled()) {
-      return;
-    }
-    if (dialog.shown) {
-      finish(1, "cannot reach the device on " +
-                    (serial.portName().empty() ? std::string("any port") : serial.portName()) +
-                    ". " + platform::kPortDialogExplanation);
-    } else if (!view.catalogueShown ||
-               programmer.connection().status() != link::LinkStatus::Connected) {
-      finish(1, "the catalogue could not be read");
-    } else {
-      finish(0, "");
-    }
-  });
-  QTimer::singleShot(0, [&] {
-    programmer.connection().Connect();
-    watch.start(20);
-  });
-  QCoreApplication::exec();
-  serial.close();
-
-  if (status == 0) {
-    if (options.json) {
-      printJson(view, programmer.tables().MemorySize);
-    } else {
-      printTable(view, shell->language.texts);
-    }
+  if (!session.connectAndReadCatalogue()) {
+    return 1;
   }
-  return status;
+  if (options.json) {
+    printJson(session.view(), session.programmer().tables().MemorySize);
+  } else {
+    printTable(session.view(), shell->language.texts);
+  }
+  return 0;
 }
 
 }  // namespace vestrim::cli

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "cli_options.h"
 
 namespace vestrim::cli {
@@ -8,5 +11,7 @@ namespace vestrim::cli {
 int portsCommand(const GlobalOptions& options);
 int catalogueCommand(const GlobalOptions& options);
 int settingsCommand(const GlobalOptions& options);
+int saveCommand(const GlobalOptions& options);
+int verifyCommand(const std::vector<std::string>& paths);
 
 }  // namespace vestrim::cli

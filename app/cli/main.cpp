@@ -1,6 +1,7 @@
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "shell/version.h"
@@ -34,6 +35,14 @@ int main(int argc, char** argv) {
   app.add_subcommand("settings",
                      "Show the program folder, the settings file's values and the languages")
       ->callback([&] { status = vestrim::cli::settingsCommand(options); });
+
+  app.add_subcommand("save", "Connect, then save and seal every dated file of the device")
+      ->callback([&] { status = vestrim::cli::saveCommand(options); });
+  std::vector<std::string> verifyPaths;
+  auto* verify = app.add_subcommand(
+      "verify", "Check the seal and check sum of stored files (folders: every *.dtl inside)");
+  verify->add_option("PATH", verifyPaths, "Files or folders")->required();
+  verify->callback([&] { status = vestrim::cli::verifyCommand(verifyPaths); });
 
   CLI11_PARSE(app, argc, argv);
   return status;

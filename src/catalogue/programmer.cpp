@@ -19,6 +19,7 @@ Programmer::Programmer(platform::SerialPort& port, platform::Scheduler& schedule
 
 void Programmer::MMCshow() {
   const CatalogueDisplay display = catalogue::MMCshow(tables_, engine_.state().BlockAddress);
+  rows_ = display.rows;
   engine_.view().showCatalogue(display.rows);
   engine_.view().setMemoryBar(display.memoryMaximum, display.memoryValue);
 }

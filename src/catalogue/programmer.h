@@ -34,6 +34,8 @@ class Programmer {
 
   // Shows the catalogue tables as the file list and the memory bar.
   void MMCshow();
+  // The rows the file list shows, from the last MMCshow.
+  const std::vector<platform::CatalogueRow>& rows() const { return rows_; }
 
   // Nothing is running and nothing is due: the program waits for the user.
   bool settled() const;
@@ -48,6 +50,7 @@ class Programmer {
   link::Connection connection_;
   std::function<void()> downloadStep_;
   std::function<bool()> multiSelectionStep_;
+  std::vector<platform::CatalogueRow> rows_;
 };
 
 }  // namespace vestrim::catalogue

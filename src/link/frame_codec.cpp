@@ -63,6 +63,10 @@ std::uint16_t receivedValue(const Bytes& reply) {
   return static_cast<std::uint16_t>(high * 256u + low);
 }
 
+int wireLength(int requestLength) {
+  return ((requestLength - 1) & 0xFF) + 1;
+}
+
 bool replyComplete(bool requestIsRead, int requestLength, std::size_t bufferedBytes) {
   if (requestIsRead) {
     return requestLength > 0 && bufferedBytes >= static_cast<std::size_t>(requestLength);

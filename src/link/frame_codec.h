@@ -37,6 +37,11 @@ std::uint16_t expectedAcknowledgement(std::uint32_t checksum);
 // A one-byte reply gives that byte as the high byte and 0 as the low byte.
 std::uint16_t receivedValue(const Bytes& reply);
 
+// The number of data bytes a frame asks for as the device reads its length
+// field (N - 1 in one byte): N itself for 1 to 256, and 256 for a request of
+// length 0, whose field wraps to FF.
+int wireLength(int requestLength);
+
 // Whether enough bytes are buffered to look at the reply: a read needs its
 // N data bytes, a write at least one byte.
 bool replyComplete(bool requestIsRead, int requestLength, std::size_t bufferedBytes);

@@ -60,7 +60,7 @@ void LinkEngine::MakeBTx(const Request& request) {
 void LinkEngine::StartTx() {
   // A read raises its receive event once the data and the first byte of the
   // trailing value are in; a write on its first acknowledgement byte.
-  port_.setReceiveThreshold(request_.RequestIsRead ? request_.RequestLength + 1 : 1);
+  port_.setReceiveThreshold(request_.RequestIsRead ? wireLength(request_.RequestLength) + 1 : 1);
   if (!port_.isOpen()) {
     // Nothing goes out and no timeout runs: the operation waits, busy,
     // until the user reconnects.
@@ -83,7 +83,10 @@ void LinkEngine::onPortEvent(platform::SerialEvent event) {
   }
   // Until the reply is complete the timeout keeps running, so a reply that
   // stops half way still ends in the timeout recovery.
-  if (!replyComplete(request_.RequestIsRead, request_.RequestLength,
+  // The reply is awaited whole, as long as the device sends it: a request
+  // of length 0 (the end of an upload) is answered with 256 bytes, and none
+  // of them may be left on the line to be taken for the next reply.
+  if (!replyComplete(request_.RequestIsRead, wireLength(request_.RequestLength),
                      static_cast<std::size_t>(std::max(port_.bytesAvailable(), 0)))) {
     return;
   }
@@ -194,6 +197,9 @@ bool LinkEngine::atLowSpeed() const {
 void LinkEngine::onReplyTimeout() {
   awaitingReply_ = false;
   state_.TimeoutFlag = true;
+  for (const auto& listener : timeoutListeners_) {
+    listener();
+  }
   state_.OperationCode = kNoOperation;
   view_.setBusyPointer(true);  // the reconnection follows
   state_.SpeedSwitchCount = 0;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/operation.h"
 #include "link/programmer_state.h"
@@ -65,6 +66,11 @@ class LinkEngine {
   // The seam of the connection: called where the link must be rebuilt from
   // scratch (after a reply timeout, and by the pacing timer at 19200 baud).
   void setSpeedHandler(std::function<void()> setSpeed) { setSpeed_ = std::move(setSpeed); }
+  // Called first when the reply timeout fires, before the link is rebuilt:
+  // an operation that waits on the device learns that it is lost.
+  void addTimeoutListener(std::function<void()> listener) {
+    timeoutListeners_.push_back(std::move(listener));
+  }
   // What the catalogue-end timer does when it fires.
   void setCatalogueEndStep(std::function<void()> step) { catalogueEndStep_ = std::move(step); }
 
@@ -125,6 +131,7 @@ class LinkEngine {
   std::array<Operation*, kOperationCount + 1> operations_{};
   std::function<void()> setSpeed_;
   std::function<void()> catalogueEndStep_;
+  std::vector<std::function<void()>> timeoutListeners_;
 
   Request request_;
   Bytes lastFrame_;

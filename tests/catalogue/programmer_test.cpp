@@ -4,13 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "link/port_discovery.h"
-#include "recording_view.h"
-#include "scripted_prompts.h"
-#include "sim/device.h"
-#include "sim/memory_layout.h"
-#include "simulated_serial_port.h"
-#include "temp_folder.h"
-#include "virtual_scheduler.h"
+#include "programmer_rig.h"
 
 namespace vestrim::catalogue {
 namespace {
@@ -20,97 +14,19 @@ using testing::RecordingView;
 using testing::ScriptedPrompts;
 using testing::SimulatedSerialPort;
 using testing::TempFolder;
-using testing::VirtualScheduler;
 
-class FakePorts final : public platform::PortEnumerator {
- public:
-  std::vector<platform::SerialPortInfo> ports() const override { return found; }
-  std::vector<platform::SerialPortInfo> found;
-};
-
-class RecordingPortDialog final : public platform::PortDialogView {
- public:
-  void showPortDialog(const std::vector<std::string>& offered, const std::string& text) override {
-    ++shown;
-    visible = true;
-    choices = offered;
-    initialText = text;
-  }
-  void hidePortDialog() override { visible = false; }
-  int shown = 0;
-  bool visible = false;
-  std::vector<std::string> choices;
-  std::string initialText;
-};
-
-devsim::FaultRule fault(const std::string& text) {
-  return *devsim::parseFault(text).rule;
-}
+using testing::fault;
+using testing::ProgrammerRig;
 
 const Bytes kSpeedSwitch = {0x80, 0x00, 0x6E, 0x00, 0x02, 0xF0};
 
-class ProgrammerTest : public ::testing::Test {
+class ProgrammerTest : public ::testing::Test, public ProgrammerRig {
  protected:
-  ProgrammerTest() {
-    shell.language.texts.set(309, "Reading catalogue");
-    shell.language.texts.set(312, "Connecting");
-    shell.language.texts.set(313, "Ready");
-    shell.language.texts.set(314, "Connected");
-    shell.settings = shell::loadSettingsAtStart(folder.path());
-    shell::settings_writers::portChosen(folder.path(), shell::PortSetting::fromPath("/dev/ttyUSB0"),
-                                        "English");
-  }
-
-  // Runs until the program waits for the user (or the limit passes).
-  void settle(std::int64_t limitMs = 600000) {
-    scheduler.runUntil([&] { return programmer.settled(); }, limitMs);
-  }
-
-  void connectAndSettle() {
-    programmer.connection().Connect();
-    settle();
-  }
-
-  // The flash address where the next appended file goes.
-  devsim::Memory& memory() { return device.memory(); }
-
-  std::uint32_t append(const std::string& code, std::uint8_t type, std::uint32_t number,
-                       const std::string& name, std::size_t bodySize = 400) {
-    const Bytes body(bodySize, 0x11);
-    return devsim::layout::appendFile(memory(),
-                                      {.fileCode = code,
-                                       .fileType = type,
-                                       .fileNumber = number,
-                                       .fileName = name,
-                                       .hour = 14,
-                                       .minute = 30,
-                                       .day = 2,
-                                       .month = 12,
-                                       .year = 26},
-                                      body);
-  }
-  void setNext(std::uint32_t header, std::uint32_t next) {
-    memory().write(
-        devsim::Area::Flash, header + 50,
-        Bytes{static_cast<std::uint8_t>(next >> 24), static_cast<std::uint8_t>(next >> 16),
-              static_cast<std::uint8_t>(next >> 8), static_cast<std::uint8_t>(next)});
-  }
   const std::vector<Bytes>& framesWritten() const { return port.written(); }
   std::size_t speedSwitchFrames() const {
     return static_cast<std::size_t>(
         std::count(port.written().begin(), port.written().end(), kSpeedSwitch));
   }
-
-  TempFolder folder;
-  devsim::Device device;
-  VirtualScheduler scheduler;
-  SimulatedSerialPort port{device, scheduler};
-  RecordingView view;
-  ScriptedPrompts prompts;
-  FakePorts ports;
-  RecordingPortDialog dialog;
-  shell::ShellContext shell{folder.path()};
-  Programmer programmer{port, scheduler, view, prompts, ports, dialog, shell};
 };
 
 TEST_F(ProgrammerTest, HandshakeSwitchesTo57600AndTheFirstLongFrameReadsTheCommandList) {

@@ -79,6 +79,16 @@ TEST(FrameCodec, ReplyIsCompleteWithNDataBytesForAReadAndOneByteForAWrite) {
   EXPECT_EQ(judgeReply(true, 0, {1, 2, 3, 4, 0xFF, 0xFF}), ReplyVerdict::ReadReply);
 }
 
+TEST(FrameCodec, ZeroLengthReadAsksTheDeviceFor256Bytes) {
+  // Its length field wraps to FF: the device sends 256 bytes, which must all
+  // be taken in before the next request.
+  const LongFrame frame = encodeLongFrame(requests::ReadFile(2408, 0));
+  EXPECT_EQ(frame.bytes[1], 0xFF);
+  EXPECT_EQ(wireLength(0), 256);
+  EXPECT_EQ(wireLength(1), 1);
+  EXPECT_EQ(wireLength(166), 166);
+}
+
 // The request shapes of every operation: kind, area, address and length.
 struct Shape {
   const char* name;

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "catalogue/programmer.h"
+#include "cli_options.h"
+#include "platform/qt/qt_port_enumerator.h"
+#include "platform/qt/qt_scheduler.h"
+#include "platform/qt/qt_serial_port.h"
+#include "terminal_front_end.h"
+
+namespace vestrim::cli {
+
+// The programmer window on a terminal: the Qt port and timers, the terminal
+// view and prompts, and the programmer's logic, for one command.
+class DeviceSession {
+ public:
+  DeviceSession(const GlobalOptions& options, shell::ShellContext& shell);
+
+  catalogue::Programmer& programmer() { return programmer_; }
+  TerminalView& view() { return view_; }
+  shell::ShellContext& shell() { return shell_; }
+
+  // Checks --port; false (after saying why) when it names no port.
+  bool portOptionValid() const { return portValid_; }
+
+  // Connects and reads the catalogue (the full refresh). True when the
+  // catalogue was shown; otherwise the reason has been printed.
+  bool connectAndReadCatalogue();
+
+  // Runs the event loop until `done` holds or the link fails; true when
+  // `done` holds.
+  bool runUntil(const std::function<bool()>& done);
+
+  // The port this run uses, for messages.
+  std::string portText() const;
+
+ private:
+  shell::ShellContext& shell_;
+  platform::QtSerialPort serial_;
+  platform::QtScheduler scheduler_;
+  platform::QtPortEnumerator enumerator_;
+  TerminalView view_;
+  TerminalPrompts prompts_;
+  TerminalPortDialog dialog_;
+  catalogue::Programmer programmer_;
+  bool portValid_ = true;
+  std::optional<std::string> failure_;
+};
+
+}  // namespace vestrim::cli

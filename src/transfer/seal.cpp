@@ -1,0 +1,177 @@
+#include "transfer/seal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "shell/text_encoding.h"
+
+namespace vestrim::transfer {
+namespace {
+
+constexpr std::size_t kCycleNumberOffset = 59;
+constexpr std::size_t kProgramOffset = 96;
+constexpr std::size_t kProgramLength = 20;
+constexpr std::size_t kStampOffset = 140;
+constexpr std::size_t kCycleTypeOffset = 152;
+constexpr int kCycleNameMessage = 50;
+
+std::uint8_t byteAt(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  return offset < bytes.size() ? bytes[offset] : std::uint8_t{0};
+}
+
+std::string twoDigits(int value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d", value);
+  return text;
+}
+
+std::string trimmedWithoutBlanks(std::string text) {
+  std::erase(text, ' ');
+  return text;
+}
+
+// Makes a piece of a file name safe: no separator, no reserved or control
+// character, no "..".
+std::string safeForFileName(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F ||
+        std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
+      c = '_';
+    }
+  }
+  for (std::size_t dots = text.find(".."); dots != std::string::npos; dots = text.find("..")) {
+    text.replace(dots, 2, "_");
+  }
+  return text;
+}
+
+bool sameRecord(const std::filesystem::path& existing, const Bytes& sealed) {
+  std::ifstream in(existing, std::ios::binary);
+  if (!in) {
+    return false;
+  }
+  const Bytes stored{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return stored.size() == sealed.size() &&
+         std::equal(stored.begin() + 12, stored.end(), sealed.begin() + 12);
+}
+
+bool writeAll(int fd, const Bytes& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    done += static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string dateSeal(const shell::LocalTime& time) {
+  const std::string d = twoDigits(time.day) + twoDigits(time.month) + twoDigits(time.year % 100);
+  const std::string t = twoDigits(time.hour) + twoDigits(time.minute) + twoDigits(time.second);
+  std::string seal;
+  for (std::size_t i = 0; i < 6; ++i) {
+    seal.push_back(d[i]);
+    seal.push_back(t[5 - i]);
+  }
+  return seal;
+}
+
+std::string sealedFileName(std::span<const std::uint8_t> deviceFile,
+                           const shell::LanguageMessages& messages) {
+  std::string program;
+  for (std::size_t i = 0; i < kProgramLength; ++i) {
+    program.push_back(static_cast<char>(byteAt(deviceFile, kProgramOffset + i)));
+  }
+  program = trimmedWithoutBlanks(program);
+  if (program.size() >= 4 && program.ends_with("////")) {
+    program.replace(program.size() - 4, 4, "0000");
+  }
+
+  const unsigned number = byteAt(deviceFile, kCycleNumberOffset) |
+                          byteAt(deviceFile, kCycleNumberOffset + 1) << 8 |
+                          byteAt(deviceFile, kCycleNumberOffset + 2) << 16;
+  char numberText[16];
+  std::snprintf(numberText, sizeof numberText, "%05u", number);
+
+  std::string cycle = trimmedWithoutBlanks(
+      messages[kCycleNameMessage + (byteAt(deviceFile, kCycleTypeOffset) & 0x0F)]);
+  if (const std::size_t degrees = cycle.find("\xB0"
+                                             "C");
+      degrees != std::string::npos) {
+    cycle.erase(degrees, 2);
+  }
+
+  const auto field = [&](std::size_t offset) { return twoDigits(byteAt(deviceFile, offset)); };
+  const std::string dateTime = field(kStampOffset + 2) + field(kStampOffset + 3) +
+                               field(kStampOffset + 4) + "_" + field(kStampOffset) +
+                               field(kStampOffset + 1);
+  return safeForFileName(program) + "_" + numberText + "_" + safeForFileName(cycle) + "_" +
+         dateTime + ".dtl";
+}
+
+Bytes sealContents(const std::string& stamp, std::span<const std::uint8_t> deviceFile) {
+  // The byte read after the end of the file is part of the sealed contents:
+  // it is 0x00, counted in the sum and written.
+  std::uint32_t sum = 0;
+  for (const std::uint8_t byte : deviceFile) {
+    sum += byte;
+  }
+  sum &= 0xFFFF;
+  Bytes sealed(stamp.begin(), stamp.end());
+  sealed.push_back(static_cast<std::uint8_t>(sum / 256));
+  sealed.insert(sealed.end(), deviceFile.begin(), deviceFile.end());
+  sealed.push_back(0x00);
+  sealed.push_back(static_cast<std::uint8_t>(sum % 256));
+  return sealed;
+}
+
+SealResult ProtectDataLogger(const std::filesystem::path& folder,
+                             std::span<const std::uint8_t> deviceFile,
+                             const shell::LanguageMessages& messages) {
+  static std::atomic<unsigned> sequence{0};
+  const std::string name = shell::windows1252ToUtf8(sealedFileName(deviceFile, messages));
+  const std::filesystem::path temporary =
+      folder / (".sealing." + std::to_string(::getpid()) + "." + std::to_string(sequence++));
+
+  // The stamp is the modification time of the new file as created empty.
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    return {{}, "cannot create a file in " + folder.string()};
+  }
+  const std::optional<shell::LocalTime> created = shell::fileModifiedLocalTime(temporary);
+  const Bytes sealed = created ? sealContents(dateSeal(*created), deviceFile) : Bytes{};
+  const bool written = created && writeAll(fd, sealed) && ::fsync(fd) == 0;
+  if (::close(fd) != 0 || !written) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    return {{}, "cannot write " + name + " in " + folder.string()};
+  }
+
+  std::filesystem::path target = folder / name;
+  const std::string stem = name.substr(0, name.size() - 4);
+  for (int copy = 2; std::filesystem::exists(target) && !sameRecord(target, sealed); ++copy) {
+    target = folder / (stem + "_" + std::to_string(copy) + ".dtl");
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, target, error);
+  if (error) {
+    std::filesystem::remove(temporary, error);
+    return {{}, "cannot rename the sealed file to " + target.string()};
+  }
+  return {target, {}};
+}
+
+}  // namespace vestrim::transfer

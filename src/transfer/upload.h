@@ -1,0 +1,84 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/programmer.h"
+#include "link/operation.h"
+
+namespace vestrim::transfer {
+
+// Language texts the upload shows.
+inline constexpr int kTextUploading = 311;
+// A file that has not moved on for this long is given up.
+inline constexpr int kFileGuardMs = 180000;
+
+// How a Save ended.
+struct SaveOutcome {
+  enum class Kind {
+    Finished,     // every dated row was saved (or skipped for a reason given)
+    NothingToDo,  // no rows, or none with a date
+    DeviceLost,   // the device stopped answering
+    Stalled,      // a file made no progress for 180 s
+  } kind = Kind::Finished;
+  int saved = 0;
+  std::vector<std::string> skipped;  // why rows were not saved
+};
+
+// Saves the device's files (Save): every row of the file list with a date
+// is read out of the device block by block (ReadFile, operation 9), then
+// sealed into the year and month folders of the program folder. A state
+// machine driven by the link's replies and timers: one file after another.
+class Upload final : public link::Operation {
+ public:
+  Upload(catalogue::Programmer& programmer, shell::ShellContext& shell);
+
+  void setFileSealedHandler(std::function<void(const std::filesystem::path&)> handler) {
+    fileSealed_ = std::move(handler);
+  }
+  void setFinishedHandler(std::function<void(const SaveOutcome&)> handler) {
+    finished_ = std::move(handler);
+  }
+  // The file manager's refresh, run when a Save ends.
+  void setRefreshHook(std::function<void()> hook) { refresh_ = std::move(hook); }
+
+  void Save();
+  bool running() const { return running_; }
+
+  void onReadReply() override;
+
+ private:
+  void nextRow();
+  void ReadFile();
+  void sendBlock();
+  void fileComplete();
+  void finish(SaveOutcome::Kind kind);
+  void deviceLost();
+
+  catalogue::Programmer& programmer_;
+  link::LinkEngine& engine_;
+  shell::ShellContext& shell_;
+  std::function<void(const std::filesystem::path&)> fileSealed_;
+  std::function<void(const SaveOutcome&)> finished_;
+  std::function<void()> refresh_;
+  std::unique_ptr<platform::Timer> guard_;
+
+  bool running_ = false;
+  std::vector<platform::CatalogueRow> rows_;
+  std::vector<std::string> provisionalNames_;
+  std::size_t saveIndex_ = 0;  // 0-based position in rows_
+  std::filesystem::path monthFolder_;
+  int fileIndex_ = 0;  // the catalogue record being read
+  Bytes received_;
+  SaveOutcome outcome_;
+};
+
+// The provisional name of a row: its code text cut or padded with "_" to 8
+// characters, "(", the date column, ")", "_", the File Id, ".dtl". Its
+// characters 13-14 are the month and 16-17 the year of the date.
+std::string provisionalName(const platform::CatalogueRow& row);
+
+}  // namespace vestrim::transfer

@@ -1,0 +1,119 @@
+#include "reports/cycle_file.h"
+
+#include <gtest/gtest.h>
+
+#include "reports/cycle_record.h"
+#include "transfer/seal.h"
+
+namespace vestrim::reports {
+namespace {
+
+shell::LocalTime at(int hour, int minute, int second) {
+  return {2012, 3, 5, hour, minute, second};
+}
+
+TEST(SealCheck, AcceptsTheSealedTimeAnHourEarlierAndAFewSecondsOfWriting) {
+  const std::string seal = transfer::dateSeal(at(10, 15, 30));
+  struct Case {
+    shell::LocalTime modified;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {at(10, 15, 30), true},
+      {at(11, 15, 30), true},  // summer time, one way
+      {at(9, 15, 30), true},   // and the other
+      {at(10, 15, 34), true},
+      {at(10, 15, 25), true},  // within five seconds
+      {at(10, 15, 36), false},
+      {at(10, 15, 24), false},  //
+      {at(11, 15, 33), false},  // one hour later only exactly
+      {at(9, 15, 33), true},    // one hour earlier, within five seconds
+      {at(12, 15, 30), false},
+      {at(8, 15, 30), false},
+      {{2012, 3, 6, 10, 15, 30}, false},  // another day
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.modified.hour) + ":" + std::to_string(c.modified.minute) + ":" +
+                 std::to_string(c.modified.second) + " day " + std::to_string(c.modified.day));
+    EXPECT_EQ(sealMatches(seal, c.modified), c.accepted);
+  }
+}
+
+TEST(SealCheck, ToleranceNeverReachesAcrossAnHour) {
+  EXPECT_FALSE(sealMatches(transfer::dateSeal(at(10, 59, 58)), at(11, 0, 2)));
+  EXPECT_TRUE(sealMatches(transfer::dateSeal(at(10, 59, 58)), at(10, 59, 59)));
+  EXPECT_FALSE(sealMatches(transfer::dateSeal(at(0, 0, 1)), at(23, 59, 59)));
+}
+
+Bytes stored(const Bytes& device, const shell::LocalTime& time) {
+  return transfer::sealContents(transfer::dateSeal(time), device);
+}
+
+Bytes deviceBytes(std::size_t size) {
+  Bytes device(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    device[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  }
+  device[31] = 'X';  // no "TR" mark
+  device[32] = 'Y';
+  return device;
+}
+
+TEST(CycleFileRead, GoodFileSplitsIntoHeaderAndCycleBlock) {
+  const Bytes device = deviceBytes(166 + 13 * 3);
+  const CycleFile file = readCycleFile(stored(device, at(10, 0, 0)), at(10, 0, 2));
+  ASSERT_EQ(file.status, CycleFileStatus::Cycle);
+  EXPECT_EQ(file.DeviceHeader, std::string(device.begin(), device.begin() + 76));
+  // The cycle block holds the device bytes after the header and the byte
+  // read after the end.
+  EXPECT_EQ(file.CycleData.size(), device.size() - 76 + 1);
+  EXPECT_EQ(file.CycleData.substr(0, device.size() - 76),
+            std::string(device.begin() + 76, device.end()));
+}
+
+TEST(CycleFileRead, AnyChangedByteBetweenTheSumBytesIsCaught) {
+  const Bytes good = stored(deviceBytes(300), at(10, 0, 0));
+  for (std::size_t position = 13; position + 1 < good.size(); position += 17) {
+    Bytes changed = good;
+    changed[position] ^= 0x01;
+    EXPECT_EQ(readCycleFile(changed, at(10, 0, 0)).status, CycleFileStatus::BadChecksum)
+        << position;
+  }
+  Bytes stamp = good;
+  stamp[3] = stamp[3] == '9' ? '8' : '9';
+  EXPECT_EQ(readCycleFile(stamp, at(10, 0, 0)).status, CycleFileStatus::BadSeal);
+}
+
+TEST(CycleFileRead, SumOfZeroIsRefusedEvenWithBothStoredBytesZero) {
+  Bytes zero(200, 0x00);
+  const std::string seal = transfer::dateSeal(at(10, 0, 0));
+  std::copy(seal.begin(), seal.end(), zero.begin());
+  EXPECT_EQ(readCycleFile(zero, at(10, 0, 0)).status, CycleFileStatus::BadChecksum);
+}
+
+TEST(CycleFileRead, TechnicalReportIsShownWhateverItsSum) {
+  for (const std::size_t mark : {44u, 45u}) {
+    Bytes device = deviceBytes(300);
+    device[mark - 13] = 'T';
+    device[mark - 12] = 'R';
+    Bytes file = stored(device, at(10, 0, 0));
+    file[100] ^= 0xFF;  // the sum no longer matches
+    const CycleFile read = readCycleFile(file, at(10, 0, 0));
+    EXPECT_EQ(read.status, CycleFileStatus::TechnicalReport) << mark;
+    EXPECT_TRUE(read.IsTechnicalReport);
+    EXPECT_EQ(read.CycleData, std::string(file.begin() + 152, file.end()));
+  }
+}
+
+TEST(CycleFileRead, FileTooShortForAHeaderAndBothSumBytesIsRefused) {
+  // A sealed device file of 74 bytes is 89 bytes long: one short of a full
+  // device header between the sum bytes.
+  EXPECT_EQ(readCycleFile(stored(deviceBytes(74), at(10, 0, 0)), at(10, 0, 0)).status,
+            CycleFileStatus::TooShort);
+  EXPECT_EQ(readCycleFile(stored(deviceBytes(75), at(10, 0, 0)), at(10, 0, 0)).status,
+            CycleFileStatus::Cycle);
+  EXPECT_EQ(LeggiFile("/no/such/file.dtl").status, CycleFileStatus::Unreadable);
+}
+
+}  // namespace
+}  // namespace vestrim::reports
