@@ -15,8 +15,10 @@
 #include <system_error>
 #include <vector>
 
+#include "sim/demo_contents.h"
 #include "sim/device.h"
 #include "sim/fault.h"
+#include "sim/memory_layout.h"
 #include "sim/pty_server.h"
 #include "sim/state_file.h"
 
@@ -34,6 +36,13 @@ looking for a frame, a partial frame abandoned for 100 ms) carry only time, kind
 
 State file (--state FILE): loaded at start and saved on exit. A missing file means a freshly
 initialised device and is created on exit; a damaged one is refused.
+
+Contents (--contents NAME): fill the device with generated files at start. Only an empty
+device is filled: together with a state file that already holds files, --contents is refused
+(the state file is never overwritten by it). With --state, the generated contents are saved on
+exit like any other, so later runs need only --state. --list-contents prints the files that
+NAME generates (address, size, type, code, start, program, cycle code, records, minutes, note)
+and exits without serving or touching the state file.
 )";
 
 class SymlinkGuard {
@@ -73,7 +82,7 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   CLI::App app{"Simulated steriliser control board, served on a pseudo-terminal."};
-  app.footer(kFooter + std::string("\n") + devsim::faultSyntaxHelp());
+  app.footer(kFooter + devsim::content::contentsNameHelp() + "\n" + devsim::faultSyntaxHelp());
 
   std::uint32_t memorySize = devsim::Memory::kDefaultFlashSize;
   std::uint32_t reportedMemorySize = 0;
@@ -82,6 +91,8 @@ int main(int argc, char** argv) {
   std::string linkPath;
   bool lineRate = false;
   std::vector<std::string> faultTexts;
+  std::string contentsName;
+  bool listContents = false;
 
   auto* sizeOption =
       app.add_option("--memory-size", memorySize, "Flash memory size in bytes (default 2097152)")
@@ -106,9 +117,38 @@ int main(int argc, char** argv) {
           },
           "FAULT"))
       ->option_text("FAULT ...");
+  app.add_option("--contents", contentsName,
+                 "Fill the empty device with generated files: demo, bench")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            const auto parsed = devsim::content::parseContentsName(text);
+            return parsed.options ? std::string() : parsed.error;
+          },
+          "NAME"))
+      ->option_text("NAME[:key=value...]");
+  app.add_flag("--list-contents", listContents,
+               "List the files --contents generates, then exit without serving");
   app.add_option("--link", linkPath, "Also make a symlink PATH to the pty, removed on exit")
       ->option_text("PATH");
   CLI11_PARSE(app, argc, argv);
+
+  std::optional<devsim::content::DemoOptions> contents;
+  if (!contentsName.empty()) {
+    contents = devsim::content::parseContentsName(contentsName).options;
+  }
+  if (listContents) {
+    if (!contents) {
+      return fail("--list-contents needs --contents NAME");
+    }
+    devsim::Memory scratch(memorySize);
+    try {
+      std::cout << devsim::content::describeContents(
+          devsim::content::fillDemoContents(scratch, *contents));
+    } catch (const std::exception& error) {
+      return fail("contents " + contentsName + ": " + error.what());
+    }
+    return 0;
+  }
 
   devsim::Device device({.flashSize = memorySize, .lineRate = lineRate});
   if (!statePath.empty()) {
@@ -122,6 +162,21 @@ int main(int argc, char** argv) {
                     " bytes, --memory-size asks for " + std::to_string(memorySize));
       }
       device.memory() = std::move(*loaded.memory);
+    }
+  }
+  if (!contentsName.empty()) {
+    const auto files = devsim::layout::chainAddresses(device.memory()).size();
+    if (files > 0) {
+      return fail("--contents fills an empty device, but " + statePath + " already holds " +
+                  std::to_string(files) + " files; drop --contents or use another state file");
+    }
+    try {
+      const auto manifest = devsim::content::fillDemoContents(device.memory(), *contents);
+      std::cerr << "vestrim-devsim: contents " << contentsName << ": " << manifest.size()
+                << " files, " << devsim::layout::firstFreeLocation(device.memory())
+                << " bytes of flash in use" << std::endl;
+    } catch (const std::exception& error) {
+      return fail("contents " + contentsName + ": " + error.what());
     }
   }
   if (reportOption->count() > 0) {

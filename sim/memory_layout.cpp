@@ -76,34 +76,44 @@ std::vector<std::uint32_t> chainAddresses(const Memory& memory) {
 
 std::uint32_t appendFile(Memory& memory, const FileHeader& header,
                          std::span<const std::uint8_t> body) {
+  Bytes file(kHeaderSize, 0x00);
+  putText(file, kFileCodeOffset, header.fileCode, 16, 0x00);
+  file[kFileTypeOffset] = header.fileType;
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    file[kFileNumberOffset + i] = static_cast<std::uint8_t>(header.fileNumber >> (8 * i));
+  }
+  putText(file, kFileNameOffset, header.fileName, 20, ' ');
+  const std::uint8_t stamp[] = {header.hour, header.minute, header.day, header.month, header.year};
+  std::copy(std::begin(stamp), std::end(stamp), file.begin() + kStampOffset);
+  file.insert(file.end(), body.begin(), body.end());
+  return appendRecord(memory, file);
+}
+
+std::uint32_t appendRecord(Memory& memory, std::span<const std::uint8_t> file) {
+  if (file.size() < kHeaderSize) {
+    throw std::invalid_argument("a file of " + std::to_string(file.size()) +
+                                " bytes has no room for its header record");
+  }
   const auto files = chainAddresses(memory);
   const std::uint32_t address =
       files.empty() ? kChainStart
                     : readBigEndian32(memory, Area::Flash, files.back() + kNextAddressOffset);
-  const std::uint64_t end = std::uint64_t{address} + kHeaderSize + body.size();
+  const std::uint64_t end = std::uint64_t{address} + file.size();
   if (end > memory.flashSize()) {
-    throw std::length_error("file of " + std::to_string(kHeaderSize + body.size()) + " bytes at " +
+    throw std::length_error("file of " + std::to_string(file.size()) + " bytes at " +
                             std::to_string(address) + " does not fit into " +
                             std::to_string(memory.flashSize()) + " bytes of flash");
   }
   const auto next = static_cast<std::uint32_t>(end);
 
-  Bytes record(kHeaderSize, 0x00);
-  putText(record, kFileCodeOffset, header.fileCode, 16, 0x00);
-  record[kFileTypeOffset] = header.fileType;
+  Bytes record(file.begin(), file.begin() + kHeaderSize);
   const Bytes nextBytes = bigEndian32(next);
   const Bytes prevBytes = bigEndian32(files.empty() ? kNoPreviousFile : files.back());
   std::copy(nextBytes.begin(), nextBytes.end(), record.begin() + kNextAddressOffset);
   std::copy(prevBytes.begin(), prevBytes.end(), record.begin() + kPrevAddressOffset);
-  for (std::uint32_t i = 0; i < 3; ++i) {
-    record[kFileNumberOffset + i] = static_cast<std::uint8_t>(header.fileNumber >> (8 * i));
-  }
-  putText(record, kFileNameOffset, header.fileName, 20, ' ');
-  const std::uint8_t stamp[] = {header.hour, header.minute, header.day, header.month, header.year};
-  std::copy(std::begin(stamp), std::end(stamp), record.begin() + kStampOffset);
 
   memory.write(Area::Flash, address, record);
-  memory.write(Area::Flash, address + kHeaderSize, body);
+  memory.write(Area::Flash, address + kHeaderSize, file.subspan(kHeaderSize));
   memory.write(Area::Eeprom, kFirstFreeAddress, bigEndian32(next));
   return address;
 }

@@ -77,6 +77,11 @@ std::vector<std::uint32_t> chainAddresses(const Memory& memory);
 std::uint32_t appendFile(Memory& memory, const FileHeader& header,
                          std::span<const std::uint8_t> body);
 
+// The same for a file whose header record is already laid out (its first 166 bytes): only
+// NextAddress and PrevAddress are filled in. Throws std::invalid_argument for a file shorter
+// than a header record.
+std::uint32_t appendRecord(Memory& memory, std::span<const std::uint8_t> file);
+
 std::uint32_t firstFreeLocation(const Memory& memory);
 
 // slot 0..119.

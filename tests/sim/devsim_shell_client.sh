@@ -131,6 +131,22 @@ status=$?
 error=$(<"$work/bad.err")
 [[ $error == *"not a device state file"* ]] || fail "unclear error: $error"
 
+# 5. Generated contents: listed without serving, served from the first file on, kept by the state
+# file, and refused over a state file that already holds files.
+listing=$(timeout 10 "$devsim" --contents demo --list-contents 2>"$work/list.err")
+status=$?
+[[ $status == 0 ]] || fail "--list-contents gave exit status $status: $(<"$work/list.err")"
+[[ $(wc -l <<<"$listing") -ge 30 && $listing == *"first free location"* ]] ||
+  fail "--list-contents listed: $listing"
+start contents --contents demo:seed=3 --state "$work/demo.state"
+expect_reply "first file code" "50 07 00 88 08 00 00 e7 00" "4d 53 30 33 36 39 41 41 f4 01"
+stop
+[[ $status == 0 ]] || fail "--contents: exit status $status"
+timeout 10 "$devsim" --contents demo --state "$work/demo.state" >/dev/null 2>"$work/again.err"
+status=$?
+[[ $status == 1 ]] || fail "--contents over a filled state file gave exit status $status"
+[[ $(<"$work/again.err") == *"already holds"* ]] || fail "unclear refusal: $(<"$work/again.err")"
+
 if ((failures > 0)); then
   echo "$failures check(s) failed" >&2
   exit 1
