@@ -38,6 +38,19 @@ void printJson(const TerminalView& view, std::uint32_t memorySize) {
   std::cout << QJsonDocument(result).toJson(QJsonDocument::Indented).toStdString();
 }
 
+// A device text for a terminal line: control bytes (a tab, a line feed in
+// a data file's bytes) would break the table, so they show as ".".
+std::string printable(const std::string& windows1252) {
+  std::string text = windows1252;
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      c = '.';
+    }
+  }
+  return shell::windows1252ToUtf8(text);
+}
+
 // Width of a UTF-8 text in characters.
 std::size_t width(const std::string& utf8) {
   return static_cast<std::size_t>(
@@ -60,8 +73,8 @@ void printTable(const TerminalView& view, const shell::LanguageTexts& texts) {
   }
   table.push_back(header);
   for (const platform::CatalogueRow& row : view.rows) {
-    table.push_back({shell::windows1252ToUtf8(row.code), shell::windows1252ToUtf8(row.description),
-                     shell::windows1252ToUtf8(row.name), row.date, row.id});
+    table.push_back(
+        {printable(row.code), printable(row.description), printable(row.name), row.date, row.id});
   }
   std::array<std::size_t, 5> widths{};
   for (const auto& line : table) {
