@@ -13,5 +13,7 @@ int catalogueCommand(const GlobalOptions& options);
 int settingsCommand(const GlobalOptions& options);
 int saveCommand(const GlobalOptions& options);
 int verifyCommand(const std::vector<std::string>& paths);
+int sendCommand(const GlobalOptions& options, const std::vector<std::string>& files);
+int eraseCommand(const GlobalOptions& options);
 
 }  // namespace vestrim::cli

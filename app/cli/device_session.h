@@ -11,6 +11,9 @@
 #include "platform/qt/qt_scheduler.h"
 #include "platform/qt/qt_serial_port.h"
 #include "terminal_front_end.h"
+#include "transfer/download.h"
+#include "transfer/erase.h"
+#include "transfer/file_selection.h"
 
 namespace vestrim::cli {
 
@@ -21,6 +24,12 @@ class DeviceSession {
   DeviceSession(const GlobalOptions& options, shell::ShellContext& shell);
 
   catalogue::Programmer& programmer() { return programmer_; }
+  transfer::Download& download() { return download_; }
+  transfer::DownloadState& downloadState() { return downloadState_; }
+  transfer::Erase& erase() { return erase_; }
+  transfer::FileSelection& selection() { return selection_; }
+  // True once the reply timeout has fired: the device stopped answering.
+  bool deviceLost() const { return deviceLost_; }
   TerminalView& view() { return view_; }
   shell::ShellContext& shell() { return shell_; }
 
@@ -47,6 +56,11 @@ class DeviceSession {
   TerminalPrompts prompts_;
   TerminalPortDialog dialog_;
   catalogue::Programmer programmer_;
+  transfer::DownloadState downloadState_;
+  transfer::Download download_;
+  transfer::Erase erase_;
+  transfer::FileSelection selection_;
+  bool deviceLost_ = false;
   bool portValid_ = true;
   std::optional<std::string> failure_;
 };

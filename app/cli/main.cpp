@@ -44,6 +44,16 @@ int main(int argc, char** argv) {
   verify->add_option("PATH", verifyPaths, "Files or folders")->required();
   verify->callback([&] { status = vestrim::cli::verifyCommand(verifyPaths); });
 
+  std::vector<std::string> sendFiles;
+  auto* send = app.add_subcommand(
+      "send",
+      "Connect, then write files into the device (firmware .mhx, messages .msx, data "
+      ".dat, datalogger .dtl, raw .mes), one after another");
+  send->add_option("FILE", sendFiles, "Files to send")->required();
+  send->callback([&] { status = vestrim::cli::sendCommand(options, sendFiles); });
+  app.add_subcommand("erase", "Connect, then erase the device's files and reset its bookkeeping")
+      ->callback([&] { status = vestrim::cli::eraseCommand(options); });
+
   CLI11_PARSE(app, argc, argv);
   return status;
 }

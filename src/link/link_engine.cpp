@@ -102,7 +102,11 @@ void LinkEngine::onPortEvent(platform::SerialEvent event) {
       break;
     case ReplyVerdict::BadAcknowledgement:
       if (state_.RetryCount <= 3) {
+        // The same frame goes out again after the dispatch pause, whatever
+        // the write was: a block, the last block or a single request. A
+        // write the device did not confirm is never taken as done.
         ++state_.RetryCount;
+        resendPending_ = true;
         dispatch_->start();
       } else {
         checksumError();
@@ -126,6 +130,11 @@ void LinkEngine::checksumError() {
 }
 
 void LinkEngine::GestRx() {
+  if (resendPending_) {
+    resendPending_ = false;
+    StartTx();
+    return;
+  }
   if (request_.RequestIsRead) {
     ReadBRx();
     return;
@@ -196,6 +205,7 @@ bool LinkEngine::atLowSpeed() const {
 
 void LinkEngine::onReplyTimeout() {
   awaitingReply_ = false;
+  resendPending_ = false;
   state_.TimeoutFlag = true;
   for (const auto& listener : timeoutListeners_) {
     listener();

@@ -142,6 +142,7 @@ class LinkEngine {
   // fires; bytes that arrive otherwise are stale and wait to be discarded.
   bool awaitingReply_ = false;
   bool busy_ = false;
+  bool resendPending_ = false;  // a badly acknowledged write goes out again
 
   std::unique_ptr<platform::Timer> replyTimeout_;
   std::unique_ptr<platform::Timer> catalogueEnd_;

@@ -10,8 +10,9 @@ class Operation {
  public:
   virtual ~Operation() = default;
 
-  // A write of this operation was acknowledged. The acknowledgement was bad
-  // when RetryCount is not 0: a block operation then re-sends the same block.
+  // A write of this operation was acknowledged with the expected value. (A
+  // bad acknowledgement never reaches the operation: the engine sends the
+  // same frame again, and after the fifth bad one in a row gives up.)
   virtual void onWriteAcknowledged() {}
   // A read of this operation was answered; the data are in RxBuffer.
   virtual void onReadReply() {}

@@ -248,6 +248,21 @@ TEST_F(LinkEngineTest, BadAcknowledgementResendsTheSameBlockAtTheSameAddress) {
   EXPECT_EQ(device.memory().read(devsim::Area::Flash, 4096, 300), data);
 }
 
+// A bad acknowledgement of the last block, or of a single request, sends it
+// again too: a write the device did not confirm is never taken as done.
+TEST_F(LinkEngineTest, BadAcknowledgementOfTheLastBlockSendsItAgainBeforeGoingOn) {
+  const Bytes data = pattern(300);
+  device.addFault(fault("bad-ack:after=2"));
+  write.start(4096, data);
+  scheduler.runUntilIdle(10000);
+  ASSERT_TRUE(write.finished);
+  const auto writes = writesTo(0x50);
+  ASSERT_EQ(writes.size(), 4u);
+  EXPECT_EQ(writes[2].address, 4352u);
+  EXPECT_EQ(writes[3].address, 4352u);
+  EXPECT_EQ(writes[3].data, writes[2].data);
+}
+
 TEST_F(LinkEngineTest, OneByteAcknowledgementCountsAsBadAndTheBlockGoesOutAgain) {
   device.addFault(fault("one-byte-reply:on=write"));
   write.start(4096, pattern(200));

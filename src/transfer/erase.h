@@ -1,0 +1,52 @@
+#pragma once
+
+#include <memory>
+
+#include "catalogue/programmer.h"
+#include "link/operation.h"
+#include "transfer/download_state.h"
+
+namespace vestrim::transfer {
+
+// Language text of the erase question.
+inline constexpr int kTextEraseQuestion = 320;
+// The device erases its flash after the erase command.
+inline constexpr int kEraseWaitMs = 2000;
+
+// The default command list an erase leaves: the datalogger type only.
+inline constexpr const char* kDefaultCommandSlot = "50FFAAFFFFFFDataLogger      ";
+
+// Erases the device's files and re-initialises its bookkeeping (operations
+// 4 to 7): the erase command, 2 s for the device, a command list with the
+// datalogger type only, the first free location and the download counters
+// cleared; then the (empty) catalogue is read again.
+class Erase final : public link::Operation {
+ public:
+  Erase(catalogue::Programmer& programmer, shell::ShellContext& shell, DownloadState& state);
+
+  // The toolbar's Erase: after the question, the erase command at once (if
+  // the port is open).
+  void eraseFromToolbar();
+  // The Device menu's Erase: after the question, the command list is read
+  // first and its end starts the erase; a closed port is opened instead.
+  void eraseFromMenu();
+
+  void onWriteAcknowledged() override;
+
+  void WriteCmdDel();
+
+ private:
+  bool confirmed();
+  void InitMem();
+  void ClrPunEEP();
+  void ClrCntEEP();
+
+  catalogue::Programmer& programmer_;
+  link::LinkEngine& engine_;
+  shell::ShellContext& shell_;
+  DownloadState& state_;
+  std::unique_ptr<platform::Timer> eraseWait_;
+  Bytes commandListImage_;
+};
+
+}  // namespace vestrim::transfer

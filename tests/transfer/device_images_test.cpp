@@ -1,0 +1,186 @@
+#include "transfer/device_images.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "temp_folder.h"
+
+namespace vestrim::transfer {
+namespace {
+
+using testing::TempFolder;
+
+Bytes pattern(std::size_t size, int seed) {
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes[i] = static_cast<std::uint8_t>((i * 31 + static_cast<std::size_t>(seed)) % 251);
+  }
+  return bytes;
+}
+
+// Runs a tool that is not ours (binutils, srecord) to make a test file.
+void run(const std::string& command) {
+  ASSERT_EQ(std::system((command + " 2>/dev/null").c_str()), 0) << command;
+}
+
+class DeviceImages : public ::testing::Test {
+ protected:
+  std::filesystem::path binary(const std::string& name, const Bytes& data) {
+    return folder.write(name, std::string(data.begin(), data.end()));
+  }
+  std::string path(const std::string& name) const { return (folder.path() / name).string(); }
+
+  TempFolder folder;
+  DownloadState state;
+};
+
+TEST_F(DeviceImages, SixteenBitFirmwareFromObjcopyPacksEven64ByteRecords) {
+  const Bytes data = pattern(300, 1);
+  binary("fw.bin", data);
+  // objcopy puts the input's name, as given, into the S0 record.
+  run("cd " + folder.path().string() +
+      " && objcopy -I binary -O srec --change-addresses 0x1001 fw.bin fw.mhx");
+  InitSectorMap(state);
+  ASSERT_FALSE(LoadSRecordFile(path("fw.mhx"), state));
+  EXPECT_FALSE(state.FileNotReady);
+  EXPECT_EQ(state.FileTypeToFind, 0xA5);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), state.LoadBuffer.begin() + 0x1001));
+  BuildFirmwareImage(state);
+  const Bytes& tx = state.TxBuffer;
+  // The S0 text of objcopy is the output file's name.
+  EXPECT_EQ(std::string(tx.begin() + 32, tx.begin() + 48), "FW.MHX          ");
+  EXPECT_EQ(tx[49], 0xFF);
+  // The first byte is at an odd address: the record starts one earlier.
+  EXPECT_EQ(Bytes(tx.begin() + 58, tx.begin() + 64), (Bytes{0x00, 0x10, 0x00, 0x00, 0x00, 64}));
+  EXPECT_EQ(tx[64], 0xFF);
+  EXPECT_EQ(tx[65], data[0]);
+  // 301 bytes from 0x1000: five records of 64, then the end record.
+  const std::size_t end = 58 + 5 * 70;
+  EXPECT_EQ(Bytes(tx.begin() + end, tx.begin() + end + 6),
+            (Bytes{0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(state.FileLength, static_cast<std::int32_t>(end + 6));
+}
+
+TEST_F(DeviceImages, TwentyFourBitFirmwareDropsTheTopSectorAndMarksItsBlocks) {
+  const Bytes data = pattern(300, 2);
+  binary("fw.bin", data);
+  run("srec_cat " + path("fw.bin") + " -binary -offset 0xFBF80 -o " + path("fw.mhx") +
+      " -Motorola -address-length=3 -header AB_12");
+  InitSectorMap(state);
+  ASSERT_FALSE(LoadSRecordFile(path("fw.mhx"), state));
+  EXPECT_EQ(state.FileTypeToFind, 0x01);
+  EXPECT_EQ(state.LoadBuffer[0xFBFFF], data[0x7F]);
+  EXPECT_EQ(state.LoadBuffer[0xFC000], 0xFF);  // dropped
+  BuildFirmwareImage(state);
+  const Bytes& tx = state.TxBuffer;
+  EXPECT_EQ(std::string(tx.begin() + 32, tx.begin() + 48), "AB_12           ");
+  EXPECT_EQ(tx[49], 12);
+  // One 128-byte chunk below 0xFC000, in block 7: address or'ed with
+  // 0xF00000, marker 7 (it differs from the first marked block, 0).
+  EXPECT_EQ(Bytes(tx.begin() + 58, tx.begin() + 64), (Bytes{0xFF, 0xBF, 0x80, 7, 0x00, 128}));
+  EXPECT_TRUE(std::equal(tx.begin() + 64, tx.begin() + 64 + 128, data.begin()));
+  EXPECT_EQ(state.FileLength, 58 + 134 + 6);
+}
+
+TEST_F(DeviceImages, FirmwareInBlockZeroOnlyStartsWithMarkerZero) {
+  binary("fw.bin", pattern(200, 3));
+  run("srec_cat " + path("fw.bin") + " -binary -offset 0x80000 -o " + path("fw.mhx") +
+      " -Motorola -address-length=3 -header FW");
+  InitSectorMap(state);
+  ASSERT_FALSE(LoadSRecordFile(path("fw.mhx"), state));
+  BuildFirmwareImage(state);
+  const Bytes& tx = state.TxBuffer;
+  EXPECT_EQ(Bytes(tx.begin() + 58, tx.begin() + 64), (Bytes{0xF8, 0x00, 0x00, 0, 0x00, 128}));
+  EXPECT_EQ(Bytes(tx.begin() + 192, tx.begin() + 198), (Bytes{0xF8, 0x00, 0x80, 0, 0x00, 128}));
+}
+
+TEST_F(DeviceImages, SectorMapFindsBlocksAndSectors) {
+  InitSectorMap(state);
+  EXPECT_EQ(FindSectorBlock(state, 0x80000), 0);
+  EXPECT_EQ(FindSectorBlock(state, 0xBA123), 3);
+  EXPECT_EQ(FindSectorIndex(state, 0xBA123), 2);
+  EXPECT_EQ(FindSectorBlock(state, 0xFC000), 7);
+  EXPECT_EQ(FindSectorIndex(state, 0xFC000), 3);
+  EXPECT_EQ(FindSectorBlock(state, 0x1000), 0);
+}
+
+TEST_F(DeviceImages, BrokenFirmwareFilesAreRefusedWhole) {
+  folder.write("no_s0.mhx", "S1131000000102030405060708090A0B0C0D0E0FFF\r\n");
+  ASSERT_TRUE(LoadSRecordFile(path("no_s0.mhx"), state));
+  EXPECT_EQ(LoadSRecordFile(path("no_s0.mhx"), state)->text, "File not correct.");
+  EXPECT_TRUE(state.FileNotReady);
+  folder.write("bad_hex.mhx", "S00600004142AA\r\nS1131000ZZ0102030405060708090A0B0C0D0E0FFF\r\n");
+  EXPECT_TRUE(LoadSRecordFile(path("bad_hex.mhx"), state));
+  EXPECT_TRUE(state.FileNotReady);
+}
+
+TEST_F(DeviceImages, MessageLinesGetTheLanguageTrailerOfTheChosenName) {
+  const Bytes data = pattern(40, 4);
+  binary("msg.bin", data);
+  run("srec_cat " + path("msg.bin") + " -binary -offset 0x10000 -o " + path("AB_IT.msx") +
+      " -Motorola -address-length=3 -disable=header -disable=exec-start-address "
+      "-disable=data-count");
+  // Within a multiple selection the name is bare: its 4th and 5th letters.
+  state.DownloadFileName = "AB_IT.msx";
+  ASSERT_FALSE(LoadS2LinesFile(path("AB_IT.msx"), state));
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), state.LoadBuffer.begin()));
+  EXPECT_EQ(state.LoadBuffer[40], 0xFF);
+  EXPECT_EQ(state.LoadBuffer[41], 'I');
+  EXPECT_EQ(state.LoadBuffer[42], 'T');
+  EXPECT_EQ(state.LoadBuffer[43], 0x91);
+  EXPECT_EQ(state.LoadedLength, 40 + 1 + 64);
+  // Chosen alone, the name is the full path.
+  state.DownloadFileName = "C:\\msg\\AB_IT.msx";
+  ASSERT_FALSE(LoadS2LinesFile(path("AB_IT.msx"), state));
+  EXPECT_EQ(state.LoadBuffer[41], 'm');
+  EXPECT_EQ(state.LoadBuffer[42], 's');
+}
+
+TEST_F(DeviceImages, EmptyDataloggerFileIsOneByteAndA77ByteImage) {
+  folder.write("empty.dtl", "");
+  ASSERT_FALSE(LoadRawFile(path("empty.dtl"), state));
+  EXPECT_EQ(state.LoadedLength, 1);
+  state.FileExtension = "dtl";
+  ASSERT_FALSE(BuildDataImage(state, {}));
+  EXPECT_EQ(state.FileLength, 77);
+  EXPECT_EQ(std::string(state.TxBuffer.begin() + 32, state.TxBuffer.begin() + 48),
+            "DT0369AA        ");
+  EXPECT_EQ(state.TxBuffer[58], 0x00);
+  EXPECT_EQ(state.TxBuffer[76], 0x00);
+  EXPECT_EQ(state.FileTypeToFind, 0x20);
+}
+
+TEST_F(DeviceImages, DataTypeIsSentOnlyWhenItsSlotAllowsIt) {
+  binary("d.dtl", pattern(10, 5));
+  state.FileExtension = "dtl";
+  std::array<std::string, 129> list{};
+  list[0] = "50FFAAFFFFFFDataLogger      ";
+  ASSERT_FALSE(LoadRawFile(path("d.dtl"), state));
+  EXPECT_FALSE(BuildDataImage(state, list));  // no slot for 0x20: allowed
+  list[1] = "20FFAAFFFFFFData            ";   // flags 0xAA: bit 0x40 clear
+  const Refusal refusal = BuildDataImage(state, list);
+  ASSERT_TRUE(refusal);
+  EXPECT_EQ(refusal->text, "File not enabled to download.");
+  EXPECT_EQ(refusal->icon, platform::MessageIcon::None);
+  EXPECT_TRUE(state.FileNotReady);
+  list[1] = "20FFEAFFFFFFData            ";  // flags 0xEA: bit 0x40 set
+  EXPECT_FALSE(BuildDataImage(state, list));
+}
+
+TEST_F(DeviceImages, RecordFileIsCopiedWholeUpTo32768BytesAndTooBigFilesAreRefused) {
+  binary("p.dat", pattern(40000, 6));
+  ASSERT_FALSE(LoadRecordFile(path("p.dat"), state));
+  EXPECT_EQ(state.LoadedLength, 32768);
+  EXPECT_EQ(state.LoadBuffer[32767], pattern(40000, 6)[32767]);
+
+  binary("big.dtl", Bytes(1048576, 0x11));
+  const Refusal refusal = LoadRawFile(path("big.dtl"), state);
+  ASSERT_TRUE(refusal);
+  EXPECT_EQ(refusal->text, "The file size is bigger than the memory support");
+  EXPECT_EQ(refusal->icon, platform::MessageIcon::Exclamation);
+}
+
+}  // namespace
+}  // namespace vestrim::transfer
