@@ -40,13 +40,14 @@ int sendCommand(const GlobalOptions& options, const std::vector<std::string>& fi
   // The selection keeps its own view of each download's end.
   transfer::FileSelection& selection = session.selection();
   selection.FileOpen(paths);
-  if (!refused && !session.downloadState().FileNotReady) {
+  // As the Download command: a file that was not loaded is refused here.
+  if (!refused) {
     session.download().download();
   }
-  const bool ended = session.runUntil([&] {
-    return session.deviceLost() ||
-           ((refused || selection.finished()) && session.programmer().settled());
-  });
+  // The run ends when the program waits for the user: every file written,
+  // a file refused, or "Checksum Error".
+  const bool ended =
+      session.runUntil([&] { return session.deviceLost() || session.programmer().settled(); });
   if (!ended) {
     return 1;
   }

@@ -393,10 +393,6 @@ Refusal BuildDataImage(DownloadState& state, const std::array<std::string, 129>&
   std::fill(tx.begin() + 59, tx.begin() + kDataHeaderLength, 0xFF);
   const std::size_t copied = std::max<std::size_t>(
       1, std::min<std::size_t>(static_cast<std::size_t>(std::max(state.LoadedLength, 0)), 0xFFFFF));
-  // The image must fit the transfer buffer with its header.
-  if (kDataHeaderLength + copied > tx.size()) {
-    return refuse(state, tooBig());
-  }
   std::copy_n(state.LoadBuffer.begin(), copied, tx.begin() + kDataHeaderLength);
   state.FileLength = static_cast<std::int32_t>(kDataHeaderLength + copied);
   return std::nullopt;

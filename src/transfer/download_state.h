@@ -27,7 +27,9 @@ struct Sector {
 // What a file to send becomes on its way to the device: the file as read
 // (LoadBuffer), the image with its header (TxBuffer) and the facts about it.
 struct DownloadState {
-  DownloadState() : LoadBuffer(kBufferSize, 0xFF), TxBuffer(kBufferSize, 0xFF) {}
+  // The transfer buffer also holds the largest data image: its 76-byte
+  // header and a full load buffer.
+  DownloadState() : LoadBuffer(kBufferSize, 0xFF), TxBuffer(kBufferSize + 76, 0xFF) {}
 
   Bytes LoadBuffer;  // for firmware, the memory image by device address
   std::int32_t LoadedLength = 0;

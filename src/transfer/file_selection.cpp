@@ -87,7 +87,10 @@ bool FileSelection::continueAfterCatalogue() {
     ++index_;
     programmer_.MMCshow();
     gestione_multiselezione();
-    return true;
+    // A file refused on its way in ends the run through the selection: the
+    // catalogue-end step then ends the operation, so the window does not
+    // stay busy.
+    return !finished_;
   }
   finished_ = true;
   return false;
