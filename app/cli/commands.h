@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ int catalogueCommand(const GlobalOptions& options);
 int settingsCommand(const GlobalOptions& options);
 int saveCommand(const GlobalOptions& options);
 int verifyCommand(const std::vector<std::string>& paths);
+int reportCommand(const GlobalOptions& options, const std::string& file, bool full,
+                  std::optional<char> decimalSeparator);
 int sendCommand(const GlobalOptions& options, const std::vector<std::string>& files);
 int eraseCommand(const GlobalOptions& options);
 

@@ -54,6 +54,27 @@ int main(int argc, char** argv) {
   app.add_subcommand("erase", "Connect, then erase the device's files and reset its bookkeeping")
       ->callback([&] { status = vestrim::cli::eraseCommand(options); });
 
+  std::string reportFile;
+  bool reportFull = false;
+  std::string reportSeparator;
+  auto* report = app.add_subcommand(
+      "report", "Show a stored file's report as the report window builds it, in UTF-8");
+  report->add_option("FILE", reportFile, "A stored cycle file or technical report (.dtl)")
+      ->required();
+  report->add_flag("--full", reportFull,
+                   "The full report for a cycle without alarm (the compact one opens first)");
+  report
+      ->add_option("--decimal-separator", reportSeparator,
+                   "Decimal separator of the numbers (default: the locale's)")
+      ->check([](const std::string& text) {
+        return text.size() == 1 ? std::string() : std::string("one character");
+      });
+  report->callback([&] {
+    status = vestrim::cli::reportCommand(
+        options, reportFile, reportFull,
+        reportSeparator.empty() ? std::nullopt : std::optional<char>(reportSeparator[0]));
+  });
+
   CLI11_PARSE(app, argc, argv);
   return status;
 }

@@ -1,0 +1,83 @@
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "commands.h"
+#include "reports/cycle_file.h"
+#include "reports/report_window.h"
+#include "shell/text_encoding.h"
+
+namespace vestrim::cli {
+namespace {
+
+// A report line for a terminal: a control byte from the record's texts (a
+// line feed in a machine name) would break the one-line-per-line output, so
+// it shows as ".".
+std::string printable(const std::string& windows1252) {
+  std::string text = windows1252;
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      c = '.';
+    }
+  }
+  return shell::windows1252ToUtf8(text);
+}
+
+// Why the report window would not open a file it read: the system says
+// "File error" for a bad seal and for a file it cannot read, and nothing
+// for a bad check sum or an empty technical report.
+std::string notShowable(const reports::CycleFile& read, const std::string& file) {
+  switch (read.status) {
+    case reports::CycleFileStatus::BadChecksum:
+      return "vestrim-cli: " + file + ": bad checksum";
+    case reports::CycleFileStatus::TechnicalReport:
+    case reports::CycleFileStatus::Cycle:
+      return "vestrim-cli: " + file + ": nothing to show";
+    case reports::CycleFileStatus::BadSeal:
+    case reports::CycleFileStatus::TooShort:
+    case reports::CycleFileStatus::Unreadable:
+      break;
+  }
+  return reports::kFileError;
+}
+
+}  // namespace
+
+int reportCommand(const GlobalOptions& options, const std::string& file, bool full,
+                  std::optional<char> decimalSeparator) {
+  const std::unique_ptr<shell::ShellContext> shell = startShell(options);
+  if (!shell) {
+    return 1;
+  }
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error)) {
+    fail("no such file: " + file);
+    return 1;
+  }
+  const reports::ReportLanguage language{shell->language.texts, shell->language.messages,
+                                         decimalSeparator.value_or(shell->decimalSeparator)};
+  const reports::CycleFile read = reports::LeggiFile(file);
+  reports::ReportWindow window(language);
+  window.load(read);
+  if (window.ViewFailed()) {
+    std::cerr << notShowable(read, file) << '\n';
+    return 1;
+  }
+  if (full && window.switchEnabled()) {
+    window.pressSwitch();
+  }
+  const reports::Report& report = window.report();
+  if (!report.ok()) {
+    std::cerr << report.failure << '\n';
+    return 1;
+  }
+  for (const std::string& line : report.lines) {
+    std::cout << printable(line) << '\n';
+  }
+  return 0;
+}
+
+}  // namespace vestrim::cli

@@ -1,0 +1,44 @@
+// Feeds every file of the given files and folders to the fuzz target's
+// entry, as libFuzzer would, without libFuzzer: the seed corpus and any
+// crash found later stay checked in every normal build.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <vector>
+
+#include "report_fuzz_entry.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::filesystem::path> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::filesystem::path given(argv[i]);
+    if (std::filesystem::is_directory(given)) {
+      for (const auto& entry : std::filesystem::directory_iterator(given)) {
+        if (entry.is_regular_file()) {
+          files.push_back(entry.path());
+        }
+      }
+    } else {
+      files.push_back(given);
+    }
+  }
+  std::sort(files.begin(), files.end());
+  if (files.empty()) {
+    std::cerr << "no inputs\n";
+    return 1;
+  }
+  for (const auto& file : files) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+      std::cerr << file.string() << ": cannot read\n";
+      return 1;
+    }
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>()};
+    vestrim::fuzz::runReports(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  }
+  std::cout << files.size() << " inputs replayed\n";
+  return 0;
+}

@@ -1,0 +1,149 @@
+#include "reports/report_window.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "reports/cycle_record.h"
+#include "reports/cycle_reports.h"
+#include "reports/technical_view.h"
+
+namespace vestrim::reports {
+namespace {
+
+constexpr std::size_t kAlarmPosition = 75;
+constexpr std::size_t kCycleTypePosition = 77;
+constexpr std::size_t kMonthCaptions = 12;
+
+std::string lowered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+}  // namespace
+
+const char* reportName(ReportKind kind) {
+  switch (kind) {
+    case ReportKind::None:
+      return "";
+    case ReportKind::Compact:
+      return "LittleView";
+    case ReportKind::Full:
+      return "FullView";
+    case ReportKind::VacuumTestCompact:
+      return "VacumTestLittleView";
+    case ReportKind::VacuumTestFull:
+      return "VacumTestFullView";
+    case ReportKind::Technical:
+      return "TechnicalView";
+  }
+  return "";
+}
+
+void ReportWindow::load(const CycleFile& file) {
+  DeviceHeader_ = file.DeviceHeader;
+  CycleData_ = file.CycleData;
+  IsTechnicalReport_ = file.IsTechnicalReport;
+  HasAlarm_ = false;
+  ViewFailed_ = false;
+  switchEnabled_ = false;
+  shown_ = ReportKind::None;
+  report_ = {};
+  activate();
+  if (CycleData_.empty()) {
+    ViewFailed_ = true;
+    return;
+  }
+  if (IsTechnicalReport_) {
+    show(ReportKind::Technical);
+    return;
+  }
+  if (CycleData_.size() < kCycleTypePosition) {
+    // The choice reads the alarm code and the cycle type; a record without
+    // them ends like any report that cannot read its bytes.
+    report_ = Report::fileError("the record ends before its alarm code and cycle type");
+    return;
+  }
+  const auto byteAt = [&](std::size_t position) {
+    return static_cast<unsigned char>(CycleData_[position - 1]);
+  };
+  const bool vacuumTest = (byteAt(kCycleTypePosition) & 0x0F) == kVacuumTestCycle;
+  HasAlarm_ = byteAt(kAlarmPosition) != 0;
+  if (HasAlarm_) {
+    show(vacuumTest ? ReportKind::VacuumTestFull : ReportKind::Full);
+  } else if (vacuumTest) {
+    show(ReportKind::VacuumTestCompact);
+  } else {
+    show(ReportKind::Compact);
+    switchEnabled_ = true;
+  }
+}
+
+void ReportWindow::activate() {
+  switchCaption_ = language_.texts[kFullViewCaption];
+}
+
+void ReportWindow::pressSwitch() {
+  if (!switchEnabled_) {
+    return;
+  }
+  if (switchCaption_ != language_.texts[kFullViewCaption]) {
+    switchCaption_ = language_.texts[kFullViewCaption];
+    show(ReportKind::Compact);
+  } else {
+    switchCaption_ = language_.texts[kCompactViewCaption];
+    show(ReportKind::Full);
+  }
+}
+
+PrintJob ReportWindow::print() const {
+  return printJob(report_.lines, language_.decimalSeparator);
+}
+
+void ReportWindow::show(ReportKind kind) {
+  shown_ = kind;
+  switch (kind) {
+    case ReportKind::None:
+      report_ = {};
+      break;
+    case ReportKind::Compact:
+      report_ = LittleView(DeviceHeader_, CycleData_, language_);
+      break;
+    case ReportKind::Full:
+      report_ = FullView(DeviceHeader_, CycleData_, HasAlarm_, language_);
+      break;
+    case ReportKind::VacuumTestCompact:
+      report_ = VacumTestLittleView(DeviceHeader_, CycleData_, language_);
+      break;
+    case ReportKind::VacuumTestFull:
+      report_ = VacumTestFullView(DeviceHeader_, CycleData_, language_);
+      break;
+    case ReportKind::Technical:
+      report_ = TechnicalView(CycleData_);
+      break;
+  }
+}
+
+std::string adjustCurrentFolder(const std::string& CurrentFolder,
+                                const shell::LanguageTexts& texts) {
+  const std::string folder = lowered(CurrentFolder);
+  for (std::size_t i = 1; i <= kMonthCaptions; ++i) {
+    const std::string& caption = texts[i];
+    // 1-based: the name starts two characters after the first comma (past
+    // the comma and the opening quote) and stops before the last character.
+    const std::size_t comma = caption.find(',');
+    const std::size_t start = (comma == std::string::npos ? 0 : comma + 1) + 1;  // 0-based
+    if (caption.size() < start + 2) {
+      continue;  // no name: an empty name would be found in any folder
+    }
+    const std::string name = caption.substr(start, caption.size() - 1 - start);
+    if (folder.find(lowered(name)) != std::string::npos) {
+      const std::size_t keep =
+          CurrentFolder.size() + 2 - std::min(name.size(), CurrentFolder.size() + 2);
+      return CurrentFolder.substr(0, keep);
+    }
+  }
+  return CurrentFolder;
+}
+
+}  // namespace vestrim::reports

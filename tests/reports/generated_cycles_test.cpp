@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "report_fixtures.h"
+#include "reports/report_window.h"
+
+namespace vestrim::reports {
+namespace {
+
+using devsim::content::CycleRequest;
+using testing::english;
+using testing::generatedFile;
+using testing::joined;
+using testing::kDashes;
+
+const std::set<std::string> kPhasesWithBlankLine = {"1PV", "3PV", "ET ", "SE ",
+                                                    "DS ", "SPD", "EPD", "DE "};
+
+std::size_t recordCount(const CycleFile& file) {
+  return (file.CycleData.size() - 90) / 13;
+}
+
+// The record section: the lines between the dashes and the footer.
+std::vector<std::string> recordSection(const Report& report, std::size_t footer) {
+  const auto dashes = std::find(report.lines.begin(), report.lines.end(), kDashes);
+  if (dashes == report.lines.end() || report.lines.end() - dashes < static_cast<long>(footer)) {
+    ADD_FAILURE() << "no record section";
+    return {};
+  }
+  return {dashes + 1, report.lines.end() - static_cast<long>(footer)};
+}
+
+// A record line is its time and then `width` characters.
+void expectWidths(const std::vector<std::string>& lines, std::size_t width, const char* what) {
+  for (const std::string& line : lines) {
+    if (line == " ") {
+      continue;
+    }
+    EXPECT_EQ(line.size() - line.find(':') - 3, width) << what << ": [" << line << "]";
+  }
+}
+
+CycleRequest request(int code, std::uint64_t seed, std::uint8_t alarm = 0) {
+  CycleRequest r;
+  r.cycleCode = code;
+  r.seed = seed;
+  r.alarmCode = alarm;
+  r.start = {8, 0, 14, 3, 25};
+  return r;
+}
+
+TEST(GeneratedCycles, EveryProgramOpensInItsReportWithEveryRecordInTheFullOne) {
+  for (int code = 0; code < 16; ++code) {
+    if (code == 13) {
+      continue;
+    }
+    for (const std::uint8_t alarm : {0, 10}) {
+      SCOPED_TRACE("cycle code " + std::to_string(code) + ", alarm " + std::to_string(alarm));
+      const CycleFile file =
+          generatedFile(request(code, 40 + static_cast<std::uint64_t>(code), alarm));
+      ReportWindow window(english(','));
+      window.load(file);
+      ASSERT_TRUE(window.report().ok()) << window.report().reason;
+      if (alarm == 0) {
+        ASSERT_EQ(window.shown(), ReportKind::Compact);
+        expectWidths(recordSection(window.report(), 21), 24, "compact");
+        window.pressSwitch();
+        ASSERT_TRUE(window.report().ok()) << window.report().reason;
+      }
+      ASSERT_EQ(window.shown(), ReportKind::Full);
+      const std::vector<std::string> records = recordSection(window.report(), alarm ? 21 : 24);
+      expectWidths(records, 40, "full");
+      const auto blanks = static_cast<std::size_t>(std::count(records.begin(), records.end(), " "));
+      EXPECT_EQ(records.size() - blanks, recordCount(file));
+      for (std::size_t i = 1; i < records.size(); ++i) {
+        if (records[i] == " ") {
+          const std::string name = records[i - 1].substr(records[i - 1].find(':') + 5, 3);
+          EXPECT_TRUE(kPhasesWithBlankLine.contains(name)) << records[i - 1];
+        }
+      }
+    }
+  }
+}
+
+TEST(GeneratedCycles, LongLiquidsCycleIsShownAndPrintedWhole) {
+  const CycleFile file = generatedFile(request(10, 3));
+  ASSERT_GT(recordCount(file), 500u);
+  ReportWindow window(english('.'));
+  window.load(file);
+  window.pressSwitch();
+  ASSERT_TRUE(window.report().ok()) << window.report().reason;
+  EXPECT_GT(window.report().lines.size(), recordCount(file));
+  EXPECT_EQ(window.print().pairs.size(), window.report().lines.size());
+}
+
+TEST(GeneratedCycles, UnconnectedPT3AndPT4DropTheirColumnsWithEitherSeparator) {
+  CycleRequest r = request(1, 7);
+  r.probesThreeAndFour = false;
+  const CycleFile file = generatedFile(r);
+  for (const char separator : {',', '.'}) {
+    ReportWindow window(english(separator));
+    window.load(file);
+    window.pressSwitch();
+    const Report& report = window.report();
+    ASSERT_TRUE(report.ok());
+    EXPECT_EQ(report.lines[18], "Time   Ph.  PT1    P      PT2  ");
+    expectWidths(recordSection(report, 24), 27, "dropped");
+    const std::vector<std::string> printed = printedLines(window.print());
+    EXPECT_EQ(printed[3 + 18], "    Time   Ph.  PT1    P      PT2  ");
+  }
+  ReportWindow connected(english('.'));
+  connected.load(generatedFile(request(1, 7)));
+  connected.pressSwitch();
+  EXPECT_EQ(connected.report().lines[18], "Time   Ph.  PT1    P      PT2    PT3    PT4 ");
+}
+
+TEST(GeneratedCycles, FastCycleAndVacuumTestsShowTheirOwnReports) {
+  ReportWindow window(english(','));
+  window.load(generatedFile(request(12, 5)));
+  ASSERT_TRUE(window.report().ok());
+  const std::vector<std::string>& fast = window.report().lines;
+  EXPECT_EQ(fast[8], "Sterilisation time            3,5 min");
+  EXPECT_NE(std::find(fast.begin(), fast.end(), "           UNWRAPPED INSTRUMENTS ONLY"),
+            fast.end());
+
+  for (const std::uint8_t alarm : {0, 33}) {
+    window.load(generatedFile(request(13, 9, alarm)));
+    const Report& report = window.report();
+    ASSERT_TRUE(report.ok()) << report.reason;
+    EXPECT_EQ(window.shown(), alarm ? ReportKind::VacuumTestFull : ReportKind::VacuumTestCompact);
+    const std::vector<std::string> records = recordSection(report, alarm ? 21 : 16);
+    ASSERT_GT(records.size(), 5u) << joined(report.lines);
+    for (const std::string& line : records) {
+      EXPECT_TRUE(line.size() == 32 || line.size() == 33) << line;
+    }
+    const std::string result =
+        alarm ? "Test result                   FAILED" : "Test result                   PASSED";
+    EXPECT_NE(std::find(report.lines.begin(), report.lines.end(), result), report.lines.end());
+  }
+}
+
+}  // namespace
+}  // namespace vestrim::reports
