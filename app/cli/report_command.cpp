@@ -12,14 +12,13 @@
 namespace vestrim::cli {
 namespace {
 
-// A report line for a terminal: a control byte from the record's texts (a
-// line feed in a machine name) would break the one-line-per-line output, so
-// it shows as ".".
+// A report line as the window shows it, but for a line end inside it (a
+// carriage return or line feed in a machine name), which would break the
+// one-line-per-line output and shows as ".".
 std::string printable(const std::string& windows1252) {
   std::string text = windows1252;
   for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
+    if (c == '\r' || c == '\n') {
       c = '.';
     }
   }
