@@ -282,6 +282,38 @@ std::string blanks(std::size_t count) {
   return std::string(count, ' ');
 }
 
+// The footer of a cycle that ended in an alarm, in the full report and the
+// vacuum test's full report: the result, the alarm's two texts, the end,
+// the notice and the signature. The two differ in their result label and in
+// the widths of their labels and blank lines.
+void alarmFooter(CycleWriter& writer, std::size_t first, std::size_t resultLabel,
+                 std::size_t labelWidth, std::size_t blankWidth) {
+  const auto alarm = static_cast<std::size_t>(writer.data().byte(75));
+  const std::string blank = blanks(blankWidth);
+  writer.footer(first,
+                {" ",
+                 " ",
+                 " ",
+                 " ",
+                 writer.label(resultLabel, labelWidth) + writer.resultByPosition87(),
+                 " ",
+                 writer.label(kAlarmLabel, labelWidth) + writer.messageText(kAlarmTexts + alarm),
+                 writer.label(kActionLabel, labelWidth) + writer.messageText(kAlarmActions + alarm),
+                 writer.label(kEndDateLabel, labelWidth) + writer.endDate(),
+                 writer.label(kEndTimeLabel, labelWidth) + writer.endTime(),
+                 blank,
+                 blank,
+                 centred(writer.text(kAlarmNotice)),
+                 centred(writer.text(kAlarmAdvice)),
+                 blank,
+                 blank,
+                 blank,
+                 centred(writer.text(kSignature)),
+                 blank,
+                 blank,
+                 kDots});
+}
+
 bool addsBlankLine(const std::string& phaseName) {
   return std::find(kPhasesWithBlankLine.begin(), kPhasesWithBlankLine.end(), phaseName) !=
          kPhasesWithBlankLine.end();
@@ -412,30 +444,7 @@ Report FullView(const std::string& DeviceHeader, const std::string& CycleData, b
     const std::size_t l = fullRecords(writer, CycleData, first);
     const PositionReader& data = writer.data();
     if (HasAlarm) {
-      const auto alarm = static_cast<std::size_t>(data.byte(75));
-      writer.footer(
-          l,
-          {" ",
-           " ",
-           " ",
-           " ",
-           writer.label(kResultLabel, kAlarmLabelWidth) + writer.resultByPosition87(),
-           " ",
-           writer.label(kAlarmLabel, kAlarmLabelWidth) + writer.messageText(kAlarmTexts + alarm),
-           writer.label(kActionLabel, kAlarmLabelWidth) + writer.messageText(kAlarmActions + alarm),
-           writer.label(kEndDateLabel, kAlarmLabelWidth) + writer.endDate(),
-           writer.label(kEndTimeLabel, kAlarmLabelWidth) + writer.endTime(),
-           blanks(45),
-           blanks(45),
-           centred(writer.text(kAlarmNotice)),
-           centred(writer.text(kAlarmAdvice)),
-           blanks(45),
-           blanks(45),
-           blanks(45),
-           centred(writer.text(kSignature)),
-           blanks(45),
-           blanks(45),
-           kDots});
+      alarmFooter(writer, l, kResultLabel, kAlarmLabelWidth, 45);
     } else {
       writer.footer(l,
                     {" ",
@@ -519,29 +528,7 @@ Report VacumTestFullView(const std::string& DeviceHeader, const std::string& Cyc
     CycleWriter writer(list, DeviceHeader, CycleData, language);
     const std::size_t first = vacuumHeader(writer);
     const std::size_t l = vacuumRecords(writer, CycleData, first, true);
-    const auto alarm = static_cast<std::size_t>(writer.data().byte(75));
-    writer.footer(
-        l, {" ",
-            " ",
-            " ",
-            " ",
-            writer.label(kTestResultLabel, kLabelWidth) + writer.resultByPosition87(),
-            " ",
-            writer.label(kAlarmLabel, kLabelWidth) + writer.messageText(kAlarmTexts + alarm),
-            writer.label(kActionLabel, kLabelWidth) + writer.messageText(kAlarmActions + alarm),
-            writer.label(kEndDateLabel, kLabelWidth) + writer.endDate(),
-            writer.label(kEndTimeLabel, kLabelWidth) + writer.endTime(),
-            blanks(31),
-            blanks(31),
-            centred(writer.text(kAlarmNotice)),
-            centred(writer.text(kAlarmAdvice)),
-            blanks(31),
-            blanks(31),
-            blanks(31),
-            centred(writer.text(kSignature)),
-            blanks(31),
-            blanks(31),
-            kDots});
+    alarmFooter(writer, l, kTestResultLabel, kLabelWidth, 31);
   });
 }
 
