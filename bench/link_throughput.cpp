@@ -51,6 +51,11 @@ class FailingPrompts final : public platform::Prompts {
     failed = true;
     return platform::MessageAnswer::Ok;
   }
+  std::optional<std::size_t> choose(const std::string&, const std::string&,
+                                    const std::vector<std::string>&) override {
+    failed = true;
+    return std::nullopt;
+  }
   bool failed = false;
 };
 

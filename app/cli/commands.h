@@ -18,5 +18,7 @@ int reportCommand(const GlobalOptions& options, const std::string& file, bool fu
                   std::optional<char> decimalSeparator);
 int sendCommand(const GlobalOptions& options, const std::vector<std::string>& files);
 int eraseCommand(const GlobalOptions& options);
+int drivesCommand(const GlobalOptions& options);
+int importCommand(const GlobalOptions& options, const std::string& path, bool erase);
 
 }  // namespace vestrim::cli

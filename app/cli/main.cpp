@@ -75,6 +75,20 @@ int main(int argc, char** argv) {
         reportSeparator.empty() ? std::nullopt : std::optional<char>(reportSeparator[0]));
   });
 
-  CLI11_PARSE(app, argc, argv);
-  return status;
+  app.add_subcommand("drives", "List the removable drives with their size and use")->callback([&] {
+    status = vestrim::cli::drivesCommand(options);
+  });
+  std::string importPath;
+  bool importErase = false;
+  auto* import = app.add_subcommand(
+      "import", "Save and seal the device files a pen drive holds (a folder is taken as its root)");
+  import->add_option("DRIVE_OR_FOLDER", importPath,
+                     "The drive's root folder; without it the removable drive is searched for");
+  import->add_flag("--erase", importErase,
+                   "Afterwards delete the imported device files from the drive (asks first)");
+  import->callback([&] { status = vestrim::cli::importCommand(options, importPath, importErase);
+});
+
+CLI11_PARSE(app, argc, argv);
+return status;
 }

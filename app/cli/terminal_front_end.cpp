@@ -84,36 +84,69 @@ MessageAnswer TerminalPrompts::show(const platform::Message& message) {
   if (message.text.empty() || message.text.back() != '\n') {
     std::cerr << '\n';
   }
-  const bool question =
-      message.buttons == MessageButtons::YesNo || message.buttons == MessageButtons::YesNoCancel;
+  // OK/Cancel asks as Yes/No does: OK goes on, Cancel stops.
+  const bool okCancel = message.buttons == MessageButtons::OkCancel;
+  const bool question = okCancel || message.buttons == MessageButtons::YesNo ||
+                        message.buttons == MessageButtons::YesNoCancel;
   if (!question) {
     return message.buttons == MessageButtons::RetryCancel ? MessageAnswer::Cancel
                                                           : MessageAnswer::Ok;
   }
+  const MessageAnswer yes = okCancel ? MessageAnswer::Ok : MessageAnswer::Yes;
+  const MessageAnswer no = okCancel ? MessageAnswer::Cancel : MessageAnswer::No;
   if (assumeYes_) {
     std::cerr << "Yes (--yes)\n";
-    return MessageAnswer::Yes;
+    return yes;
   }
   if (isatty(STDIN_FILENO) == 0) {
     std::cerr << "No (no terminal to ask; --yes answers Yes)\n";
-    return MessageAnswer::No;
+    return no;
   }
   for (;;) {
     std::cerr << "[y/n] " << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) {
-      return MessageAnswer::No;
+      return no;
     }
     if (!answer.empty()) {
       const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(answer[0])));
       if (first == 'y') {
-        return MessageAnswer::Yes;
+        return yes;
       }
       if (first == 'n') {
-        return MessageAnswer::No;
+        return no;
       }
     }
   }
+}
+
+std::optional<std::size_t> TerminalPrompts::choose(const std::string& title,
+                                                   const std::string& prompt,
+                                                   const std::vector<std::string>& options) {
+  if (view_ != nullptr) {
+    view_->endProgressLine();
+  }
+  std::cerr << shell::windows1252ToUtf8(title) << ": " << shell::windows1252ToUtf8(prompt) << '\n';
+  for (std::size_t i = 0; i < options.size(); ++i) {
+    std::cerr << "  " << i + 1 << ") " << shell::windows1252ToUtf8(options[i]) << '\n';
+  }
+  if (isatty(STDIN_FILENO) == 0) {
+    std::cerr << "None chosen (no terminal to ask)\n";
+    return std::nullopt;
+  }
+  std::cerr << "[1-" << options.size() << "] " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) {
+    return std::nullopt;
+  }
+  try {
+    const std::size_t chosen = std::stoul(answer);
+    if (chosen >= 1 && chosen <= options.size()) {
+      return chosen - 1;
+    }
+  } catch (const std::exception&) {
+  }
+  return std::nullopt;
 }
 
 void TerminalPortDialog::showPortDialog(const std::vector<std::string>& offered,

@@ -58,6 +58,8 @@ class TerminalPrompts final : public platform::Prompts {
   TerminalPrompts(bool assumeYes, TerminalView* view = nullptr)
       : assumeYes_(assumeYes), view_(view) {}
   platform::MessageAnswer show(const platform::Message& message) override;
+  std::optional<std::size_t> choose(const std::string& title, const std::string& prompt,
+                                    const std::vector<std::string>& options) override;
 
  private:
   bool assumeYes_;

@@ -28,9 +28,14 @@ std::string characters(const std::string& text, std::size_t first, std::size_t c
 }  // namespace
 
 std::string descriptionOf(const CatalogueTables& tables, std::uint8_t fileType) {
+  return descriptionOf(tables.CommandList, fileType);
+}
+
+std::string descriptionOf(const std::array<std::string, CatalogueTables::kCommandListEntries>& list,
+                          std::uint8_t fileType) {
   const std::string wanted = upperHex(fileType);
   for (std::size_t slot = 0; slot < 128; ++slot) {
-    const std::string& entry = tables.CommandList[slot];
+    const std::string& entry = list[slot];
     if (characters(entry, 1, 2) == wanted) {
       std::string label = characters(entry, 13, 16);
       std::erase(label, ' ');
@@ -77,6 +82,20 @@ std::string memorySizeLabel(std::uint32_t memorySize, char decimalSeparator) {
   return label;
 }
 
+void numberFileIds(std::vector<platform::CatalogueRow>& rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    int id = 1;
+    for (std::size_t j = i; j-- > 0;) {
+      if (characters(rows[i].code, 3, 4) == characters(rows[j].code, 3, 4) &&
+          rows[i].description == rows[j].description) {
+        id = std::stoi(rows[j].id) + 1;
+        break;
+      }
+    }
+    rows[i].id = std::to_string(id);
+  }
+}
+
 CatalogueDisplay MMCshow(CatalogueTables& tables, std::uint32_t blockAddress) {
   CatalogueDisplay display;
   for (int k = 0; k < tables.NumFile; ++k) {
@@ -96,19 +115,7 @@ CatalogueDisplay MMCshow(CatalogueTables& tables, std::uint32_t blockAddress) {
   const int rowCount = static_cast<int>(display.rows.size());
   tables.NumFile = std::min(tables.NumFile, rowCount);
 
-  // The running File Id: one more than the nearest earlier row of the same
-  // kind, or 1.
-  for (std::size_t i = 0; i < display.rows.size(); ++i) {
-    int id = 1;
-    for (std::size_t j = i; j-- > 0;) {
-      if (characters(display.rows[i].code, 3, 4) == characters(display.rows[j].code, 3, 4) &&
-          display.rows[i].description == display.rows[j].description) {
-        id = std::stoi(display.rows[j].id) + 1;
-        break;
-      }
-    }
-    display.rows[i].id = std::to_string(id);
-  }
+  numberFileIds(display.rows);
 
   display.memoryMaximum = tables.MemorySize;
   display.memoryValue = std::min(blockAddress, tables.MemorySize);

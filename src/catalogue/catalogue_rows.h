@@ -13,6 +13,12 @@ namespace vestrim::catalogue {
 // first two characters are the type in upper-case hexadecimal gives its
 // characters 13..28 with every blank dropped; empty when no slot matches.
 std::string descriptionOf(const CatalogueTables& tables, std::uint8_t fileType);
+std::string descriptionOf(const std::array<std::string, CatalogueTables::kCommandListEntries>& list,
+                          std::uint8_t fileType);
+
+// Numbers the rows' File Id column: one more than the nearest earlier row of
+// the same kind (same code characters 3..6, same description), or 1.
+void numberFileIds(std::vector<platform::CatalogueRow>& rows);
 
 // The file code's characters: header bytes 32..47 without 0x00 and 0xFF.
 std::string fileCodeText(const CatalogueTables& tables, int record);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace vestrim::platform {
 
@@ -23,6 +26,10 @@ class Prompts {
  public:
   virtual ~Prompts() = default;
   virtual MessageAnswer show(const Message& message) = 0;
+  // A choice box: one button per option, under `title` and `prompt`.
+  // Returns the index of the chosen option, or nothing when none was chosen.
+  virtual std::optional<std::size_t> choose(const std::string& title, const std::string& prompt,
+                                            const std::vector<std::string>& options) = 0;
 };
 
 }  // namespace vestrim::platform

@@ -35,22 +35,6 @@ std::string trimmedWithoutBlanks(std::string text) {
   return text;
 }
 
-// Makes a piece of a file name safe: no separator, no reserved or control
-// character, no "..".
-std::string safeForFileName(std::string text) {
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F ||
-        std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
-      c = '_';
-    }
-  }
-  for (std::size_t dots = text.find(".."); dots != std::string::npos; dots = text.find("..")) {
-    text.replace(dots, 2, "_");
-  }
-  return text;
-}
-
 bool sameRecord(const std::filesystem::path& existing, const Bytes& sealed) {
   std::ifstream in(existing, std::ios::binary);
   if (!in) {
@@ -78,6 +62,20 @@ bool writeAll(int fd, const Bytes& bytes) {
 
 }  // namespace
 
+std::string safeForFileName(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F ||
+        std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
+      c = '_';
+    }
+  }
+  for (std::size_t dots = text.find(".."); dots != std::string::npos; dots = text.find("..")) {
+    text.replace(dots, 2, "_");
+  }
+  return text;
+}
+
 std::string dateSeal(const shell::LocalTime& time) {
   const std::string d = twoDigits(time.day) + twoDigits(time.month) + twoDigits(time.year % 100);
   const std::string t = twoDigits(time.hour) + twoDigits(time.minute) + twoDigits(time.second);
@@ -89,8 +87,7 @@ std::string dateSeal(const shell::LocalTime& time) {
   return seal;
 }
 
-std::string sealedFileName(std::span<const std::uint8_t> deviceFile,
-                           const shell::LanguageMessages& messages) {
+std::string sealedProgramPart(std::span<const std::uint8_t> deviceFile) {
   std::string program;
   for (std::size_t i = 0; i < kProgramLength; ++i) {
     program.push_back(static_cast<char>(byteAt(deviceFile, kProgramOffset + i)));
@@ -99,13 +96,20 @@ std::string sealedFileName(std::span<const std::uint8_t> deviceFile,
   if (program.size() >= 4 && program.ends_with("////")) {
     program.replace(program.size() - 4, 4, "0000");
   }
+  return safeForFileName(program);
+}
 
+std::string sealedNumberPart(std::span<const std::uint8_t> deviceFile) {
   const unsigned number = byteAt(deviceFile, kCycleNumberOffset) |
                           byteAt(deviceFile, kCycleNumberOffset + 1) << 8 |
                           byteAt(deviceFile, kCycleNumberOffset + 2) << 16;
   char numberText[16];
   std::snprintf(numberText, sizeof numberText, "%05u", number);
+  return numberText;
+}
 
+std::string sealedFileName(std::span<const std::uint8_t> deviceFile,
+                           const shell::LanguageMessages& messages) {
   std::string cycle = trimmedWithoutBlanks(
       messages[kCycleNameMessage + (byteAt(deviceFile, kCycleTypeOffset) & 0x0F)]);
   if (const std::size_t degrees = cycle.find("\xB0"
@@ -118,8 +122,8 @@ std::string sealedFileName(std::span<const std::uint8_t> deviceFile,
   const std::string dateTime = field(kStampOffset + 2) + field(kStampOffset + 3) +
                                field(kStampOffset + 4) + "_" + field(kStampOffset) +
                                field(kStampOffset + 1);
-  return safeForFileName(program) + "_" + numberText + "_" + safeForFileName(cycle) + "_" +
-         dateTime + ".dtl";
+  return sealedProgramPart(deviceFile) + "_" + sealedNumberPart(deviceFile) + "_" +
+         safeForFileName(cycle) + "_" + dateTime + ".dtl";
 }
 
 Bytes sealContents(const std::string& stamp, std::span<const std::uint8_t> deviceFile) {
@@ -141,8 +145,13 @@ Bytes sealContents(const std::string& stamp, std::span<const std::uint8_t> devic
 SealResult ProtectDataLogger(const std::filesystem::path& folder,
                              std::span<const std::uint8_t> deviceFile,
                              const shell::LanguageMessages& messages) {
+  return sealAs(folder, deviceFile, sealedFileName(deviceFile, messages));
+}
+
+SealResult sealAs(const std::filesystem::path& folder, std::span<const std::uint8_t> deviceFile,
+                  const std::string& sealedName) {
   static std::atomic<unsigned> sequence{0};
-  const std::string name = shell::windows1252ToUtf8(sealedFileName(deviceFile, messages));
+  const std::string name = shell::windows1252ToUtf8(sealedName);
   const std::filesystem::path temporary =
       folder / (".sealing." + std::to_string(::getpid()) + "." + std::to_string(sequence++));
 

@@ -32,6 +32,13 @@ std::string dateSeal(const shell::LocalTime& time);
 std::string sealedFileName(std::span<const std::uint8_t> deviceFile,
                            const shell::LanguageMessages& messages);
 
+// The P and N parts of the sealed name, made safe.
+std::string sealedProgramPart(std::span<const std::uint8_t> deviceFile);
+std::string sealedNumberPart(std::span<const std::uint8_t> deviceFile);
+// Makes a piece of a file name safe: separators, reserved and control
+// characters and ".." become "_".
+std::string safeForFileName(std::string text);
+
 // The sealed file's bytes for a device file and a stamp.
 Bytes sealContents(const std::string& stamp, std::span<const std::uint8_t> deviceFile);
 
@@ -49,5 +56,10 @@ struct SealResult {
 SealResult ProtectDataLogger(const std::filesystem::path& folder,
                              std::span<const std::uint8_t> deviceFile,
                              const shell::LanguageMessages& messages);
+
+// Seals `deviceFile` into `folder` under `name` (single-byte text), as
+// ProtectDataLogger does with the name it builds.
+SealResult sealAs(const std::filesystem::path& folder, std::span<const std::uint8_t> deviceFile,
+                  const std::string& name);
 
 }  // namespace vestrim::transfer

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <deque>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/prompts.h"
@@ -31,6 +33,18 @@ class ScriptedPrompts final : public platform::Prompts {
     return platform::MessageAnswer::Ok;
   }
 
+  std::optional<std::size_t> choose(const std::string& title, const std::string& prompt,
+                                    const std::vector<std::string>& options) override {
+    shown.push_back({.text = prompt, .title = title});
+    choices.push_back(options);
+    if (choiceAnswers.empty()) {
+      return std::nullopt;
+    }
+    const auto answer = choiceAnswers.front();
+    choiceAnswers.pop_front();
+    return answer;
+  }
+
   std::size_t countOf(const std::string& text) const {
     std::size_t count = 0;
     for (const auto& message : shown) {
@@ -40,6 +54,8 @@ class ScriptedPrompts final : public platform::Prompts {
   }
 
   std::deque<platform::MessageAnswer> answers;
+  std::deque<std::optional<std::size_t>> choiceAnswers;
+  std::vector<std::vector<std::string>> choices;
   std::vector<platform::Message> shown;
 };
 

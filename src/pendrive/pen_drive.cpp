@@ -1,0 +1,222 @@
+#include "pendrive/pen_drive.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "catalogue/catalogue_rows.h"
+#include "catalogue/header_record.h"
+#include "link/device_addresses.h"
+#include "shell/local_time.h"
+#include "transfer/seal.h"
+#include "transfer/upload.h"
+
+namespace vestrim::pendrive {
+namespace {
+
+std::string lowered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+bool isDeviceFileName(const std::filesystem::path& path) {
+  const std::string name = lowered(path.filename().string());
+  return name.size() > 4 && name.ends_with(kDeviceFileExtension);
+}
+
+// The entries of a folder by name, ignoring case, as a drive lists them.
+std::vector<std::filesystem::directory_entry> sortedEntries(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::directory_entry> entries;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    entries.push_back(entry);
+  }
+  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+    const std::string la = lowered(a.path().filename().string());
+    const std::string lb = lowered(b.path().filename().string());
+    return la != lb ? la < lb : a.path().filename() < b.path().filename();
+  });
+  return entries;
+}
+
+}  // namespace
+
+void CercaFile(const std::filesystem::path& folder, std::vector<std::filesystem::path>& found) {
+  const std::vector<std::filesystem::directory_entry> entries = sortedEntries(folder);
+  std::vector<std::filesystem::path> subFolders;
+  for (const auto& entry : entries) {
+    std::error_code error;
+    const bool link = entry.is_symlink(error);
+    if (entry.is_directory(error)) {
+      if (!link) {
+        subFolders.push_back(entry.path());
+      }
+    } else if (isDeviceFileName(entry.path()) && found.size() < kMaxFoundFiles) {
+      found.push_back(entry.path());
+    }
+  }
+  for (const auto& subFolder : subFolders) {
+    CercaFile(subFolder, found);
+  }
+}
+
+PenDriveCatalogue ReadPenDrive(const std::filesystem::path& root) {
+  PenDriveCatalogue catalogue;
+  CercaFile(root, catalogue.found);
+  for (const auto& path : catalogue.found) {
+    std::ifstream in(path, std::ios::binary);
+    Bytes header(link::kHeaderRecordLength);
+    if (!in) {
+      catalogue.problems.push_back(path.string() + ": cannot be read");
+      continue;
+    }
+    in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    if (in.gcount() != static_cast<std::streamsize>(header.size())) {
+      catalogue.problems.push_back(path.string() + ": shorter than a header record");
+      continue;
+    }
+    PenDriveFile file;
+    file.file = path;
+    for (int i = 0; i < catalogue::CatalogueTables::kFileCodeLength; ++i) {
+      const std::uint8_t byte = header[static_cast<std::size_t>(catalogue::kFileCodeOffset + i)];
+      if (byte != 0x00 && byte != 0xFF) {
+        file.codeText.push_back(static_cast<char>(byte));
+      }
+    }
+    file.fileType = header[catalogue::kFileTypeOffset];
+    file.FileId = catalogue::fileIdOf(header);
+    // On the drive the name is kept with every blank removed.
+    file.FileName = catalogue::fileNameOf(header);
+    std::erase(file.FileName, ' ');
+    if (file.technicalReport()) {
+      // A technical report's text covers the stamp bytes: the file's own
+      // time stands for it.
+      const std::optional<shell::LocalTime> modified = shell::fileModifiedLocalTime(path);
+      if (modified) {
+        file.stamp = {static_cast<char>(modified->hour), static_cast<char>(modified->minute),
+                      static_cast<char>(modified->day), static_cast<char>(modified->month),
+                      static_cast<char>(modified->year % 100)};
+      }
+    } else {
+      file.stamp = catalogue::fileStampOf(header);
+    }
+    catalogue.files.push_back(std::move(file));
+  }
+  return catalogue;
+}
+
+std::vector<platform::CatalogueRow> penDriveRows(
+    const std::vector<PenDriveFile>& files,
+    const std::array<std::string, catalogue::CatalogueTables::kCommandListEntries>* commandList) {
+  std::vector<platform::CatalogueRow> rows;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const PenDriveFile& file = files[i];
+    if (file.fileType == 0xFF) {
+      continue;
+    }
+    platform::CatalogueRow row;
+    row.record = static_cast<int>(i);
+    row.code = file.codeText;
+    row.description = file.technicalReport() ? "Technical Report"
+                      : commandList != nullptr
+                          ? catalogue::descriptionOf(*commandList, file.fileType)
+                          : std::string();
+    row.name = file.FileName + "_" + file.FileId;
+    row.date = catalogue::stampText(file.stamp);
+    rows.push_back(std::move(row));
+  }
+  catalogue::numberFileIds(rows);
+  return rows;
+}
+
+std::string technicalReportName(std::span<const std::uint8_t> deviceFile) {
+  // The report's text holds "dd/mm/yyyy" at offsets 160..169 and "hh:mm" at
+  // 202..206, each character stored as its code + 100.
+  const auto decoded = [&](std::size_t offset) {
+    const std::uint8_t stored = offset < deviceFile.size() ? deviceFile[offset] : 0;
+    return static_cast<char>(static_cast<std::uint8_t>(stored - 100));
+  };
+  std::string date;
+  for (const std::size_t offset : {160u, 161u, 163u, 164u, 168u, 169u}) {
+    date.push_back(decoded(offset));
+  }
+  std::string time;
+  for (const std::size_t offset : {202u, 203u, 205u, 206u}) {
+    time.push_back(decoded(offset));
+  }
+  return transfer::sealedProgramPart(deviceFile) + "_" + transfer::sealedNumberPart(deviceFile) +
+         "_TechnicalReport_" + transfer::safeForFileName(date) + "_" +
+         transfer::safeForFileName(time) + ".dtl";
+}
+
+PenDriveSave Save(const std::vector<PenDriveFile>& files,
+                  const std::vector<platform::CatalogueRow>& rows, shell::ShellContext& shell) {
+  PenDriveSave result;
+  for (const platform::CatalogueRow& row : rows) {
+    const std::string name = transfer::provisionalName(row);
+    if (name.size() < 30) {
+      result.skipped.push_back(row.code + ": no date");
+      continue;
+    }
+    const PenDriveFile& file = files[static_cast<std::size_t>(row.record)];
+    const bool report = file.technicalReport();
+    const std::filesystem::path folder = shell.ProgramFolder / ("20" + name.substr(15, 2)) /
+                                         (report ? std::string("SERVICE") : name.substr(12, 2));
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    std::ifstream in(file.file, std::ios::binary);
+    if (error || !in) {
+      result.skipped.push_back(file.file.string() + ": cannot be copied");
+      continue;
+    }
+    const Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const transfer::SealResult sealed =
+        report ? transfer::sealAs(folder, bytes, technicalReportName(bytes))
+               : transfer::ProtectDataLogger(folder, bytes, shell.language.messages);
+    if (sealed.file.empty()) {
+      shell.log.LogError("FrmPrg", "ProtectDataLogger");
+      result.skipped.push_back(file.file.string() + ": " + sealed.error);
+      continue;
+    }
+    result.sealed.push_back(sealed.file);
+    result.imported.push_back(file.file);
+  }
+  return result;
+}
+
+int eraseFiles(const std::vector<std::filesystem::path>& files) {
+  int erased = 0;
+  for (const auto& file : files) {
+    std::error_code error;
+    erased += std::filesystem::remove(file, error) ? 1 : 0;
+  }
+  return erased;
+}
+
+int eraseRootFiles(const std::filesystem::path& root) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : sortedEntries(root)) {
+    std::error_code error;
+    if (!entry.is_directory(error) && isDeviceFileName(entry.path())) {
+      files.push_back(entry.path());
+    }
+  }
+  return eraseFiles(files);
+}
+
+std::string driveSizeText(const platform::DriveInfo& drive) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", static_cast<double>(drive.totalBytes) / 1048576.0);
+  return text;
+}
+
+double driveUsedFraction(const platform::DriveInfo& drive) {
+  return drive.totalBytes == 0
+             ? 0.0
+             : 1.0 - static_cast<double>(drive.freeBytes) / static_cast<double>(drive.totalBytes);
+}
+
+}  // namespace vestrim::pendrive

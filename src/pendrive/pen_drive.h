@@ -1,0 +1,86 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue_tables.h"
+#include "platform/drive_enumerator.h"
+#include "platform/programmer_view.h"
+#include "shell/shell_context.h"
+
+// Device files that the device copied onto a pen drive ("*.moc"): found,
+// listed like the device's catalogue, saved and sealed like uploads, and
+// erased from the drive.
+namespace vestrim::pendrive {
+
+inline constexpr std::size_t kMaxFoundFiles = 10001;
+inline constexpr const char* kDeviceFileExtension = ".moc";
+
+// The device files under `folder`: a folder's own matches (by name) before
+// those of its sub-folders (by name), depth first, at most 10001. A file
+// matches when its name ends in ".moc" in any case, as on the drives the
+// device writes. Links to folders are not followed.
+void CercaFile(const std::filesystem::path& folder, std::vector<std::filesystem::path>& found);
+
+// One device file as its header record shows it.
+struct PenDriveFile {
+  std::filesystem::path file;
+  std::string codeText;  // header 32..47 without 0x00 and 0xFF
+  std::uint8_t fileType = 0xFF;
+  std::string FileId;
+  std::string FileName;
+  std::string stamp;  // hour, minute, day, month, year as five characters
+  bool technicalReport() const { return codeText.rfind("TR", 0) == 0; }
+};
+
+struct PenDriveCatalogue {
+  std::vector<std::filesystem::path> found;  // every device file found
+  std::vector<PenDriveFile> files;           // those whose header could be read
+  std::vector<std::string> problems;         // why the others were left out
+};
+
+// ReadPenDrive: finds the device files under `root` and reads the first 166
+// bytes of each as its header record. A technical report's stamp is its
+// file's modification time. A file shorter than a header, or unreadable,
+// is reported and left out.
+PenDriveCatalogue ReadPenDrive(const std::filesystem::path& root);
+
+// The list rows (MMCshow): files of a type below 255; "Technical Report"
+// as the description of a technical report, else the type's label from a
+// command list read from a device earlier (none: empty).
+std::vector<platform::CatalogueRow> penDriveRows(
+    const std::vector<PenDriveFile>& files,
+    const std::array<std::string, catalogue::CatalogueTables::kCommandListEntries>* commandList);
+
+struct PenDriveSave {
+  std::vector<std::filesystem::path> sealed;
+  std::vector<std::filesystem::path> imported;  // the device files that were sealed
+  std::vector<std::string> skipped;
+};
+
+// Save: each row is copied byte for byte and sealed into the year folder and
+// the month folder (a technical report: "SERVICE") of the program folder.
+// Technical reports are named program_number_TechnicalReport_date_time.dtl
+// from the date and time in their text.
+PenDriveSave Save(const std::vector<PenDriveFile>& files,
+                  const std::vector<platform::CatalogueRow>& rows, shell::ShellContext& shell);
+
+// The sealed name of a technical report's bytes.
+std::string technicalReportName(std::span<const std::uint8_t> deviceFile);
+
+// The toolbar's erase: deletes exactly `files`. Returns how many went.
+int eraseFiles(const std::vector<std::filesystem::path>& files);
+// The menu's erase: deletes the device files of the drive's root folder
+// only. Returns how many went.
+int eraseRootFiles(const std::filesystem::path& root);
+
+// The drive's figures: its size in MB with one decimal, and the used part
+// from 0 to 1.
+std::string driveSizeText(const platform::DriveInfo& drive);
+double driveUsedFraction(const platform::DriveInfo& drive);
+
+}  // namespace vestrim::pendrive

@@ -1,0 +1,62 @@
+#include "platform/qt/qt_drive_enumerator.h"
+
+#include <QStorageInfo>
+#include <fstream>
+#include <string>
+
+namespace vestrim::platform {
+namespace {
+
+// Whether the block device behind `device` (e.g. /dev/sdb1) is removable:
+// the partition's disk carries the kernel's flag.
+bool isRemovableDevice(const std::string& device) {
+  const std::string prefix = "/dev/";
+  if (device.rfind(prefix, 0) != 0) {
+    return false;
+  }
+  const std::string name = device.substr(prefix.size());
+  const std::filesystem::path block = std::filesystem::path("/sys/class/block") / name;
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::canonical(block, error);
+  if (error) {
+    return false;
+  }
+  // A partition's folder lies inside its disk's folder.
+  for (const auto& candidate : {resolved / "removable", resolved.parent_path() / "removable"}) {
+    std::ifstream flag(candidate);
+    char value = '0';
+    if (flag >> value) {
+      return value == '1';
+    }
+  }
+  return false;
+}
+
+DriveInfo infoOf(const QStorageInfo& storage) {
+  DriveInfo drive;
+  drive.identity = storage.rootPath().toStdString();
+  drive.root = storage.rootPath().toStdString();
+  drive.removable = isRemovableDevice(storage.device().toStdString());
+  drive.ready = storage.isValid() && storage.isReady();
+  drive.totalBytes = static_cast<std::uint64_t>(std::max<qint64>(storage.bytesTotal(), 0));
+  drive.freeBytes = static_cast<std::uint64_t>(std::max<qint64>(storage.bytesFree(), 0));
+  return drive;
+}
+
+}  // namespace
+
+std::vector<DriveInfo> QtDriveEnumerator::drives() const {
+  std::vector<DriveInfo> found;
+  for (const QStorageInfo& storage : QStorageInfo::mountedVolumes()) {
+    found.push_back(infoOf(storage));
+  }
+  return found;
+}
+
+DriveInfo QtDriveEnumerator::refreshed(const DriveInfo& drive) const {
+  DriveInfo again = infoOf(QStorageInfo(QString::fromStdString(drive.root.string())));
+  again.identity = drive.identity;
+  return again;
+}
+
+}  // namespace vestrim::platform
