@@ -79,6 +79,9 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
   for (const std::string& skipped : saved.skipped) {
     std::cerr << "not saved: " << skipped << '\n';
   }
+  for (const std::string& failed : saved.failed) {
+    std::cerr << "not saved: " << failed << '\n';
+  }
   std::cerr << saved.sealed.size() << " file(s) saved in " << shell->ProgramFolder.string() << '\n';
 
   if (erase) {
@@ -93,7 +96,7 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
       std::cerr << "All files deleted\n";
     }
   }
-  return 0;
+  return saved.failed.empty() ? 0 : 1;
 }
 
 }  // namespace vestrim::cli

@@ -54,7 +54,10 @@ void CercaFile(const std::filesystem::path& folder, std::vector<std::filesystem:
       if (!link) {
         subFolders.push_back(entry.path());
       }
-    } else if (isDeviceFileName(entry.path()) && found.size() < kMaxFoundFiles) {
+    } else if (entry.is_regular_file(error) && isDeviceFileName(entry.path()) &&
+               found.size() < kMaxFoundFiles) {
+      // Only ordinary files: a pipe would block the reading, a link to
+      // nothing holds no record.
       found.push_back(entry.path());
     }
   }
@@ -169,7 +172,7 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
     std::filesystem::create_directories(folder, error);
     std::ifstream in(file.file, std::ios::binary);
     if (error || !in) {
-      result.skipped.push_back(file.file.string() + ": cannot be copied");
+      result.failed.push_back(file.file.string() + ": cannot be copied");
       continue;
     }
     const Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -178,7 +181,7 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
                : transfer::ProtectDataLogger(folder, bytes, shell.language.messages);
     if (sealed.file.empty()) {
       shell.log.LogError("FrmPrg", "ProtectDataLogger");
-      result.skipped.push_back(file.file.string() + ": " + sealed.error);
+      result.failed.push_back(file.file.string() + ": " + sealed.error);
       continue;
     }
     result.sealed.push_back(sealed.file);
@@ -200,7 +203,7 @@ int eraseRootFiles(const std::filesystem::path& root) {
   std::vector<std::filesystem::path> files;
   for (const auto& entry : sortedEntries(root)) {
     std::error_code error;
-    if (!entry.is_directory(error) && isDeviceFileName(entry.path())) {
+    if (entry.is_regular_file(error) && isDeviceFileName(entry.path())) {
       files.push_back(entry.path());
     }
   }

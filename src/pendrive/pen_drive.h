@@ -22,8 +22,8 @@ inline constexpr const char* kDeviceFileExtension = ".moc";
 
 // The device files under `folder`: a folder's own matches (by name) before
 // those of its sub-folders (by name), depth first, at most 10001. A file
-// matches when its name ends in ".moc" in any case, as on the drives the
-// device writes. Links to folders are not followed.
+// matches when it is an ordinary file whose name ends in ".moc" in any case,
+// as on the drives the device writes. Links to folders are not followed.
 void CercaFile(const std::filesystem::path& folder, std::vector<std::filesystem::path>& found);
 
 // One device file as its header record shows it.
@@ -59,7 +59,8 @@ std::vector<platform::CatalogueRow> penDriveRows(
 struct PenDriveSave {
   std::vector<std::filesystem::path> sealed;
   std::vector<std::filesystem::path> imported;  // the device files that were sealed
-  std::vector<std::string> skipped;
+  std::vector<std::string> skipped;             // rows without a date
+  std::vector<std::string> failed;              // rows that could not be copied or sealed
 };
 
 // Save: each row is copied byte for byte and sealed into the year folder and
