@@ -93,10 +93,28 @@ def program_user(case: ImportCase) -> int | None:
     return None
 
 
-def import_argv(programs: Programs, case: ImportCase, folder: Path, drive: Path) -> list[str]:
+def cli_for(programs: Programs, user: int | None) -> str:
+    """The program to run: for another user a copy, with the language files beside it, in a
+    folder that user can reach (the build folder may lie where only its owner can go)."""
+    if user is None:
+        return str(programs.cli)
+    copy = WORK_ROOT / "programs"
+    if not copy.exists():
+        copy.mkdir(mode=0o755)
+        source = Path(programs.cli)
+        shutil.copy2(source, copy / source.name)
+        for language in source.parent.glob("*.lng"):
+            shutil.copy2(language, copy / language.name)
+        for item in copy.iterdir():
+            os.chmod(item, 0o755)
+    return str(copy / Path(programs.cli).name)
+
+
+def import_argv(programs: Programs, case: ImportCase, folder: Path, drive: Path,
+                user: int | None = None) -> list[str]:
     if case.relative:
         folder, drive = Path(folder.name), Path(drive.name)
-    argv = [programs.cli, "--folder", str(folder)]
+    argv = [cli_for(programs, user), "--folder", str(folder)]
     if case.confirm:
         argv.append("--yes")
     argv += ["import", str(drive)]
@@ -126,7 +144,7 @@ def run_imports(programs: Programs, case: ImportCase) -> ImportSession:
     for _ in range(case.runs):
         before = drive_snapshot(drive)
         tree_before = snapshot(folder)
-        run = run_cli(import_argv(programs, case, folder, drive), case.deadline, cwd=work,
+        run = run_cli(import_argv(programs, case, folder, drive, user), case.deadline, cwd=work,
                       user=user)
         run.tree_before = tree_before
         run.tree_after = snapshot(folder)
