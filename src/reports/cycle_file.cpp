@@ -1,8 +1,6 @@
 #include "reports/cycle_file.h"
 
-#include <fstream>
-#include <iterator>
-
+#include "shell/safe_file.h"
 #include "transfer/seal.h"
 
 namespace vestrim::reports {
@@ -103,16 +101,12 @@ CycleFile LeggiFile(const std::filesystem::path& path) {
   if (!std::filesystem::is_regular_file(path, error)) {
     return {};
   }
-  std::ifstream in(path, std::ios::binary);
   const std::optional<shell::LocalTime> modified = shell::fileModifiedLocalTime(path);
-  if (!in || !modified) {
+  const std::optional<Bytes> stored = shell::readWholeFile(path);
+  if (!stored || !modified) {
     return {};
   }
-  const Bytes stored{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) {
-    return {};
-  }
-  return readCycleFile(stored, *modified);
+  return readCycleFile(*stored, *modified);
 }
 
 std::string statusText(CycleFileStatus status) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <string>
 #include <system_error>
 
@@ -46,6 +47,31 @@ bool replaceFile(const std::filesystem::path& target, std::string_view contents)
   }
   std::filesystem::remove(temporary, error);
   return false;
+}
+
+std::optional<Bytes> readWholeFile(const std::filesystem::path& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    return std::nullopt;
+  }
+  Bytes bytes;
+  std::uint8_t chunk[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (got == 0) {
+      break;
+    }
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  }
+  ::close(fd);
+  return bytes;
 }
 
 }  // namespace vestrim::shell

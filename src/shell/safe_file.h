@@ -1,7 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string_view>
+
+#include "platform/bytes.h"
 
 namespace vestrim::shell {
 
@@ -10,5 +13,10 @@ namespace vestrim::shell {
 // are flushed to the disk, and the temporary file is renamed over the
 // target. False when anything fails; the temporary file is then removed.
 bool replaceFile(const std::filesystem::path& target, std::string_view contents);
+
+// The whole of a file's bytes, or nothing when it cannot be opened or a read
+// fails part way (a pen drive pulled out, a bad sector): a cut copy is never
+// taken for the file.
+std::optional<Bytes> readWholeFile(const std::filesystem::path& file);
 
 }  // namespace vestrim::shell

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "shell/safe_file.h"
 
 namespace vestrim::transfer {
 namespace {
@@ -16,11 +16,11 @@ constexpr std::size_t kTrailerLength = 64;
 constexpr std::size_t kRecordFileLimit = 32768;
 
 std::optional<std::string> readFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
+  const std::optional<Bytes> bytes = shell::readWholeFile(file);
+  if (!bytes) {
     return std::nullopt;
   }
-  return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return std::string(bytes->begin(), bytes->end());
 }
 
 // Text lines ended by CR LF, CR or LF; text after the last end is a line.

@@ -5,9 +5,8 @@
 
 #include <atomic>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
+#include "shell/safe_file.h"
 #include "shell/text_encoding.h"
 
 namespace vestrim::transfer {
@@ -36,13 +35,9 @@ std::string trimmedWithoutBlanks(std::string text) {
 }
 
 bool sameRecord(const std::filesystem::path& existing, const Bytes& sealed) {
-  std::ifstream in(existing, std::ios::binary);
-  if (!in) {
-    return false;
-  }
-  const Bytes stored{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return stored.size() == sealed.size() &&
-         std::equal(stored.begin() + 12, stored.end(), sealed.begin() + 12);
+  const std::optional<Bytes> stored = shell::readWholeFile(existing);
+  return stored && stored->size() == sealed.size() &&
+         std::equal(stored->begin() + 12, stored->end(), sealed.begin() + 12);
 }
 
 bool writeAll(int fd, const Bytes& bytes) {

@@ -2,6 +2,7 @@
 
 #include "shell/error_log.h"
 #include "shell/program_folder.h"
+#include "shell/safe_file.h"
 #include "shell/text_encoding.h"
 #include "shell/version_line.h"
 #include "temp_folder.h"
@@ -35,6 +36,23 @@ TEST(ErrorLog, MissingLogIsCreatedAndAnUnwritableOneIsIgnored) {
   ErrorLog(folder.path()).LogError("FrmPrg", "ProtectDataLogger");
   EXPECT_EQ(folder.read(kErrorLogFileName), "Form: FrmPrg ; Sub: ProtectDataLogger\r\n");
   EXPECT_NO_THROW(ErrorLog(folder.path() / "no" / "such" / "folder").LogError("FrmPrg", "Save"));
+}
+
+TEST(SafeFile, WholeFileIsReadAndAFailedReadGivesNothing) {
+  TempFolder folder;
+  // More than one read's worth, every byte value included.
+  std::string contents(150000, '\0');
+  for (std::size_t i = 0; i < contents.size(); ++i) {
+    contents[i] = static_cast<char>(i * 7 % 256);
+  }
+  const auto file = folder.write("big.bin", contents);
+  const std::optional<Bytes> read = readWholeFile(file);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(std::string(read->begin(), read->end()), contents);
+  EXPECT_EQ(readWholeFile(folder.write("empty.bin", "")), Bytes{});
+  EXPECT_FALSE(readWholeFile(folder.path() / "missing.bin"));
+  // A folder opens but every read of it fails.
+  EXPECT_FALSE(readWholeFile(folder.path()));
 }
 
 TEST(TextEncoding, Windows1252AndUtf8ConvertBothWays) {
