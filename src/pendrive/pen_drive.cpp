@@ -4,12 +4,12 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 
 #include "catalogue/catalogue_rows.h"
 #include "catalogue/header_record.h"
 #include "link/device_addresses.h"
 #include "shell/local_time.h"
+#include "shell/safe_file.h"
 #include "transfer/seal.h"
 #include "transfer/upload.h"
 
@@ -66,10 +66,15 @@ void CercaFile(const std::filesystem::path& folder, std::vector<std::filesystem:
   }
 }
 
-PenDriveCatalogue ReadPenDrive(const std::filesystem::path& root) {
+PenDriveCatalogue ReadPenDrive(const std::filesystem::path& root, const Progress& progress) {
   PenDriveCatalogue catalogue;
   CercaFile(root, catalogue.found);
+  const std::size_t total = catalogue.found.size();
+  std::size_t done = 0;
   for (const auto& path : catalogue.found) {
+    if (progress) {
+      progress(done++, total);
+    }
     std::ifstream in(path, std::ios::binary);
     Bytes header(link::kHeaderRecordLength);
     if (!in) {
@@ -77,6 +82,10 @@ PenDriveCatalogue ReadPenDrive(const std::filesystem::path& root) {
       continue;
     }
     in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    if (in.bad()) {
+      catalogue.problems.push_back(path.string() + ": cannot be read");
+      continue;
+    }
     if (in.gcount() != static_cast<std::streamsize>(header.size())) {
       catalogue.problems.push_back(path.string() + ": shorter than a header record");
       continue;
@@ -107,6 +116,9 @@ PenDriveCatalogue ReadPenDrive(const std::filesystem::path& root) {
       file.stamp = catalogue::fileStampOf(header);
     }
     catalogue.files.push_back(std::move(file));
+  }
+  if (progress && total > 0) {
+    progress(total, total);
   }
   return catalogue;
 }
@@ -156,9 +168,14 @@ std::string technicalReportName(std::span<const std::uint8_t> deviceFile) {
 }
 
 PenDriveSave Save(const std::vector<PenDriveFile>& files,
-                  const std::vector<platform::CatalogueRow>& rows, shell::ShellContext& shell) {
+                  const std::vector<platform::CatalogueRow>& rows, shell::ShellContext& shell,
+                  const Progress& progress) {
   PenDriveSave result;
+  std::size_t done = 0;
   for (const platform::CatalogueRow& row : rows) {
+    if (progress) {
+      progress(done++, rows.size());
+    }
     const std::string name = transfer::provisionalName(row);
     if (name.size() < 30) {
       result.skipped.push_back(row.code + ": no date");
@@ -170,12 +187,16 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
                                          (report ? std::string("SERVICE") : name.substr(12, 2));
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    std::ifstream in(file.file, std::ios::binary);
-    if (error || !in) {
-      result.failed.push_back(file.file.string() + ": cannot be copied");
+    if (error) {
+      result.failed.push_back(file.file.string() + ": cannot be copied: " + error.message());
       continue;
     }
-    const Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::optional<Bytes> read = shell::readWholeFile(file.file);
+    if (!read) {
+      result.failed.push_back(file.file.string() + ": cannot be read to its end");
+      continue;
+    }
+    const Bytes& bytes = *read;
     const transfer::SealResult sealed =
         report ? transfer::sealAs(folder, bytes, technicalReportName(bytes))
                : transfer::ProtectDataLogger(folder, bytes, shell.language.messages);
@@ -187,14 +208,21 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
     result.sealed.push_back(sealed.file);
     result.imported.push_back(file.file);
   }
+  if (progress && !rows.empty()) {
+    progress(rows.size(), rows.size());
+  }
   return result;
 }
 
-int eraseFiles(const std::vector<std::filesystem::path>& files) {
+int eraseFiles(const std::vector<std::filesystem::path>& files, const Progress& progress) {
   int erased = 0;
+  std::size_t done = 0;
   for (const auto& file : files) {
     std::error_code error;
     erased += std::filesystem::remove(file, error) ? 1 : 0;
+    if (progress) {
+      progress(++done, files.size());
+    }
   }
   return erased;
 }

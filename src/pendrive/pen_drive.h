@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,6 +20,10 @@ namespace vestrim::pendrive {
 
 inline constexpr std::size_t kMaxFoundFiles = 10001;
 inline constexpr const char* kDeviceFileExtension = ".moc";
+
+// Told after each file of a long piece of work: how many are done, of how
+// many (the window's progress bar and its "3 / 12").
+using Progress = std::function<void(std::size_t done, std::size_t total)>;
 
 // The device files under `folder`: a folder's own matches (by name) before
 // those of its sub-folders (by name), depth first, at most 10001. A file
@@ -47,7 +52,7 @@ struct PenDriveCatalogue {
 // bytes of each as its header record. A technical report's stamp is its
 // file's modification time. A file shorter than a header, or unreadable,
 // is reported and left out.
-PenDriveCatalogue ReadPenDrive(const std::filesystem::path& root);
+PenDriveCatalogue ReadPenDrive(const std::filesystem::path& root, const Progress& progress = {});
 
 // The list rows (MMCshow): files of a type below 255; "Technical Report"
 // as the description of a technical report, else the type's label from a
@@ -66,15 +71,17 @@ struct PenDriveSave {
 // Save: each row is copied byte for byte and sealed into the year folder and
 // the month folder (a technical report: "SERVICE") of the program folder.
 // Technical reports are named program_number_TechnicalReport_date_time.dtl
-// from the date and time in their text.
+// from the date and time in their text. A file that cannot be read to its
+// end is not sealed.
 PenDriveSave Save(const std::vector<PenDriveFile>& files,
-                  const std::vector<platform::CatalogueRow>& rows, shell::ShellContext& shell);
+                  const std::vector<platform::CatalogueRow>& rows, shell::ShellContext& shell,
+                  const Progress& progress = {});
 
 // The sealed name of a technical report's bytes.
 std::string technicalReportName(std::span<const std::uint8_t> deviceFile);
 
 // The toolbar's erase: deletes exactly `files`. Returns how many went.
-int eraseFiles(const std::vector<std::filesystem::path>& files);
+int eraseFiles(const std::vector<std::filesystem::path>& files, const Progress& progress = {});
 // The menu's erase: deletes the device files of the drive's root folder
 // only. Returns how many went.
 int eraseRootFiles(const std::filesystem::path& root);

@@ -201,6 +201,31 @@ TEST_F(PenDriveTest, SavingAgainReplacesTheSealedFile) {
   EXPECT_EQ(first.sealed, second.sealed);
 }
 
+TEST_F(PenDriveTest, FileThatFailsToReadWhenSavedIsReportedAndTheRestSaved) {
+  drive.write("a.moc", deviceFile("DLCYCLE0001", 0x50, 1, "ONE", 5, 3, 12));
+  const auto b = drive.write("b.moc", deviceFile("DLCYCLE0002", 0x50, 2, "TWO", 5, 3, 12));
+  std::vector<std::pair<std::size_t, std::size_t>> steps;
+  const auto count = [&](std::size_t done, std::size_t total) { steps.emplace_back(done, total); };
+  const PenDriveCatalogue catalogue = ReadPenDrive(drive.path(), count);
+  const std::vector<std::pair<std::size_t, std::size_t>> threeSteps{{0, 2}, {1, 2}, {2, 2}};
+  EXPECT_EQ(steps, threeSteps);
+  const auto rows = penDriveRows(catalogue.files, nullptr);
+
+  // Between listing and saving the file turns into something that opens
+  // but cannot be read: it is reported, never sealed cut short.
+  std::filesystem::remove(b);
+  std::filesystem::create_directory(b);
+  steps.clear();
+  const PenDriveSave saved = Save(catalogue.files, rows, shell, count);
+  EXPECT_EQ(steps, threeSteps);
+  ASSERT_EQ(saved.sealed.size(), 1u);
+  EXPECT_EQ(saved.imported, (std::vector<std::filesystem::path>{drive.path() / "a.moc"}));
+  ASSERT_EQ(saved.failed.size(), 1u);
+  EXPECT_NE(saved.failed[0].find("b.moc: cannot be read to its end"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(program.path() / "2012" / "03" /
+                                       "TWO_00002_134Wrapped_050312_0915.dtl"));
+}
+
 TEST_F(PenDriveTest, ErasesDeleteOnlyDeviceFiles) {
   const auto root = drive.write("a.moc", deviceFile("DLCYCLE0001", 0x50, 1, "ONE", 5, 3, 12));
   const auto nested = drive.write("A/b.MOC", deviceFile("DLCYCLE0002", 0x50, 2, "TWO", 5, 3, 12));
