@@ -1,33 +1,82 @@
+#include <unistd.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <iostream>
 
 #include "commands.h"
 #include "pendrive/drive_discovery.h"
 #include "pendrive/pen_drive.h"
 #include "platform/qt/qt_drive_enumerator.h"
-#include "shell/text_encoding.h"
+#include "row_table.h"
 #include "terminal_front_end.h"
 
 namespace vestrim::cli {
 namespace {
 
-std::string shown(const std::string& windows1252) {
-  std::string text = windows1252;
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20) {
-      c = '.';
-    }
-  }
-  return shell::windows1252ToUtf8(text);
+QString pathText(const std::filesystem::path& path) {
+  return QString::fromStdString(path.generic_string());
 }
+
+QJsonArray textsJson(const std::vector<std::string>& texts) {
+  QJsonArray array;
+  for (const std::string& text : texts) {
+    array.append(QString::fromStdString(text));
+  }
+  return array;
+}
+
+int usedPercent(const platform::DriveInfo& drive) {
+  return static_cast<int>(100.0 * pendrive::driveUsedFraction(drive));
+}
+
+// The bar of a long piece of work, with what is being done above it; on a
+// terminal only, so that logs and pipes get the results alone.
+class ProgressLine {
+ public:
+  ProgressLine(TerminalView& view, const std::string& state) : view_(view) {
+    if (isatty(STDERR_FILENO) != 0) {
+      view_.setStatusText(1, state);
+    }
+    view_.setProgressVisible(true);
+  }
+  ~ProgressLine() { view_.setProgressVisible(false); }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  pendrive::Progress progress() {
+    return [this](std::size_t done, std::size_t total) {
+      view_.setProgressMaximum(static_cast<std::uint32_t>(total));
+      view_.setProgressValue(static_cast<std::uint32_t>(done));
+    };
+  }
+
+ private:
+  TerminalView& view_;
+};
 
 }  // namespace
 
-int drivesCommand(const GlobalOptions&) {
+int drivesCommand(const GlobalOptions& options) {
   const platform::QtDriveEnumerator enumerator;
   const auto drives = pendrive::FindRemovableDrives(enumerator);
+  if (options.json) {
+    QJsonArray array;
+    for (const auto& drive : drives) {
+      array.append(QJsonObject{{"drive", QString::fromStdString(drive.identity)},
+                               {"root", pathText(drive.root)},
+                               {"size_mb", QString::fromStdString(pendrive::driveSizeText(drive))},
+                               {"used_percent", usedPercent(drive)},
+                               {"total_bytes", static_cast<qint64>(drive.totalBytes)},
+                               {"free_bytes", static_cast<qint64>(drive.freeBytes)}});
+    }
+    std::cout << QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();
+    return 0;
+  }
   for (const auto& drive : drives) {
     std::cout << drive.identity << "  " << pendrive::driveSizeText(drive) << " MB  "
-              << static_cast<int>(100.0 * pendrive::driveUsedFraction(drive)) << "% used\n";
+              << usedPercent(drive) << "% used\n";
   }
   if (drives.empty()) {
     std::cerr << "No removable drive found.\n";
@@ -40,7 +89,8 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
   if (!shell) {
     return 1;
   }
-  TerminalPrompts prompts(options.assumeYes);
+  TerminalView view;
+  TerminalPrompts prompts(options.assumeYes, &view);
   std::filesystem::path root;
   if (!path.empty()) {
     std::error_code error;
@@ -57,24 +107,34 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
     }
     root = drive->root;
     std::cerr << "Device connected (" << drive->identity << ")  " << pendrive::driveSizeText(*drive)
-              << " MB, " << static_cast<int>(100.0 * pendrive::driveUsedFraction(*drive))
-              << "% used\n";
+              << " MB, " << usedPercent(*drive) << "% used\n";
   }
 
-  const pendrive::PenDriveCatalogue catalogue = pendrive::ReadPenDrive(root);
+  pendrive::PenDriveCatalogue catalogue;
+  {
+    ProgressLine line(view, "Reading the device files");
+    catalogue = pendrive::ReadPenDrive(root, line.progress());
+  }
   for (const std::string& problem : catalogue.problems) {
     fail(problem);
   }
   const auto rows = pendrive::penDriveRows(catalogue.files, nullptr);
-  for (const auto& row : rows) {
-    std::cerr << shown(row.code) << "  " << shown(row.description) << "  " << shown(row.name)
-              << "  " << row.date << "  " << row.id << '\n';
+  if (!options.json) {
+    // The list goes with the messages, so that standard output holds only
+    // the sealed files' paths.
+    printRowTable(std::cerr, rows, shell->language.texts);
   }
   std::cerr << catalogue.found.size() << " device file(s) found, " << rows.size() << " listed\n";
 
-  const pendrive::PenDriveSave saved = pendrive::Save(catalogue.files, rows, *shell);
-  for (const auto& file : saved.sealed) {
-    std::cout << file.lexically_relative(shell->ProgramFolder).generic_string() << '\n';
+  pendrive::PenDriveSave saved;
+  {
+    ProgressLine line(view, "Saving");
+    saved = pendrive::Save(catalogue.files, rows, *shell, line.progress());
+  }
+  if (!options.json) {
+    for (const auto& file : saved.sealed) {
+      std::cout << file.lexically_relative(shell->ProgramFolder).generic_string() << '\n';
+    }
   }
   for (const std::string& skipped : saved.skipped) {
     std::cerr << "not saved: " << skipped << '\n';
@@ -84,17 +144,37 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
   }
   std::cerr << saved.sealed.size() << " file(s) saved in " << shell->ProgramFolder.string() << '\n';
 
+  int erased = 0;
   if (erase) {
     const auto answer = prompts.show({.text = "Are you sure?",
                                       .title = "",
                                       .icon = platform::MessageIcon::Exclamation,
                                       .buttons = platform::MessageButtons::OkCancel});
     if (answer == platform::MessageAnswer::Ok) {
-      // Only what was imported goes: a device file that could not be read
-      // or saved stays on the drive.
-      pendrive::eraseFiles(saved.imported);
+      {
+        // Only what was imported goes: a device file that could not be
+        // read or saved stays on the drive.
+        ProgressLine line(view, "Deleting");
+        erased = pendrive::eraseFiles(saved.imported, line.progress());
+      }
       std::cerr << "All files deleted\n";
     }
+  }
+
+  if (options.json) {
+    QJsonArray sealed;
+    for (const auto& file : saved.sealed) {
+      sealed.append(pathText(file.lexically_relative(shell->ProgramFolder)));
+    }
+    const QJsonObject result{{"root", pathText(root)},
+                             {"found", static_cast<qint64>(catalogue.found.size())},
+                             {"problems", textsJson(catalogue.problems)},
+                             {"rows", rowsJson(rows)},
+                             {"sealed", sealed},
+                             {"skipped", textsJson(saved.skipped)},
+                             {"failed", textsJson(saved.failed)},
+                             {"erased", erased}};
+    std::cout << QJsonDocument(result).toJson(QJsonDocument::Indented).toStdString();
   }
   return saved.failed.empty() ? 0 : 1;
 }

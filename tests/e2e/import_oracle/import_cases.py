@@ -27,6 +27,7 @@ class ImportCase:
     runs: int = 1  # imports one after the other of the same drive into the same folder
     other_user: bool = False  # run as an ordinary user, so that unreadable files are
     relative: bool = False  # name the drive and the program folder relative to the current one
+    json: bool = False  # --json
     deadline: float = 60.0
 
     def expected(self, messages: dict[int, str], existing: dict[str, bytes] | None = None,
@@ -238,6 +239,7 @@ def all_cases() -> dict[str, ImportCase]:
     cases = [
         search_order(),
         what_is_listed(),
+        dataclasses.replace(what_is_listed(), name="listed_as_json", json=True),
         existing_sealed(),
         ImportCase("erase_confirmed", erase_drive(), erase=True, confirm=True),
         ImportCase("erase_unanswered", erase_drive(), erase=True),

@@ -117,6 +117,8 @@ def import_argv(programs: Programs, case: ImportCase, folder: Path, drive: Path,
     argv = [cli_for(programs, user), "--folder", str(folder)]
     if case.confirm:
         argv.append("--yes")
+    if case.json:
+        argv.append("--json")
     argv += ["import", str(drive)]
     if case.erase:
         argv.append("--erase")

@@ -8,6 +8,8 @@ from __future__ import annotations
 
 import concurrent.futures
 import datetime
+import json
+import re
 import threading
 import unittest
 
@@ -82,10 +84,30 @@ def local_time(mtime_ns: int) -> datetime.datetime:
     return datetime.datetime.fromtimestamp(mtime_ns // 1_000_000_000)
 
 
+CAPTIONS = ("File code", "Description", "File name", "File date", "File Id")
+
+
 def listed_rows(stderr: str) -> list[tuple[str, ...]]:
-    """The rows of the list on stderr: the lines of five cells (code, description, name,
-    date, File Id) each two blanks apart, empty cells included."""
-    return [tuple(line.split("  ")) for line in stderr.splitlines() if line.count("  ") == 4]
+    """The rows of the list on stderr: the lines under the caption line, each cell starting
+    where its caption starts and padded with blanks to the next one, empty cells included."""
+    lines = stderr.splitlines()
+    headers = [i for i, line in enumerate(lines) if line.startswith(CAPTIONS[0])]
+    if len(headers) != 1:
+        return []
+    header = lines[headers[0]]
+    starts = [header.find(caption) for caption in CAPTIONS]
+    if sorted(starts) != starts or -1 in starts:
+        return []
+    rows = []
+    for line in lines[headers[0] + 1:]:
+        if line == "(no files)" or re.match(r"\d+ device file\(s\) found", line):
+            break
+        cells = [line[start:end] for start, end in zip(starts, starts[1:] + [len(line)])]
+        # Every cell but the last is padded to two blanks before the next caption.
+        if any(not cell.endswith("  ") for cell in cells[:-1]):
+            return rows + [("not a row:", line)]
+        rows.append(tuple(cell.rstrip(" ") for cell in cells))
+    return rows
 
 
 def expected_rows(outcome: import_model.ImportOutcome) -> list[tuple[str, ...]]:
@@ -238,6 +260,25 @@ class RowsAndTheirSealedFiles(ImportTest):
         # shorter than a header are named on stderr; a header alone is saved; folders named
         # *.moc are searched, links to nothing and other names are passed over.
         self.check_import("what_is_listed")
+
+    @uses("listed_as_json")
+    def test_with_json_the_rows_and_sealed_files_come_as_one_document_on_stdout(self):
+        imported = session("listed_as_json")
+        run = imported.runs[0].run
+        outcome = self.outcome("listed_as_json")
+        self.assertEqual(run.status, 0, run.describe())
+        document = json.loads(run.stdout)
+        self.assertEqual(document["root"], str(imported.drive))
+        self.assertEqual(document["found"], len(outcome.found))
+        self.assertEqual([(r["code"], r["description"], r["name"], r["date"], r["id"])
+                          for r in document["rows"]], expected_rows(outcome))
+        self.assertEqual(document["sealed"], outcome.lines)
+        self.assertEqual(len(document["skipped"]), len(outcome.undated))
+        self.assertEqual(document["failed"], [])
+        self.assertEqual(len(document["problems"]), len(outcome.reported))
+        self.assertEqual(document["erased"], 0)
+        self.assertEqual(listed_rows(run.stderr), [], "the list is not printed a second time")
+        self.check_files(run, outcome)
 
     @uses("existing_sealed")
     def test_the_same_record_is_replaced_and_another_records_name_gives_the_next_number(self):
