@@ -1,11 +1,33 @@
 #include "platform/qt/qt_drive_enumerator.h"
 
+#include <QDir>
 #include <QStorageInfo>
 #include <fstream>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace vestrim::platform {
 namespace {
+
+#ifdef _WIN32
+
+// Windows tells removable drives by their root folder, such as E:\.
+bool isRemovable(const QStorageInfo& storage) {
+  const std::wstring root = QDir::toNativeSeparators(storage.rootPath()).toStdWString();
+  return GetDriveTypeW(root.c_str()) == DRIVE_REMOVABLE;
+}
+
+// The drive letter alone, as the system names the drive.
+std::string identityOf(const QStorageInfo& storage) {
+  const QString root = storage.rootPath();
+  return root.size() >= 2 && root.at(1) == QLatin1Char(':') ? root.left(1).toUpper().toStdString()
+                                                            : root.toStdString();
+}
+
+#else
 
 // Whether the block device behind `device` (e.g. /dev/sdb1) is removable:
 // the partition's disk carries the kernel's flag.
@@ -32,11 +54,22 @@ bool isRemovableDevice(const std::string& device) {
   return false;
 }
 
+bool isRemovable(const QStorageInfo& storage) {
+  return isRemovableDevice(storage.device().toStdString());
+}
+
+// Without drive letters a drive is known by where it is mounted.
+std::string identityOf(const QStorageInfo& storage) {
+  return storage.rootPath().toStdString();
+}
+
+#endif
+
 DriveInfo infoOf(const QStorageInfo& storage) {
   DriveInfo drive;
-  drive.identity = storage.rootPath().toStdString();
+  drive.identity = identityOf(storage);
   drive.root = storage.rootPath().toStdString();
-  drive.removable = isRemovableDevice(storage.device().toStdString());
+  drive.removable = isRemovable(storage);
   drive.ready = storage.isValid() && storage.isReady();
   drive.totalBytes = static_cast<std::uint64_t>(std::max<qint64>(storage.bytesTotal(), 0));
   drive.freeBytes = static_cast<std::uint64_t>(std::max<qint64>(storage.bytesFree(), 0));
