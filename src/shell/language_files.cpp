@@ -1,21 +1,19 @@
 #include "shell/language_files.h"
 
 #include <charconv>
-#include <fstream>
-#include <iterator>
 
+#include "shell/safe_file.h"
 #include "shell/text_encoding.h"
 
 namespace vestrim::shell {
 namespace {
 
 std::optional<std::string> readTextFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
+  const std::optional<Bytes> bytes = readWholeFile(file);
+  if (!bytes) {
     return std::nullopt;
   }
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return textFileToWindows1252(bytes);
+  return textFileToWindows1252(std::string(bytes->begin(), bytes->end()));
 }
 
 bool isLineEnd(char c) {

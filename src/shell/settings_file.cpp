@@ -1,8 +1,6 @@
 #include "shell/settings_file.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "shell/safe_file.h"
@@ -83,11 +81,11 @@ std::string pathText(const std::filesystem::path& path) {
 }
 
 std::optional<SettingsLines> readSettingsFile(const std::filesystem::path& programFolder) {
-  std::ifstream file(programFolder / kSettingsFileName, std::ios::binary);
-  if (!file) {
+  const std::optional<Bytes> bytes = readWholeFile(programFolder / kSettingsFileName);
+  if (!bytes) {
     return std::nullopt;
   }
-  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  const std::string text(bytes->begin(), bytes->end());
   const std::vector<std::string> lines = splitLines(text);
   if (lines.size() < 3) {
     return std::nullopt;

@@ -64,6 +64,16 @@ TEST(SettingsFile, DamagedFileIsReplacedByTheDefaultFile) {
   }
 }
 
+TEST(SettingsFile, UnreadableFileIsNoSettingsAndTheStartGoesOnWithDefaults) {
+  TempFolder folder;
+  // Something that opens but cannot be read as a file stands where it belongs.
+  std::filesystem::create_directory(folder.path() / kSettingsFileName);
+  EXPECT_FALSE(readSettingsFile(folder.path()));
+  const SettingsLines settings = loadSettingsAtStart(folder.path());
+  EXPECT_EQ(settings.DataFolder, folder.path());
+  EXPECT_TRUE(std::filesystem::is_directory(folder.path() / kSettingsFileName));
+}
+
 TEST(SettingsFile, EmptyDataFolderStandsForTheProgramFolderWithoutRewritingTheFile) {
   TempFolder folder;
   const std::string stored = "3\r\n\r\nItaliano\r\n";
