@@ -106,7 +106,7 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
       return 1;
     }
     root = drive->root;
-    std::cerr << "Device connected (" << drive->identity << ")  " << pendrive::driveSizeText(*drive)
+    std::cerr << pendrive::connectedText(*drive) << "  " << pendrive::driveSizeText(*drive)
               << " MB, " << usedPercent(*drive) << "% used\n";
   }
 

@@ -34,8 +34,7 @@ std::optional<platform::DriveInfo> discoverPenDrive(const platform::DriveEnumera
   }
   std::vector<std::string> options;
   for (const platform::DriveInfo& drive : found) {
-    // A letter is shown as "E:", a mount point as it is.
-    options.push_back(drive.identity.size() == 1 ? drive.identity + ":" : drive.identity);
+    options.push_back(driveName(drive));
   }
   const std::optional<std::size_t> chosen =
       prompts.choose("USB storage devices detected", "Select device", options);
@@ -43,6 +42,14 @@ std::optional<platform::DriveInfo> discoverPenDrive(const platform::DriveEnumera
     return std::nullopt;
   }
   return found[*chosen];
+}
+
+std::string driveName(const platform::DriveInfo& drive) {
+  return drive.identity.size() == 1 ? drive.identity + ":" : drive.identity;
+}
+
+std::string connectedText(const platform::DriveInfo& drive) {
+  return "Device connected (" + driveName(drive) + ")";
 }
 
 }  // namespace vestrim::pendrive

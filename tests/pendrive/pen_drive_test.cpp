@@ -36,6 +36,8 @@ TEST(DriveDiscovery, OneReadyRemovableDriveIsTakenWithoutAsking) {
   const auto found = discoverPenDrive(drives, prompts);
   ASSERT_TRUE(found);
   EXPECT_EQ(found->identity, "F");
+  // Where drives have no letters, the mount point names the drive.
+  EXPECT_EQ(connectedText(drive("/media/clinic/USB")), "Device connected (/media/clinic/USB)");
   EXPECT_TRUE(prompts.shown.empty());
 }
 
@@ -47,6 +49,7 @@ TEST(DriveDiscovery, TwoToFourDrivesAreOfferedByTheirLetters) {
   const auto found = discoverPenDrive(drives, prompts);
   ASSERT_TRUE(found);
   EXPECT_EQ(found->identity, "G");
+  EXPECT_EQ(connectedText(*found), "Device connected (G:)");
   ASSERT_EQ(prompts.choices.size(), 1u);
   EXPECT_EQ(prompts.choices[0], (std::vector<std::string>{"E:", "G:"}));
   EXPECT_EQ(prompts.shown[0].title, "USB storage devices detected");
