@@ -193,7 +193,7 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
     }
     const std::optional<Bytes> read = shell::readWholeFile(file.file);
     if (!read) {
-      result.failed.push_back(file.file.string() + ": cannot be read to its end");
+      result.failed.push_back(file.file.string() + ": cannot be read");
       continue;
     }
     const Bytes& bytes = *read;

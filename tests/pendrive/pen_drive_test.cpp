@@ -224,7 +224,7 @@ TEST_F(PenDriveTest, FileThatFailsToReadWhenSavedIsReportedAndTheRestSaved) {
   ASSERT_EQ(saved.sealed.size(), 1u);
   EXPECT_EQ(saved.imported, (std::vector<std::filesystem::path>{drive.path() / "a.moc"}));
   ASSERT_EQ(saved.failed.size(), 1u);
-  EXPECT_NE(saved.failed[0].find("b.moc: cannot be read to its end"), std::string::npos);
+  EXPECT_NE(saved.failed[0].find("b.moc: cannot be read"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(program.path() / "2012" / "03" /
                                        "TWO_00002_134Wrapped_050312_0915.dtl"));
 }
