@@ -42,23 +42,14 @@ void printTable(const TerminalView& view, const shell::LanguageTexts& texts) {
 }  // namespace
 
 int catalogueCommand(const GlobalOptions& options) {
-  const auto shell = startShell(options);
-  if (!shell) {
-    return 1;
-  }
-  DeviceSession session(options, *shell);
-  if (!session.portOptionValid()) {
-    return 2;
-  }
-  if (!session.connectAndReadCatalogue()) {
-    return 1;
-  }
-  if (options.json) {
-    printJson(session.view(), session.programmer().tables().MemorySize);
-  } else {
-    printTable(session.view(), shell->language.texts);
-  }
-  return 0;
+  return withDeviceCatalogue(options, [&](DeviceSession& session) {
+    if (options.json) {
+      printJson(session.view(), session.programmer().tables().MemorySize);
+    } else {
+      printTable(session.view(), session.shell().language.texts);
+    }
+    return 0;
+  });
 }
 
 }  // namespace vestrim::cli

@@ -88,4 +88,20 @@ bool DeviceSession::connectAndReadCatalogue() {
   return true;
 }
 
+int withDeviceCatalogue(const GlobalOptions& options,
+                        const std::function<int(DeviceSession&)>& work) {
+  const auto shell = startShell(options);
+  if (!shell) {
+    return 1;
+  }
+  DeviceSession session(options, *shell);
+  if (!session.portOptionValid()) {
+    return 2;
+  }
+  if (!session.connectAndReadCatalogue()) {
+    return 1;
+  }
+  return work(session);
+}
+
 }  // namespace vestrim::cli

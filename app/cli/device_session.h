@@ -65,4 +65,10 @@ class DeviceSession {
   std::optional<std::string> failure_;
 };
 
+// Starts the shell, checks --port, connects and reads the catalogue, then
+// runs `work` on the session. The exit status is `work`'s; 2 for a --port
+// that names no port; 1 when the start or the connection failed.
+int withDeviceCatalogue(const GlobalOptions& options,
+                        const std::function<int(DeviceSession&)>& work);
+
 }  // namespace vestrim::cli
