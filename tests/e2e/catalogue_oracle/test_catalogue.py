@@ -6,59 +6,29 @@ are started together in the background and each test waits for the runs it looks
 
 from __future__ import annotations
 
-import concurrent.futures
 import json
 import tempfile
-import threading
 import unittest
 from pathlib import Path
 
 import cases as case_list
 import oracle
 from frame_client import SPEED_SWITCH_FRAME, FrameClient
+from oracle_runner import SharedRuns, uses
 from processes import Programs, Run, Simulator, run_catalogue
 
 PROGRAMS: Programs | None = None  # set by run.py
 
 CASES = case_list.all_cases()
-_pool = concurrent.futures.ThreadPoolExecutor(max_workers=6)
-_runs: dict[str, concurrent.futures.Future] = {}
-_lock = threading.Lock()
 
 
-def _submit(name: str) -> concurrent.futures.Future:
-    with _lock:
-        if name not in _runs:
-            case = CASES[name]
-            _runs[name] = _pool.submit(run_catalogue, PROGRAMS, case.image, case.faults,
-                                       case.deadline)
-        return _runs[name]
+def _start(name: str) -> Run:
+    case = CASES[name]
+    return run_catalogue(PROGRAMS, case.image, case.faults, case.deadline)
 
 
-def uses(*names: str):
-    """Marks a test with the runs it reads, so that they can be started early."""
-    def mark(test):
-        test.case_names = names
-        return test
-    return mark
-
-
-def prefetch(suite: unittest.TestSuite) -> None:
-    """Starts every run the tests in `suite` read, longest first."""
-    names: list[str] = []
-    for test in _tests(suite):
-        method = getattr(test, test._testMethodName, None)
-        names += [n for n in getattr(method, "case_names", ()) if n not in names]
-    for name in sorted(names, key=lambda n: -CASES[n].deadline):
-        _submit(name)
-
-
-def _tests(suite):
-    for item in suite:
-        if isinstance(item, unittest.TestSuite):
-            yield from _tests(item)
-        else:
-            yield item
+RUNS = SharedRuns(_start, lambda name: CASES[name].deadline, workers=6)
+prefetch = RUNS.prefetch
 
 
 ROW_KEYS = ("code", "description", "name", "date", "id")
@@ -86,7 +56,7 @@ class CatalogueTest(unittest.TestCase):
 
     def case_run(self, name: str) -> tuple[case_list.Case, Run, oracle.Outcome]:
         case = CASES[name]
-        run = _submit(name).result()
+        run = RUNS.result(name)
         outcome = oracle.expected(case.image.flash(), case.image.memory_size, case.drop_at)
         return case, run, outcome
 

@@ -6,17 +6,16 @@ The runs are started together in the background and each test waits for the ones
 
 from __future__ import annotations
 
-import concurrent.futures
 import datetime
 import json
 import re
-import threading
 import unittest
 
 import import_cases
 import import_model
 import save_model
 from import_runs import ImportRun, ImportSession, run_drives, run_imports
+from oracle_runner import SharedRuns, uses
 from processes import Programs
 from save_runs import CliRun, FileState, SaveSession, archive, run_saves
 
@@ -27,57 +26,24 @@ CASES = import_cases.all_cases()
 CROSS_CHECK = import_cases.cross_check_case()
 CASES[CROSS_CHECK.name] = CROSS_CHECK
 UPLOAD = "upload"  # the cross-check's save over the link
-
-_pool = concurrent.futures.ThreadPoolExecutor(max_workers=6)
-_runs: dict[str, concurrent.futures.Future] = {}
-_lock = threading.Lock()
+UPLOAD_DEADLINE = 120.0
 
 
 def _start(name: str):
     if name == UPLOAD:
         image = import_cases.cross_check_image(CROSS_CHECK)
-        return run_saves(PROGRAMS, image, [], 1, {}, 120.0)
+        return run_saves(PROGRAMS, image, [], 1, {}, UPLOAD_DEADLINE)
     return run_imports(PROGRAMS, CASES[name])
 
 
-def _submit(name: str) -> concurrent.futures.Future:
-    with _lock:
-        if name not in _runs:
-            _runs[name] = _pool.submit(_start, name)
-        return _runs[name]
-
-
-def session(name: str) -> ImportSession:
-    return _submit(name).result()
+RUNS = SharedRuns(_start, lambda name: CASES[name].deadline if name in CASES else UPLOAD_DEADLINE,
+                  workers=6)
+prefetch = RUNS.prefetch
+session = RUNS.result
 
 
 def upload() -> SaveSession:
-    return _submit(UPLOAD).result()
-
-
-def uses(*names: str):
-    """Marks a test with the runs it reads, so that they can be started early."""
-    def mark(test):
-        test.case_names = names
-        return test
-    return mark
-
-
-def prefetch(suite: unittest.TestSuite) -> None:
-    names: list[str] = []
-    for test in _tests(suite):
-        method = getattr(test, test._testMethodName, None)
-        names += [n for n in getattr(method, "case_names", ()) if n not in names]
-    for name in sorted(names, key=lambda n: -CASES[n].deadline if n in CASES else -120.0):
-        _submit(name)
-
-
-def _tests(suite):
-    for item in suite:
-        if isinstance(item, unittest.TestSuite):
-            yield from _tests(item)
-        else:
-            yield item
+    return RUNS.result(UPLOAD)
 
 
 def local_time(mtime_ns: int) -> datetime.datetime:

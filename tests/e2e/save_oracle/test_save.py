@@ -6,16 +6,15 @@ together in the background and each test waits for the sessions it looks at.
 
 from __future__ import annotations
 
-import concurrent.futures
 import datetime
 import tempfile
-import threading
 import unittest
 from pathlib import Path
 
 import save_cases
 import save_model
 from frame_client import SPEED_SWITCH_FRAME, FrameClient
+from oracle_runner import SharedRuns, uses
 from processes import Programs, Simulator
 from save_runs import CliRun, FileState, SaveSession, archive, run_saves
 
@@ -23,49 +22,17 @@ PROGRAMS: Programs | None = None  # set by run.py
 
 MESSAGES = save_model.load_messages()
 CASES = save_cases.all_cases()
-_pool = concurrent.futures.ThreadPoolExecutor(max_workers=7)
-_sessions: dict[str, concurrent.futures.Future] = {}
-_lock = threading.Lock()
 
 
-def _submit(name: str) -> concurrent.futures.Future:
-    with _lock:
-        if name not in _sessions:
-            case = CASES[name]
-            _sessions[name] = _pool.submit(run_saves, PROGRAMS, case.image, case.faults,
-                                           case.runs, case.existing, case.deadline,
-                                           case.earlier_save_at)
-        return _sessions[name]
+def _start(name: str) -> SaveSession:
+    case = CASES[name]
+    return run_saves(PROGRAMS, case.image, case.faults, case.runs, case.existing, case.deadline,
+                     case.earlier_save_at)
 
 
-def session(name: str) -> SaveSession:
-    return _submit(name).result()
-
-
-def uses(*names: str):
-    """Marks a test with the sessions it reads, so that they can be started early."""
-    def mark(test):
-        test.case_names = names
-        return test
-    return mark
-
-
-def prefetch(suite: unittest.TestSuite) -> None:
-    """Starts every session the tests in `suite` read, longest first."""
-    names: list[str] = []
-    for test in _tests(suite):
-        method = getattr(test, test._testMethodName, None)
-        names += [n for n in getattr(method, "case_names", ()) if n not in names]
-    for name in sorted(names, key=lambda n: -CASES[n].deadline):
-        _submit(name)
-
-
-def _tests(suite):
-    for item in suite:
-        if isinstance(item, unittest.TestSuite):
-            yield from _tests(item)
-        else:
-            yield item
+RUNS = SharedRuns(_start, lambda name: CASES[name].deadline, workers=7)
+prefetch = RUNS.prefetch
+session = RUNS.result
 
 
 def _request_text(area: int, address: int, length: int) -> str:

@@ -9,25 +9,19 @@ those the rules give, and adds the few facts its case is about in plain numbers.
 
 from __future__ import annotations
 
-import concurrent.futures
 import struct
-import threading
 import unittest
 
 import catalogue_oracle_path  # noqa: F401
 import send_cases
 import send_model as model
+from oracle_runner import SharedRuns, uses
 from processes import LoggedRequest, Programs
 from send_runs import CliRun, Session, new_folder, run_session
 
 PROGRAMS: Programs | None = None  # set by run.py
 
 CASES = send_cases.all_cases()
-_pool = concurrent.futures.ThreadPoolExecutor(max_workers=8)
-_sessions: dict[str, concurrent.futures.Future] = {}
-_lock = threading.Lock()
-
-
 def _start(name: str) -> tuple[Session, int]:
     case = CASES[name]
     folder = new_folder("files-" + name)
@@ -38,38 +32,8 @@ def _start(name: str) -> tuple[Session, int]:
     return session, image.memory_size
 
 
-def _submit(name: str) -> concurrent.futures.Future:
-    with _lock:
-        if name not in _sessions:
-            _sessions[name] = _pool.submit(_start, name)
-        return _sessions[name]
-
-
-def uses(name: str):
-    """Marks a test with the session it reads, so that it can be started early."""
-    def mark(test):
-        test.case_name = name
-        return test
-    return mark
-
-
-def prefetch(suite: unittest.TestSuite) -> None:
-    """Starts every session the tests in `suite` read, the slowest first."""
-    names = []
-    for test in _tests(suite):
-        name = getattr(getattr(test, test._testMethodName, None), "case_name", None)
-        if name is not None and name not in names:
-            names.append(name)
-    for name in sorted(names, key=lambda n: -CASES[n].deadline):
-        _submit(name)
-
-
-def _tests(suite):
-    for item in suite:
-        if isinstance(item, unittest.TestSuite):
-            yield from _tests(item)
-        else:
-            yield item
+RUNS = SharedRuns(_start, lambda name: CASES[name].deadline, workers=8)
+prefetch = RUNS.prefetch
 
 
 # Comparing ------------------------------------------------------------------------------------
@@ -134,7 +98,7 @@ class SendTest(unittest.TestCase):
         """Runs every general check on the session `name`; returns it, the model's outcome of
         each run and the model's final memory."""
         case = CASES[name]
-        session, memory_size = _submit(name).result()
+        session, memory_size = RUNS.result(name)
         outcomes, memory = case.expected(session.memory_before, memory_size, session.files)
         collapse = not any(getattr(step, "stop_after_writes", None) for step in case.steps)
         for number, (run, outcome) in enumerate(zip(session.runs, outcomes)):
@@ -392,7 +356,7 @@ class RefusedFilesLeaveTheDeviceUntouched(SendTest):
 class TheDemoDeviceIsWhatTheCasesAssume(SendTest):
     @uses("demo_datalogger")
     def test_its_command_list_and_chain_end(self):
-        session, _ = _submit("demo_datalogger").result()
+        session, _ = RUNS.result("demo_datalogger")
         eeprom, flash = session.memory_before
         slots = [flash[128 + 22 * s:128 + 22 * s + 3].hex() for s in range(6)]
         self.assertEqual(slots, ["50ffaa", "60ffaa", "30ffea", "20ffea", "01ffea", "ffffff"])
