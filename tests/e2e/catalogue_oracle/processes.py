@@ -108,6 +108,44 @@ def _processes_in_group(group: int) -> list[int]:
     return found
 
 
+@dataclasses.dataclass
+class Finished:
+    """How a program run ended."""
+
+    status: int | None  # None: killed at the deadline
+    stdout: str
+    stderr: str
+    stdout_bytes: bytes
+    started: float  # seconds since the epoch
+    ended: float
+    seconds: float  # as the monotonic clock measured it
+    leftover_processes: list[int]  # left running when it ended, then killed
+
+
+def run_program(argv: list[str], deadline: float, env: dict[str, str],
+                cwd: Path | None = None, **popen) -> Finished:
+    """Runs `argv` with no input, killing it at `deadline` seconds. It runs in a session of its
+    own, so that anything it leaves running can be found afterwards and killed."""
+    started, clock = time.time(), time.monotonic()
+    program = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, env=env, cwd=cwd, start_new_session=True,
+                               **popen)
+    try:
+        out, err = program.communicate(timeout=deadline)
+        status = program.returncode
+    except subprocess.TimeoutExpired:
+        program.kill()
+        out, err = program.communicate()
+        status = None
+    seconds, ended = time.monotonic() - clock, time.time()
+    leftovers = _processes_in_group(program.pid)
+    for pid in leftovers:
+        os.kill(pid, signal.SIGKILL)
+    return Finished(status, out.decode("utf-8", errors="replace"),
+                    err.decode("utf-8", errors="replace"), out, started, ended, seconds,
+                    leftovers)
+
+
 class Simulator:
     """vestrim-devsim serving a laid-out memory; stopped with SIGTERM, which saves the memory."""
 
@@ -161,30 +199,16 @@ def run_catalogue(programs: Programs, image: DeviceImage, faults: list[str] = ()
             argv = [programs.cli, "--folder", str(folder), "--port", simulator.pty, "--json",
                     "catalogue"]
             env = dict(os.environ, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="offscreen")
-            started = time.monotonic()
-            # A session of its own, so that anything it leaves running can be found afterwards.
-            cli = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE, env=env, start_new_session=True)
-            try:
-                out, err = cli.communicate(timeout=deadline)
-                status = cli.returncode
-            except subprocess.TimeoutExpired:
-                cli.kill()
-                out, err = cli.communicate()
-                status = None
-            seconds = time.monotonic() - started
-            leftovers = _processes_in_group(cli.pid)
-            for pid in leftovers:
-                os.kill(pid, signal.SIGKILL)
+            finished = run_program(argv, deadline, env)
         finally:
             simulator.stop()
         settings = folder / "Vestrim.ini"
         return Run(
             argv=argv,
-            status=status,
-            stdout=out.decode("utf-8", errors="replace"),
-            stderr=err.decode("utf-8", errors="replace"),
-            seconds=seconds,
+            status=finished.status,
+            stdout=finished.stdout,
+            stderr=finished.stderr,
+            seconds=finished.seconds,
             requests=parse_log(simulator.log.read_text(errors="replace"))
             if simulator.log.exists() else [],
             devsim_stderr=simulator.errors.read_text(errors="replace"),
@@ -192,5 +216,5 @@ def run_catalogue(programs: Programs, image: DeviceImage, faults: list[str] = ()
             memory_before=(image.eeprom(), image.flash()),
             memory_after=simulator.memory(),
             settings_file=settings.read_text(errors="replace") if settings.exists() else None,
-            leftover_processes=leftovers,
+            leftover_processes=finished.leftover_processes,
         )

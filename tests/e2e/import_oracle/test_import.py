@@ -14,9 +14,10 @@ import unittest
 import import_cases
 import import_model
 import save_model
-from import_runs import ImportRun, ImportSession, run_drives, run_imports
+from import_runs import ImportRun, run_drives, run_imports
 from oracle_runner import SharedRuns, uses
 from processes import Programs
+from stamp_checks import StampChecks
 from save_runs import CliRun, FileState, SaveSession, archive, run_saves
 
 PROGRAMS: Programs | None = None  # set by run.py
@@ -44,10 +45,6 @@ session = RUNS.result
 
 def upload() -> SaveSession:
     return RUNS.result(UPLOAD)
-
-
-def local_time(mtime_ns: int) -> datetime.datetime:
-    return datetime.datetime.fromtimestamp(mtime_ns // 1_000_000_000)
 
 
 CAPTIONS = ("File code", "Description", "File name", "File date", "File Id")
@@ -85,7 +82,7 @@ def model_tree(outcome: import_model.ImportOutcome) -> dict[str, bytes]:
     return {path: b"0" * 12 + tail for path, tail in outcome.tree.items()}
 
 
-class ImportTest(unittest.TestCase):
+class ImportTest(StampChecks, unittest.TestCase):
     maxDiff = 20000
 
     def outcome(self, name: str, existing: dict[str, bytes] | None = None
@@ -146,24 +143,6 @@ class ImportTest(unittest.TestCase):
                 self.assertEqual(tree.get(path), old)
         self.check_stamps(run, sorted(written))
 
-    def check_stamps(self, run: CliRun, paths: list[str]) -> None:
-        """Each stamp passes the reader's check against the file's time and is the local time
-        at which the file was sealed, within this run."""
-        earliest = datetime.datetime.fromtimestamp(int(run.started) - 1)
-        latest = datetime.datetime.fromtimestamp(int(run.ended) + 1)
-        for path in paths:
-            state: FileState | None = run.tree_after.get(path)
-            if state is None or state.data is None:
-                continue  # reported by the file checks
-            stamp = state.data[:12]
-            with self.subTest("the seal matches the file's time", file=path):
-                self.assertTrue(save_model.seal_accepted(stamp, local_time(state.mtime_ns)),
-                                f"stamp {stamp!r}, modified {local_time(state.mtime_ns)}")
-            with self.subTest("the stamp is the local time of sealing", file=path):
-                sealed = save_model.sealed_time(stamp)
-                self.assertIsNotNone(sealed, f"stamp {stamp!r} is not a date and time")
-                self.assertTrue(earliest <= sealed <= latest,
-                                f"sealed {sealed}, run from {earliest} to {latest}")
 
     def check_drive(self, done: ImportRun, outcome: import_model.ImportOutcome) -> None:
         before, after = done.drive_before, done.drive_after

@@ -15,7 +15,7 @@ import tempfile
 from pathlib import Path
 
 import save_oracle_path  # noqa: F401
-from processes import Programs, _processes_in_group, _read_first_line
+from processes import Programs, _read_first_line, run_program
 
 WORK_ROOT = Path(tempfile.mkdtemp(prefix="report-oracle-"))
 atexit.register(shutil.rmtree, WORK_ROOT, True)
@@ -52,20 +52,9 @@ class CliRun:
 
 def run_cli(argv: list[str], deadline: float = 60.0) -> CliRun:
     env = dict(os.environ, **ENVIRONMENT)
-    # A session of its own, so that anything it leaves running can be found afterwards.
-    cli = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                           stderr=subprocess.PIPE, env=env, start_new_session=True)
-    try:
-        out, err = cli.communicate(timeout=deadline)
-        status = cli.returncode
-    except subprocess.TimeoutExpired:
-        cli.kill()
-        out, err = cli.communicate()
-        status = None
-    leftovers = _processes_in_group(cli.pid)
-    for pid in leftovers:
-        os.kill(pid, signal.SIGKILL)
-    return CliRun(argv, status, out, err.decode("utf-8", errors="replace"), leftovers)
+    finished = run_program(argv, deadline, env)
+    return CliRun(argv, finished.status, finished.stdout_bytes, finished.stderr,
+                  finished.leftover_processes)
 
 
 def run_report(programs: Programs, folder: Path, language: str, path: Path, full: bool,

@@ -11,15 +11,12 @@ import dataclasses
 import datetime
 import os
 import shutil
-import signal
-import subprocess
 import tempfile
-import time
 from pathlib import Path
 
 import catalogue_oracle_path  # noqa: F401
 from device_image import DeviceImage
-from processes import LoggedRequest, Programs, Simulator, _processes_in_group, parse_log
+from processes import LoggedRequest, Programs, Simulator, parse_log, run_program
 from save_model import seal_of
 
 WORK_ROOT = Path(tempfile.mkdtemp(prefix="save-oracle-"))
@@ -92,24 +89,9 @@ def run_cli(argv: list[str], deadline: float, cwd: Path | None = None,
     if user is not None:
         extra = dict(user=user, group=user, extra_groups=[])
         env["HOME"] = str(cwd)
-    started = time.time()
-    # A session of its own, so that anything it leaves running can be found afterwards.
-    cli = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                           stderr=subprocess.PIPE, env=env, cwd=cwd, start_new_session=True,
-                           **extra)
-    try:
-        out, err = cli.communicate(timeout=deadline)
-        status = cli.returncode
-    except subprocess.TimeoutExpired:
-        cli.kill()
-        out, err = cli.communicate()
-        status = None
-    ended = time.time()
-    leftovers = _processes_in_group(cli.pid)
-    for pid in leftovers:
-        os.kill(pid, signal.SIGKILL)
-    return CliRun(argv, status, out.decode("utf-8", errors="replace"),
-                  err.decode("utf-8", errors="replace"), started, ended, leftovers)
+    finished = run_program(argv, deadline, env, cwd, **extra)
+    return CliRun(argv, finished.status, finished.stdout, finished.stderr, finished.started,
+                  finished.ended, finished.leftover_processes)
 
 
 @dataclasses.dataclass

@@ -16,6 +16,7 @@ import save_model
 from frame_client import SPEED_SWITCH_FRAME, FrameClient
 from oracle_runner import SharedRuns, uses
 from processes import Programs, Simulator
+from stamp_checks import StampChecks
 from save_runs import CliRun, FileState, SaveSession, archive, run_saves
 
 PROGRAMS: Programs | None = None  # set by run.py
@@ -50,16 +51,12 @@ def expected_long_frames(outcome: save_model.SaveOutcome) -> list[str]:
     return [_request_text(r.area, r.address, r.length) for r in outcome.requests]
 
 
-def local_time(mtime_ns: int) -> datetime.datetime:
-    return datetime.datetime.fromtimestamp(mtime_ns // 1_000_000_000)
-
-
 def model_tree(outcome: save_model.SaveOutcome) -> dict[str, bytes]:
     """The sealed files the model leaves, as whole files with a blank stamp."""
     return {path: b"0" * 12 + tail for path, tail in outcome.files.items()}
 
 
-class SaveTest(unittest.TestCase):
+class SaveTest(StampChecks, unittest.TestCase):
     maxDiff = 20000
 
     def case(self, name: str) -> tuple[save_cases.SaveCase, SaveSession]:
@@ -83,24 +80,6 @@ class SaveTest(unittest.TestCase):
                 self.assertIsNotNone(run.status, f"still running at the deadline{run.describe()}")
                 self.assertEqual(run.leftover_processes, [])
 
-    def check_stamps(self, run: CliRun, paths: list[str]) -> None:
-        """Each stamp passes the reader's check against the file's time and is the local time
-        at which the file was sealed, within this run."""
-        earliest = datetime.datetime.fromtimestamp(int(run.started) - 1)
-        latest = datetime.datetime.fromtimestamp(int(run.ended) + 1)
-        for path in paths:
-            state = run.tree_after.get(path)
-            if state is None or state.data is None:
-                continue  # reported by the file checks
-            stamp = state.data[:12]
-            with self.subTest("the seal matches the file's time", file=path):
-                self.assertTrue(save_model.seal_accepted(stamp, local_time(state.mtime_ns)),
-                                f"stamp {stamp!r}, modified {local_time(state.mtime_ns)}")
-            with self.subTest("the stamp is the local time of sealing", file=path):
-                sealed = save_model.sealed_time(stamp)
-                self.assertIsNotNone(sealed, f"stamp {stamp!r} is not a date and time")
-                self.assertTrue(earliest <= sealed <= latest,
-                                f"sealed {sealed}, run from {earliest} to {latest}")
 
     def check_files(self, run: CliRun, outcome: save_model.SaveOutcome,
                     before: dict[str, FileState]) -> None:

@@ -15,13 +15,12 @@ import signal
 import struct
 import subprocess
 import tempfile
-import time
 from pathlib import Path
 
 import catalogue_oracle_path  # noqa: F401  (makes the catalogue oracle's modules importable)
 from device_image import REGISTER_SIZE, DeviceImage, decode_state
-from processes import (LoggedRequest, Programs, Simulator, _processes_in_group,
-                       _read_first_line, parse_log)
+from processes import (LoggedRequest, Programs, Simulator, _read_first_line, parse_log,
+                       run_program)
 
 WORK_ROOT = Path(tempfile.mkdtemp(prefix="send-oracle-"))
 atexit.register(shutil.rmtree, WORK_ROOT, True)
@@ -105,23 +104,9 @@ class CliRun:
 
 def run_cli(argv: list[str], cwd: Path, deadline: float) -> CliRun:
     env = dict(os.environ, **ENVIRONMENT)
-    started = time.monotonic()
-    # A session of its own, so that anything it leaves running can be found afterwards.
-    cli = subprocess.Popen(argv, cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                           stderr=subprocess.PIPE, env=env, start_new_session=True)
-    try:
-        out, err = cli.communicate(timeout=deadline)
-        status = cli.returncode
-    except subprocess.TimeoutExpired:
-        cli.kill()
-        out, err = cli.communicate()
-        status = None
-    seconds = time.monotonic() - started
-    leftovers = _processes_in_group(cli.pid)
-    for pid in leftovers:
-        os.kill(pid, signal.SIGKILL)
-    return CliRun(argv, cwd, status, out.decode("utf-8", errors="replace"),
-                  err.decode("utf-8", errors="replace"), seconds, leftovers)
+    finished = run_program(argv, deadline, env, cwd)
+    return CliRun(argv, cwd, finished.status, finished.stdout, finished.stderr, finished.seconds,
+                  finished.leftover_processes)
 
 
 @dataclasses.dataclass
