@@ -6,7 +6,6 @@ The runs are started together in the background and each test waits for the ones
 
 from __future__ import annotations
 
-import datetime
 import json
 import re
 import unittest
@@ -18,7 +17,7 @@ from import_runs import ImportRun, run_drives, run_imports
 from oracle_runner import SharedRuns, uses
 from processes import Programs
 from stamp_checks import StampChecks
-from save_runs import CliRun, FileState, SaveSession, archive, run_saves
+from save_runs import CliRun, SaveSession, archive, run_saves
 
 PROGRAMS: Programs | None = None  # set by run.py
 

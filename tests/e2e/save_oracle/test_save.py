@@ -6,7 +6,6 @@ together in the background and each test waits for the sessions it looks at.
 
 from __future__ import annotations
 
-import datetime
 import tempfile
 import unittest
 from pathlib import Path
