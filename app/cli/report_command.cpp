@@ -25,22 +25,16 @@ std::string printable(const std::string& windows1252) {
   return shell::windows1252ToUtf8(text);
 }
 
-// Why the report window would not open a file it read: the system says
-// "File error" for a bad seal and for a file it cannot read, and nothing
-// for a bad check sum or an empty technical report.
+// Why the report window would not open a file it read: "File error" for a
+// bad seal and for a file it cannot read, nothing for a bad check sum or an
+// empty technical report.
 std::string notShowable(const reports::CycleFile& read, const std::string& file) {
-  switch (read.status) {
-    case reports::CycleFileStatus::BadChecksum:
-      return "vestrim-cli: " + file + ": bad checksum";
-    case reports::CycleFileStatus::TechnicalReport:
-    case reports::CycleFileStatus::Cycle:
-      return "vestrim-cli: " + file + ": nothing to show";
-    case reports::CycleFileStatus::BadSeal:
-    case reports::CycleFileStatus::TooShort:
-    case reports::CycleFileStatus::Unreadable:
-      break;
+  if (reports::refusalShowsFileError(read)) {
+    return reports::kFileError;
   }
-  return reports::kFileError;
+  return "vestrim-cli: " + file +
+         (read.status == reports::CycleFileStatus::BadChecksum ? ": bad checksum"
+                                                               : ": nothing to show");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "catalogue/catalogue_rows.h"
 #include "catalogue/header_record.h"
 #include "link/device_addresses.h"
+#include "shell/folder_listing.h"
 #include "shell/local_time.h"
 #include "shell/safe_file.h"
 #include "transfer/seal.h"
@@ -16,30 +17,12 @@
 namespace vestrim::pendrive {
 namespace {
 
-std::string lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
+using shell::lowered;
+using shell::sortedEntries;
 
 bool isDeviceFileName(const std::filesystem::path& path) {
   const std::string name = lowered(path.filename().string());
   return name.size() > 4 && name.ends_with(kDeviceFileExtension);
-}
-
-// The entries of a folder by name, ignoring case, as a drive lists them.
-std::vector<std::filesystem::directory_entry> sortedEntries(const std::filesystem::path& folder) {
-  std::vector<std::filesystem::directory_entry> entries;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    entries.push_back(entry);
-  }
-  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-    const std::string la = lowered(a.path().filename().string());
-    const std::string lb = lowered(b.path().filename().string());
-    return la != lb ? la < lb : a.path().filename() < b.path().filename();
-  });
-  return entries;
 }
 
 }  // namespace

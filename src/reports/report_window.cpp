@@ -6,19 +6,16 @@
 #include "reports/cycle_record.h"
 #include "reports/cycle_reports.h"
 #include "reports/technical_view.h"
+#include "shell/folder_listing.h"
 
 namespace vestrim::reports {
 namespace {
 
+using shell::lowered;
+
 constexpr std::size_t kAlarmPosition = 75;
 constexpr std::size_t kCycleTypePosition = 77;
 constexpr std::size_t kMonthCaptions = 12;
-
-std::string lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 }  // namespace
 
@@ -122,6 +119,27 @@ void ReportWindow::show(ReportKind kind) {
       report_ = TechnicalView(CycleData_);
       break;
   }
+}
+
+bool refusalShowsFileError(const CycleFile& file) {
+  switch (file.status) {
+    case CycleFileStatus::BadSeal:
+    case CycleFileStatus::TooShort:
+    case CycleFileStatus::Unreadable:
+      return true;
+    case CycleFileStatus::BadChecksum:
+    case CycleFileStatus::Cycle:
+    case CycleFileStatus::TechnicalReport:
+      break;
+  }
+  return false;
+}
+
+platform::Message fileErrorMessage() {
+  return {.text = kFileError,
+          .title = {},
+          .icon = platform::MessageIcon::Exclamation,
+          .buttons = platform::MessageButtons::Ok};
 }
 
 std::string adjustCurrentFolder(const std::string& CurrentFolder,

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/prompts.h"
 #include "reports/cycle_file.h"
 #include "reports/print_layout.h"
 #include "reports/report_lines.h"
@@ -54,6 +55,7 @@ class ReportWindow {
   bool HasAlarm() const { return HasAlarm_; }
   bool switchEnabled() const { return switchEnabled_; }
   const std::string& switchCaption() const { return switchCaption_; }
+  const ReportLanguage& language() const { return language_; }
   ReportKind shown() const { return shown_; }
   // The report on show; "File error" when it could not be built.
   const Report& report() const { return report_; }
@@ -75,6 +77,14 @@ class ReportWindow {
   ReportKind shown_ = ReportKind::None;
   Report report_;
 };
+
+// Whether refusing to show `file` says so: a bad seal and a file that
+// cannot be read show "File error"; a bad check sum is refused silently.
+bool refusalShowsFileError(const CycleFile& file);
+
+// "File error" with the exclamation icon: a file that cannot be shown, or a
+// report that cannot be built.
+platform::Message fileErrorMessage();
 
 // The folder a file is read from, given the folder the file manager's tree
 // names: the tree shows month folders by their captions (language texts 1

@@ -3,19 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "shell/folder_listing.h"
 #include "shell/language_files.h"
 
 namespace vestrim::shell {
-namespace {
-
-std::string lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-}  // namespace
-
 std::vector<LanguageFile> findLanguageFiles(const std::filesystem::path& folder) {
   std::vector<LanguageFile> files;
   const std::size_t extension = std::char_traits<char>::length(kLanguageExtension);
