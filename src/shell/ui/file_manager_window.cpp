@@ -1,0 +1,282 @@
+#include "shell/ui/file_manager_window.h"
+
+#include <QAbstractTableModel>
+#include <QAction>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include "platform/qt/qt_text.h"
+#include "shell/file_manager.h"
+#include "shell/ui/icons.h"
+
+namespace vestrim::shell::ui {
+namespace {
+
+using platform::fromCore;
+
+constexpr int kFolderRole = Qt::UserRole;
+constexpr int kKindRole = Qt::UserRole + 1;
+constexpr int kSortRole = Qt::UserRole + 2;
+
+QString folderText(const std::filesystem::path& folder) {
+  return QString::fromStdString(folder.string());
+}
+
+}  // namespace
+
+// The file list's rows, sortable by name, size and time (not by their texts).
+class StoredFileModel final : public QAbstractTableModel {
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  void setRows(std::vector<StoredFileRow> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+  }
+  void setCaptions(const LanguageTexts& texts) {
+    for (int column = 0; column < kFileColumns; ++column) {
+      captions_[column] = fromCore(texts[kFileColumnCaptions + static_cast<std::size_t>(column)]);
+    }
+    emit headerDataChanged(Qt::Horizontal, 0, kFileColumns - 1);
+  }
+  const StoredFileRow& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
+
+  int rowCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+  }
+  int columnCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : kFileColumns;
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    const StoredFileRow& r = row(index.row());
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
+      switch (index.column()) {
+        case 0:
+          return fromCore(r.name);
+        case 1:
+          return fromCore(r.type);
+        case 2:
+          return fromCore(r.size);
+        default:
+          return fromCore(r.modified);
+      }
+    }
+    if (role == kSortRole) {
+      switch (index.column()) {
+        case 0:
+          return fromCore(r.name).toLower();
+        case 1:
+          return fromCore(r.type);
+        case 2:
+          return QVariant::fromValue<qulonglong>(r.bytes);
+        default: {
+          const LocalTime& t = r.modifiedAt;
+          return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
+        }
+      }
+    }
+    if (role == Qt::DecorationRole && index.column() == 0) {
+      static const QIcon document = icon("document");
+      return document;
+    }
+    if (role == Qt::TextAlignmentRole && index.column() == 2) {
+      return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    return {};
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < kFileColumns) {
+      return captions_[section];
+    }
+    return {};
+  }
+
+ private:
+  std::vector<StoredFileRow> rows_;
+  QString captions_[kFileColumns];
+};
+
+FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& prompts,
+                                     QWidget* parent)
+    : QWidget(parent), shell_(shell), prompts_(prompts) {
+  setObjectName("fileManager");
+  setWindowIcon(icon("archive"));
+
+  tree_ = new QTreeWidget(this);
+  tree_->setObjectName("folderTree");
+  tree_->setHeaderHidden(true);
+  tree_->setMinimumWidth(180);
+  connect(tree_, &QTreeWidget::itemExpanded, this,
+          [](QTreeWidgetItem* item) { item->setIcon(0, icon("folder-open")); });
+  connect(tree_, &QTreeWidget::itemCollapsed, this, [](QTreeWidgetItem* item) {
+    if (item->data(0, kKindRole).toInt() != static_cast<int>(FolderKind::Root)) {
+      item->setIcon(0, icon("folder-closed"));
+    }
+  });
+  connect(tree_, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* item) { nodeChosen(item); });
+
+  model_ = new StoredFileModel(this);
+  sorted_ = new QSortFilterProxyModel(this);
+  sorted_->setSourceModel(model_);
+  sorted_->setSortRole(kSortRole);
+  list_ = new QTreeView(this);
+  list_->setObjectName("fileList");
+  list_->setModel(sorted_);
+  list_->setRootIsDecorated(false);
+  list_->setUniformRowHeights(true);
+  list_->setSortingEnabled(true);
+  list_->sortByColumn(0, Qt::AscendingOrder);
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->setAllColumnsShowFocus(true);
+  list_->header()->setStretchLastSection(false);
+  list_->header()->setAccessibleName(QStringLiteral("Stored file columns"));
+  list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  list_->header()->resizeSection(1, 130);
+  list_->header()->resizeSection(2, 90);
+  list_->header()->resizeSection(3, 150);
+  connect(list_, &QTreeView::activated, this, &FileManagerWindow::openRow);
+
+  auto* splitter = new QSplitter(this);
+  splitter->addWidget(tree_);
+  splitter->addWidget(list_);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({220, 700});
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(splitter);
+
+  fileMenu_ = new QMenu(QStringLiteral("&File"), this);
+  fileMenu_->setObjectName("mnuFile");
+  exitAction_ = fileMenu_->addAction(icon("exit"), QString());
+  exitAction_->setObjectName("smnuExit");
+  exitAction_->setShortcut(QKeySequence::Quit);
+  connect(exitAction_, &QAction::triggered, this, &FileManagerWindow::exitRequested);
+  languageAction_ = new QAction(QString(), this);
+  languageAction_->setObjectName("mnuLingue");
+  connect(languageAction_, &QAction::triggered, this, &FileManagerWindow::languageRequested);
+  infoAction_ = new QAction(QStringLiteral("Info"), this);
+  infoAction_->setObjectName("mnuInfo");
+  connect(infoAction_, &QAction::triggered, this, &FileManagerWindow::infoRequested);
+}
+
+FileManagerWindow::~FileManagerWindow() = default;
+
+bool FileManagerWindow::load(const std::string& language) {
+  if (!initialiseLanguage(shell_.ProgramFolder, language, shell_.language, prompts_)) {
+    return false;
+  }
+  if (shell_.settings.DefaultLanguage.empty()) {
+    // The language in use stands for the default in memory; the settings
+    // file keeps what it holds.
+    shell_.settings.DefaultLanguage = shell_.language.DefaultLanguage;
+  }
+  populateTree();
+  applyCaptions();
+  return true;
+}
+
+void FileManagerWindow::activate() {
+  applyCaptions();
+  populateTree();
+}
+
+void FileManagerWindow::applyCaptions() {
+  const LanguageTexts& texts = shell_.language.texts;
+  setWindowTitle(fromCore(texts[kArchiveRootCaption]));
+  exitAction_->setText(fromCore(texts[kExitMenuCaption]));
+  languageAction_->setText(fromCore(texts[kLanguageMenuCaption]));
+  tree_->setAccessibleName(fromCore(texts[kArchiveRootCaption]));
+  list_->setAccessibleName(QStringLiteral("Stored files"));
+  model_->setCaptions(texts);
+}
+
+void FileManagerWindow::populateTree() {
+  const std::optional<std::filesystem::path> shown = listed_;
+  const FolderNode root = archiveTree(shell_.ProgramFolder, shell_.language.texts);
+  const QSignalBlocker quiet(tree_);
+  tree_->clear();
+  const auto addNode = [](QTreeWidgetItem* item, const FolderNode& node) {
+    item->setText(0, fromCore(node.caption));
+    item->setData(0, kFolderRole, folderText(node.folder));
+    item->setData(0, kKindRole, static_cast<int>(node.kind));
+    item->setIcon(0, icon(node.kind == FolderKind::Root ? "archive" : "folder-closed"));
+  };
+  auto* rootItem = new QTreeWidgetItem(tree_);
+  addNode(rootItem, root);
+  for (const FolderNode& year : root.children) {
+    auto* yearItem = new QTreeWidgetItem(rootItem);
+    addNode(yearItem, year);
+    for (const FolderNode& inner : year.children) {
+      addNode(new QTreeWidgetItem(yearItem), inner);
+    }
+  }
+  rootItem->setExpanded(true);
+  // The folder on show stays on show, with its files listed anew.
+  if (!shown || !showFolder(*shown)) {
+    tree_->setCurrentItem(rootItem);
+    listFolder(std::nullopt);
+  }
+}
+
+bool FileManagerWindow::showFolder(const std::filesystem::path& folder) {
+  const QString wanted = folderText(folder);
+  for (QTreeWidgetItemIterator it(tree_); *it; ++it) {
+    if ((*it)->data(0, kFolderRole).toString() == wanted &&
+        (*it)->data(0, kKindRole).toInt() != static_cast<int>(FolderKind::Root)) {
+      for (QTreeWidgetItem* up = (*it)->parent(); up; up = up->parent()) {
+        up->setExpanded(true);
+      }
+      const QSignalBlocker quiet(tree_);
+      tree_->setCurrentItem(*it);
+      nodeChosen(*it);
+      return true;
+    }
+  }
+  return false;
+}
+
+void FileManagerWindow::nodeChosen(QTreeWidgetItem* item) {
+  if (!item || item->data(0, kKindRole).toInt() == static_cast<int>(FolderKind::Root)) {
+    listFolder(std::nullopt);
+    return;
+  }
+  listFolder(std::filesystem::path(item->data(0, kFolderRole).toString().toStdString()));
+}
+
+void FileManagerWindow::listFolder(const std::optional<std::filesystem::path>& folder) {
+  listed_ = folder;
+  if (!folder) {
+    model_->setRows({});
+    return;
+  }
+  // The folder listed is where the file-open dialog starts next.
+  shell_.settings.DataFolder = pathText(*folder);
+  model_->setRows(storedFileRows(*folder));
+}
+
+void FileManagerWindow::openRow(const QModelIndex& index) {
+  if (!index.isValid() || !listed_) {
+    return;
+  }
+  const QModelIndex source = sorted_->mapToSource(index);
+  emit openRequested(QString::fromStdString(model_->row(source.row()).file.string()));
+}
+
+QList<QAction*> FileManagerWindow::menuBarActions() const {
+  return {fileMenu_->menuAction(), languageAction_, infoAction_};
+}
+
+void FileManagerWindow::setLanguageMenuEnabled(bool enabled) {
+  languageAction_->setEnabled(enabled);
+}
+
+}  // namespace vestrim::shell::ui

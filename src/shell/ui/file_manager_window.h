@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "platform/prompts.h"
+#include "shell/shell_context.h"
+
+class QAction;
+class QMenu;
+class QSortFilterProxyModel;
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace vestrim::shell::ui {
+
+class StoredFileModel;
+
+// The local file manager: the archive's folder tree on the left, the
+// stored cycle files of the chosen folder on the right. A double click (or
+// Enter) on a file asks for its report.
+class FileManagerWindow final : public QWidget {
+  Q_OBJECT
+
+ public:
+  FileManagerWindow(ShellContext& shell, platform::Prompts& prompts, QWidget* parent = nullptr);
+  ~FileManagerWindow() override;
+
+  // The window's load: initialises the language (`language`, else the first
+  // one listed), then builds the tree and sets the captions. False when the
+  // program cannot go on (no language file; the message has been shown).
+  bool load(const std::string& language);
+
+  // Activation: captions again, the tree rebuilt, the listed folder listed
+  // again, so that files saved meanwhile appear.
+  void activate();
+
+  // The entries the main window's menu bar shows while this window is
+  // active: File (Exit), Language, Info.
+  QList<QAction*> menuBarActions() const;
+  void setLanguageMenuEnabled(bool enabled);
+
+  // The folder whose files are listed; nothing while no folder is listed.
+  const std::optional<std::filesystem::path>& listedFolder() const { return listed_; }
+  // Selects the tree node of `folder` and lists it, as a click on it does.
+  bool showFolder(const std::filesystem::path& folder);
+
+ signals:
+  void openRequested(const QString& file);
+  void exitRequested();
+  void languageRequested();
+  void infoRequested();
+
+ private:
+  void applyCaptions();
+  void populateTree();
+  void nodeChosen(QTreeWidgetItem* item);
+  void listFolder(const std::optional<std::filesystem::path>& folder);
+  void openRow(const class QModelIndex& index);
+
+  ShellContext& shell_;
+  platform::Prompts& prompts_;
+  QTreeWidget* tree_ = nullptr;
+  QTreeView* list_ = nullptr;
+  StoredFileModel* model_ = nullptr;
+  QSortFilterProxyModel* sorted_ = nullptr;
+  QMenu* fileMenu_ = nullptr;
+  QAction* exitAction_ = nullptr;
+  QAction* languageAction_ = nullptr;
+  QAction* infoAction_ = nullptr;
+  std::optional<std::filesystem::path> listed_;
+};
+
+}  // namespace vestrim::shell::ui

@@ -1,0 +1,315 @@
+#include "shell/ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <algorithm>
+
+#include "platform/qt/qt_text.h"
+#include "reports/ui/report_view_window.h"
+#include "shell/language_dialogs.h"
+#include "shell/ui/about_box.h"
+#include "shell/ui/file_manager_window.h"
+#include "shell/ui/icons.h"
+#include "shell/ui/language_windows.h"
+
+namespace vestrim::shell::ui {
+namespace {
+
+constexpr std::size_t kOkCaption = 362;
+
+const char* pictureOf(MainCommand command) {
+  switch (command) {
+    case MainCommand::Connect:
+      return "connect";
+    case MainCommand::Open:
+      return "open";
+    case MainCommand::Save:
+      return "save";
+    case MainCommand::Rename:
+      return "rename";
+    case MainCommand::Delete:
+      return "delete";
+    case MainCommand::PenDrive:
+      return "usb";
+    case MainCommand::None:
+      break;
+  }
+  return "";
+}
+
+std::size_t indexOf(int button) {
+  return static_cast<std::size_t>(button - 1);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(ShellContext& shell, std::optional<std::string> languageForRun,
+                       platform::Prompts* prompts)
+    : shell_(shell),
+      languageForRun_(std::move(languageForRun)),
+      messageBoxes_(this),
+      prompts_(prompts ? prompts : &messageBoxes_) {
+  setObjectName("MDIForm1");
+  setWindowTitle(QStringLiteral("Vestrim"));
+  setWindowIcon(icon("logo"));
+  area_ = new QMdiArea(this);
+  area_->setObjectName("mdiArea");
+  area_->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
+  area_->setBackground(palette().brush(QPalette::Dark));
+  setCentralWidget(area_);
+  buildToolbar();
+
+  infoMenu_ = new QMenu(QStringLiteral("Info"), this);
+  infoMenu_->setObjectName("mnuInfo");
+  QAction* about = infoMenu_->addAction(icon("info"), QStringLiteral("About Vestrim"));
+  about->setObjectName("mnuAbout");
+  connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+  menuBar()->addMenu(infoMenu_);
+  connect(area_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
+    showMenusOf(window);
+    if (window && fileManager_ && window->widget() == fileManager_) {
+      fileManager_->activate();
+    }
+  });
+}
+
+MainWindow::~MainWindow() {
+  // The child windows go first, while what their signals reach still exists.
+  disconnect(area_, nullptr, this, nullptr);
+  delete area_;
+}
+
+void MainWindow::buildToolbar() {
+  toolbar_ = addToolBar(QStringLiteral("Toolbar1"));
+  toolbar_->setObjectName("Toolbar1");
+  toolbar_->setMovable(false);
+  toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  toolbar_->setIconSize(QSize(32, 32));
+  for (const MainToolbarButton& button : kMainToolbar) {
+    if (button.number == kSeparatorButton) {
+      actions_[indexOf(button.number)] = toolbar_->addSeparator();
+      continue;
+    }
+    QAction* action =
+        toolbar_->addAction(icon(pictureOf(button.command)), QString::fromLatin1(button.caption));
+    action->setObjectName(QStringLiteral("button%1").arg(button.number));
+    action->setToolTip(QString::fromLatin1(button.toolTip));
+    const int number = button.number;
+    connect(action, &QAction::triggered, this, [this, number] { clicked(number); });
+    actions_[indexOf(button.number)] = action;
+    if (auto* widget = toolbar_->widgetForAction(action)) {
+      widget->setAccessibleName(QString::fromLatin1(button.caption).trimmed());
+      widget->setAccessibleDescription(QString::fromLatin1(button.toolTip));
+    }
+  }
+  // The toolbar as it stands at a start with a stored language: connect and
+  // pen drive.
+  wanted_.fill(false);
+  wanted_[indexOf(1)] = true;
+  wanted_[indexOf(7)] = true;
+  for (const MainToolbarButton& button : kMainToolbar) {
+    applyEnabled(button.number);
+  }
+}
+
+void MainWindow::setCommand(MainCommand command, std::function<void()> run) {
+  for (const MainToolbarButton& button : kMainToolbar) {
+    if (button.command == command) {
+      commands_[indexOf(button.number)] = std::move(run);
+      applyEnabled(button.number);
+    }
+  }
+}
+
+void MainWindow::clicked(int button) {
+  QAction* action = actions_[indexOf(button)];
+  // A clicked button shows its command word from then on.
+  action->setText(QString::fromStdString(commandWord(action->text().toStdString())));
+  // Dispatched by button, so that a caption holding blanks cannot leave a
+  // button dead.
+  if (const auto& run = commands_[indexOf(button)]) {
+    run();
+  }
+}
+
+void MainWindow::applyEnabled(int button) {
+  const std::size_t i = indexOf(button);
+  if (actions_[i] && button != kSeparatorButton) {
+    actions_[i]->setEnabled(wanted_[i] && static_cast<bool>(commands_[i]));
+  }
+}
+
+bool MainWindow::start(std::optional<std::filesystem::path> file) {
+  pendingFile_ = std::move(file);
+  if (shell_.settings.DefaultLanguage.empty() && !languageForRun_) {
+    auto* dialog =
+        new DefaultLanguageDialog(shell_.ProgramFolder, shell_.settings, *this, *prompts_);
+    if (!dialog->load()) {
+      delete dialog;
+      return false;
+    }
+    auto* window = new DefaultLanguageWindow(*dialog, *prompts_, this);
+    connect(window, &QObject::destroyed, this, [dialog] { delete dialog; });
+    connect(window, &QDialog::rejected, qApp, [] { QApplication::exit(1); });
+    window->show();
+    return true;
+  }
+  showFileManager();
+  return static_cast<bool>(fileManager_);
+}
+
+void MainWindow::showFileManager() {
+  if (fileManager_) {
+    area_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(fileManager_->parentWidget()));
+    return;
+  }
+  auto* manager = new FileManagerWindow(shell_, *prompts_);
+  if (!manager->load(languageForRun_.value_or(shell_.settings.DefaultLanguage))) {
+    delete manager;
+    // The program cannot go on without a language.
+    QMetaObject::invokeMethod(
+        qApp, [] { QApplication::exit(1); }, Qt::QueuedConnection);
+    return;
+  }
+  fileManager_ = manager;
+  connect(manager, &FileManagerWindow::openRequested, this,
+          [this](const QString& file) { openReport(file.toStdString()); });
+  connect(manager, &FileManagerWindow::exitRequested, this, &QWidget::close);
+  connect(manager, &FileManagerWindow::infoRequested, this, &MainWindow::showAbout);
+  connect(manager, &FileManagerWindow::languageRequested, this, [this] {
+    auto* dialog = new NextStartLanguageDialog(shell_.ProgramFolder, shell_.settings, *this);
+    setWindowEnabled(false);
+    setFileManagerEnabled(false);
+    auto* window =
+        new NextStartLanguageWindow(*dialog, *prompts_, shell_.language.texts[kOkCaption], this);
+    connect(window, &QObject::destroyed, this, [dialog] { delete dialog; });
+    window->setWindowModality(Qt::WindowModal);
+    window->show();
+  });
+  QMdiSubWindow* child = addChild(manager);
+  // The file manager is the program's home: it closes only with the program.
+  child->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowMinMaxButtonsHint);
+  child->showMaximized();
+  if (pendingFile_) {
+    openReport(*std::exchange(pendingFile_, std::nullopt));
+  }
+}
+
+QMdiSubWindow* MainWindow::addChild(QWidget* window) {
+  QMdiSubWindow* child = area_->addSubWindow(window);
+  child->setAttribute(Qt::WA_DeleteOnClose);
+  child->setWindowIcon(window->windowIcon());
+  return child;
+}
+
+void MainWindow::addToCloseOrder(QWidget* window) {
+  closeOrder_.emplace_back(window);
+}
+
+void MainWindow::openReport(const std::filesystem::path& file) {
+  if (!fileManager_) {
+    pendingFile_ = file;
+    return;
+  }
+  if (!report_) {
+    const reports::ReportLanguage language{shell_.language.texts, shell_.language.messages,
+                                           shell_.decimalSeparator};
+    report_ = new reports::ui::ReportViewWindow(language, *prompts_);
+    QMdiSubWindow* child = addChild(report_);
+    connect(report_, &reports::ui::ReportViewWindow::closeRequested, child, &QWidget::close);
+    connect(report_, &reports::ui::ReportViewWindow::hideRequested, child, &QWidget::hide);
+    // The language tables the report reads cannot change while it is open.
+    fileManager_->setLanguageMenuEnabled(false);
+    connect(child, &QObject::destroyed, this, [this] {
+      if (fileManager_) {
+        fileManager_->setLanguageMenuEnabled(true);
+      }
+    });
+    // As wide as its lines, as tall as the area allows, at the area's right
+    // so that the file list's names stay in sight.
+    const QRect space = area_->viewport()->rect();
+    const QSize wanted = report_->sizeHint().grownBy(child->contentsMargins()) + QSize(0, 30);
+    const QSize size(std::min(wanted.width(), space.width()),
+                     std::min(space.height() - 16, std::max(wanted.height(), 480)));
+    child->setGeometry(std::max(0, space.width() - size.width() - 8), 8, size.width(),
+                       size.height());
+  }
+  auto* child = qobject_cast<QMdiSubWindow*>(report_->parentWidget());
+  if (!report_->load(file)) {
+    child->close();
+    return;
+  }
+  if (report_->core().report().ok()) {
+    child->setWindowTitle(report_->windowTitle());
+    child->show();
+    area_->setActiveSubWindow(child);
+  }
+}
+
+void MainWindow::showAbout() {
+  auto* box = new AboutBox(this);
+  box->show();
+  // Placed over the middle of the main window.
+  box->move(geometry().center() - box->rect().center());
+}
+
+void MainWindow::showMenusOf(QMdiSubWindow* window) {
+  menuBar()->clear();
+  if (window && fileManager_ && window->widget() == fileManager_) {
+    menuBar()->addActions(fileManager_->menuBarActions());
+    return;
+  }
+  menuBar()->addMenu(infoMenu_);
+}
+
+void MainWindow::setToolbarEnabled(bool enabled) {
+  toolbar_->setEnabled(enabled);
+}
+
+void MainWindow::setToolbarButtonEnabled(int button, bool enabled) {
+  if (button < 1 || button > static_cast<int>(kMainToolbar.size())) {
+    return;
+  }
+  wanted_[indexOf(button)] = enabled;
+  applyEnabled(button);
+}
+
+void MainWindow::setWindowEnabled(bool enabled) {
+  // The dialogs the main window opens stay usable: only its own parts are
+  // disabled.
+  toolbar_->setEnabled(enabled);
+  menuBar()->setEnabled(enabled);
+  area_->setEnabled(enabled);
+}
+
+void MainWindow::setFileManagerEnabled(bool enabled) {
+  if (fileManager_) {
+    fileManager_->setEnabled(enabled);
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // The windows that may be busy are asked in their order; one that refuses
+  // (an operation the user wants to finish) keeps the program running. The
+  // file manager and the report window hold nothing that needs asking.
+  for (QPointer<QWidget>& window : closeOrder_) {
+    if (!window) {
+      continue;
+    }
+    QWidget* frame = qobject_cast<QMdiSubWindow*>(window->parentWidget());
+    if (!(frame ? frame : window.data())->close()) {
+      event->ignore();
+      return;
+    }
+  }
+  event->accept();
+}
+
+}  // namespace vestrim::shell::ui

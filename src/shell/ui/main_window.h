@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/main_window_view.h"
+#include "platform/qt/qt_prompts.h"
+#include "reports/ui/report_view_window.h"
+#include "shell/main_toolbar.h"
+#include "shell/shell_context.h"
+#include "shell/ui/file_manager_window.h"
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolBar;
+
+namespace vestrim::shell::ui {
+
+// The main window "Vestrim": the toolbar, the Info menu and the area in
+// which every other window opens. It composes the windows and forwards the
+// toolbar's commands; what the windows do is in their core objects.
+class MainWindow final : public QMainWindow, public platform::MainWindowView {
+  Q_OBJECT
+
+ public:
+  // `languageForRun`: a language chosen for this run only (not stored).
+  // `prompts`: where messages go; message boxes over this window when none.
+  explicit MainWindow(ShellContext& shell, std::optional<std::string> languageForRun = {},
+                      platform::Prompts* prompts = nullptr);
+  ~MainWindow() override;
+
+  // Opens the default-language dialog when no language is stored, else the
+  // file manager; `file`, when given, then opens in the report window.
+  // False when the program cannot go on (no language file).
+  bool start(std::optional<std::filesystem::path> file = {});
+
+  // A toolbar button works only once it has a command: until then it stays
+  // disabled whatever its window asks, so that no button looks alive and
+  // does nothing.
+  void setCommand(MainCommand command, std::function<void()> run);
+
+  // Shows `file` in the report window, loading it even while another
+  // report is on show.
+  void openReport(const std::filesystem::path& file);
+  void showAbout();
+
+  QMdiArea* mdiArea() const { return area_; }
+  QMdiSubWindow* addChild(QWidget* window);
+  FileManagerWindow* fileManager() const { return fileManager_; }
+  reports::ui::ReportViewWindow* reportWindow() const { return report_; }
+  platform::Prompts& prompts() { return *prompts_; }
+  ShellContext& shell() { return shell_; }
+  // Windows that must be asked before the program ends, in the order they
+  // are closed.
+  void addToCloseOrder(QWidget* window);
+
+  // MainWindowView
+  void setToolbarEnabled(bool enabled) override;
+  void setToolbarButtonEnabled(int button, bool enabled) override;
+  void setWindowEnabled(bool enabled) override;
+  void setFileManagerEnabled(bool enabled) override;
+  void showFileManager() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildToolbar();
+  void clicked(int button);
+  void applyEnabled(int button);
+  void showMenusOf(QMdiSubWindow* window);
+
+  ShellContext& shell_;
+  std::optional<std::string> languageForRun_;
+  std::optional<std::filesystem::path> pendingFile_;
+  platform::QtPrompts messageBoxes_;
+  platform::Prompts* prompts_;
+  QMdiArea* area_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
+  QMenu* infoMenu_ = nullptr;
+  std::array<QAction*, kMainToolbar.size()> actions_{};
+  std::array<bool, kMainToolbar.size()> wanted_{};
+  std::array<std::function<void()>, kMainToolbar.size()> commands_{};
+  QPointer<FileManagerWindow> fileManager_;
+  QPointer<reports::ui::ReportViewWindow> report_;
+  std::vector<QPointer<QWidget>> closeOrder_;
+};
+
+}  // namespace vestrim::shell::ui

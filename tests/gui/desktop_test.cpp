@@ -1,0 +1,361 @@
+// The desktop windows worked as a user works them: the first start and its
+// language dialog, the archive's tree and list, reports opened, switched and
+// printed. On the offscreen platform, with messages recorded instead of shown.
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/qt/qt_text.h"
+#include "reports/print_layout.h"
+#include "reports/ui/report_view_window.h"
+#include "scripted_prompts.h"
+#include "shell/language_files.h"
+#include "shell/settings_file.h"
+#include "shell/ui/file_manager_window.h"
+#include "shell/ui/main_window.h"
+#include "sim/cycle_generator.h"
+#include "temp_folder.h"
+#include "transfer/seal.h"
+
+namespace fs = std::filesystem;
+using namespace vestrim;
+
+namespace {
+
+std::string readText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A sealed cycle in `folder`, as a save leaves it.
+fs::path sealCycle(const fs::path& folder, const devsim::content::CycleRequest& request,
+                   const shell::LanguageMessages& messages) {
+  fs::create_directories(folder);
+  const auto cycle = devsim::content::generateCycle({}, request);
+  return transfer::ProtectDataLogger(folder, cycle.bytes, messages).file;
+}
+
+QTreeWidgetItem* node(QTreeWidget* tree, const QString& caption) {
+  const auto found = tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+  return found.isEmpty() ? nullptr : found.first();
+}
+
+}  // namespace
+
+class DesktopTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+  void firstStartAsksForTheLanguageAndStoresIt();
+  void storedLanguageOpensTheFileManagerAndNextStartBoxRewritesTheFile();
+  void treeNodesKeepTheirFoldersAndListShowsWholeKilobytesPlusOne();
+  void compactReportSwitchesToFullAndBackAlarmAndVacuumTestStayFixed();
+  void tamperedAndUnreadableFilesAreRefused();
+  void printedPdfHoldsThePrintJobLines();
+  void everyControlHasAnAccessibleName();
+
+ private:
+  void start(const std::string& language);
+  shell::ui::FileManagerWindow* fileManager() const { return window_->fileManager(); }
+  reports::ui::ReportViewWindow* openInList(const fs::path& file);
+
+  std::unique_ptr<testing::TempFolder> folder_;
+  std::unique_ptr<shell::ShellContext> shell_;
+  testing::ScriptedPrompts prompts_;
+  std::unique_ptr<shell::ui::MainWindow> window_;
+  shell::LanguageMessages messages_;
+  fs::path cycle_, alarm_, vacuum_;
+};
+
+void DesktopTest::init() {
+  folder_ = std::make_unique<testing::TempFolder>();
+  const fs::path program = folder_->path();
+  for (const char* name : {"English.lng", "Italiano.lng"}) {
+    fs::copy_file(fs::path(VESTRIM_LANG_DIR) / name, program / name);
+  }
+  QVERIFY(shell::LoadLanguageMessages(program / "English.lng", messages_));
+  devsim::content::CycleRequest request;
+  request.start = {8, 10, 7, 3, 25};
+  cycle_ = sealCycle(program / "2025" / "03", request, messages_);
+  request.alarmCode = devsim::content::kTemperatureLowAlarm;
+  request.cycleNumber = 2;
+  alarm_ = sealCycle(program / "2025" / "03", request, messages_);
+  request = {};
+  request.cycleCode = devsim::content::kVacuumTestCode;
+  request.start = {7, 40, 9, 11, 26};
+  vacuum_ = sealCycle(program / "2026" / "11", request, messages_);
+  fs::create_directories(program / "2025" / "SERVICE");
+  fs::create_directories(program / "a-b");
+  prompts_ = {};
+}
+
+void DesktopTest::cleanup() {
+  window_.reset();
+  shell_.reset();
+  folder_.reset();
+}
+
+void DesktopTest::start(const std::string& language) {
+  const fs::path program = folder_->path();
+  if (!language.empty()) {
+    QVERIFY(shell::writeSettingsFile(program, {shell::PortSetting::fromNumber(1), "", language}));
+  }
+  shell_ = std::make_unique<shell::ShellContext>(program);
+  shell_->settings = shell::loadSettingsAtStart(program);
+  window_ = std::make_unique<shell::ui::MainWindow>(*shell_, std::nullopt, &prompts_);
+  window_->resize(1200, 800);
+  window_->show();
+  QVERIFY(window_->start());
+}
+
+reports::ui::ReportViewWindow* DesktopTest::openInList(const fs::path& file) {
+  if (!fileManager()->showFolder(file.parent_path())) {
+    return nullptr;
+  }
+  auto* list = fileManager()->findChild<QTreeView*>("fileList");
+  const QModelIndexList rows =
+      list->model()->match(list->model()->index(0, 0), Qt::DisplayRole,
+                           QString::fromStdString(file.filename().string()), 1, Qt::MatchExactly);
+  if (rows.isEmpty()) {
+    return nullptr;
+  }
+  list->setCurrentIndex(rows.first());
+  emit list->activated(rows.first());
+  return window_->reportWindow();
+}
+
+void DesktopTest::firstStartAsksForTheLanguageAndStoresIt() {
+  start("");
+  // No settings file: the default one is written and the language asked for.
+  QCOMPARE(readText(folder_->path() / "Vestrim.ini"),
+           " 1 \r\n" + folder_->path().string() + "\r\n\r\n");
+  auto* dialog = window_->findChild<QDialog*>("frmSelDefLan");
+  QVERIFY(dialog && dialog->isVisible());
+  QVERIFY(!fileManager());
+  QVERIFY(!window_->findChild<QToolBar*>("Toolbar1")->isEnabled());
+  auto* combo = dialog->findChild<QComboBox*>("Combo1");
+  QCOMPARE(combo->count(), 2);
+  combo->setCurrentText("Italiano");
+  QTest::mouseClick(dialog->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  QVERIFY(fileManager());
+  QCOMPARE(shell::readSettingsFile(folder_->path())->DefaultLanguage, "Italiano");
+  QCOMPARE(shell_->language.DefaultLanguage, "Italiano");
+  QVERIFY(window_->findChild<QToolBar*>("Toolbar1")->isEnabled());
+  // Buttons whose windows do not exist stay disabled; Rename and Delete always.
+  for (int button = 1; button <= 7; ++button) {
+    auto* action = window_->findChild<QAction*>(QString("button%1").arg(button));
+    QVERIFY(!action || !action->isEnabled());
+  }
+}
+
+void DesktopTest::storedLanguageOpensTheFileManagerAndNextStartBoxRewritesTheFile() {
+  start("English");
+  QVERIFY(!window_->findChild<QDialog*>("frmSelDefLan"));
+  QVERIFY(fileManager() && fileManager()->isVisible());
+  QCOMPARE(fileManager()->windowTitle(), QString("Archive"));
+  // Language menu: the check box takes effect at once, OK closes.
+  QAction* language = fileManager()->findChild<QAction*>("mnuLingue");
+  QCOMPARE(language->text(), QString("Language"));
+  language->trigger();
+  auto* dialog = window_->findChild<QDialog*>("frmSiDefault");
+  QVERIFY(dialog);
+  QVERIFY(!fileManager()->isEnabled());
+  auto* box = dialog->findChild<QCheckBox*>("Check1");
+  QVERIFY(!box->isChecked());
+  box->click();
+  QCOMPARE(shell::readSettingsFile(folder_->path())->DefaultLanguage, "");
+  box->click();
+  QCOMPARE(shell::readSettingsFile(folder_->path())->DefaultLanguage, "English");
+  QTest::mouseClick(dialog->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  QVERIFY(fileManager()->isEnabled());
+}
+
+void DesktopTest::treeNodesKeepTheirFoldersAndListShowsWholeKilobytesPlusOne() {
+  const fs::path march = folder_->path() / "2025" / "03";
+  folder_->write("2025/03/small.dtl", std::string(999, 'x'));
+  folder_->write("2025/03/even.dtl", std::string(1000, 'x'));
+  folder_->write("2025/03/other.txt", "not a stored file");
+  start("English");
+  auto* tree = fileManager()->findChild<QTreeWidget*>("folderTree");
+  QCOMPARE(tree->topLevelItemCount(), 1);
+  QTreeWidgetItem* root = tree->topLevelItem(0);
+  QCOMPARE(root->text(0), QString("Archive"));
+  QStringList years;
+  for (int i = 0; i < root->childCount(); ++i) {
+    years << root->child(i)->text(0);
+  }
+  QCOMPARE(years, QStringList({"2025", "2026", "a-b"}));
+  QTreeWidgetItem* y2025 = node(tree, "2025");
+  QCOMPARE(y2025->childCount(), 2);
+  QCOMPARE(y2025->child(0)->text(0), QString("03 March"));
+  QCOMPARE(y2025->child(1)->text(0), QString("SERVICE"));
+  QCOMPARE(node(tree, "11 November")->parent()->text(0), QString("2026"));
+
+  tree->setCurrentItem(node(tree, "03 March"));
+  QCOMPARE(*fileManager()->listedFolder(), march);
+  auto* list = fileManager()->findChild<QTreeView*>("fileList");
+  QAbstractItemModel* model = list->model();
+  QCOMPARE(model->rowCount(), 4);
+  QStringList header;
+  for (int c = 0; c < 4; ++c) {
+    header << model->headerData(c, Qt::Horizontal).toString();
+  }
+  QCOMPARE(header, QStringList({"Name", "Type", "Size", "Modified"}));
+  const auto row = [&](const QString& name) {
+    const auto found = model->match(model->index(0, 0), Qt::DisplayRole, name);
+    return found.isEmpty() ? -1 : found.first().row();
+  };
+  QCOMPARE(model->index(row("small.dtl"), 2).data().toString(), QString("1KB"));
+  QCOMPARE(model->index(row("even.dtl"), 2).data().toString(), QString("2KB"));
+  QCOMPARE(model->index(row("even.dtl"), 1).data().toString(), QString("File register"));
+  QCOMPARE(model->index(row("even.dtl"), 3).data().toString().size(), 16);  // no seconds
+  // Sorting by size puts the smallest first whatever the names.
+  list->sortByColumn(2, Qt::AscendingOrder);
+  QCOMPARE(model->index(0, 0).data().toString(), QString("small.dtl"));
+  // A folder saved meanwhile appears at the next activation, the listed one stays listed.
+  fs::create_directories(folder_->path() / "2027" / "01");
+  fileManager()->activate();
+  QVERIFY(node(tree, "2027"));
+  QCOMPARE(*fileManager()->listedFolder(), march);
+  tree->setCurrentItem(tree->topLevelItem(0));  // the root: nothing listed
+  QCOMPARE(model->rowCount(), 0);
+}
+
+void DesktopTest::compactReportSwitchesToFullAndBackAlarmAndVacuumTestStayFixed() {
+  start("English");
+  auto* report = openInList(cycle_);
+  QVERIFY(report && report->isVisible());
+  QCOMPARE(report->windowTitle(), QString::fromStdString(cycle_.filename().string()));
+  QVERIFY(!fileManager()->findChild<QAction*>("mnuLingue")->isEnabled());
+  auto* list = report->findChild<QTreeView*>("reportList");
+  auto* switchButton = report->findChild<QPushButton*>("Command3");
+  const auto shownLines = [&] {
+    std::vector<std::string> lines;
+    for (int r = 0; r < list->model()->rowCount(); ++r) {
+      lines.push_back(platform::toCore(list->model()->index(r, 0).data().toString()));
+    }
+    return lines;
+  };
+  QCOMPARE(report->core().shown(), reports::ReportKind::Compact);
+  QCOMPARE(shownLines(), report->core().report().lines);
+  const int compactRows = list->model()->rowCount();
+  QVERIFY(switchButton->isEnabled());
+  QCOMPARE(switchButton->text(), QString("Extended view"));
+  QTest::mouseClick(switchButton, Qt::LeftButton);
+  QCOMPARE(report->core().shown(), reports::ReportKind::Full);
+  QCOMPARE(switchButton->text(), QString("Compact view"));
+  QCOMPARE(shownLines(), report->core().report().lines);
+  QVERIFY(list->model()->rowCount() > compactRows);
+  QTest::mouseClick(switchButton, Qt::LeftButton);
+  QCOMPARE(list->model()->rowCount(), compactRows);
+
+  // Another file while a report is on show: that file is loaded.
+  QVERIFY(openInList(alarm_) == report);
+  QCOMPARE(report->windowTitle(), QString::fromStdString(alarm_.filename().string()));
+  QCOMPARE(report->core().shown(), reports::ReportKind::Full);
+  QVERIFY(!switchButton->isEnabled());
+  QVERIFY(openInList(vacuum_) == report);
+  QCOMPARE(report->core().shown(), reports::ReportKind::VacuumTestCompact);
+  QVERIFY(!switchButton->isEnabled());
+  QTest::mouseClick(report->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+  QTRY_VERIFY(!window_->reportWindow());
+  QVERIFY(fileManager()->findChild<QAction*>("mnuLingue")->isEnabled());
+  QVERIFY(prompts_.shown.empty());
+}
+
+void DesktopTest::tamperedAndUnreadableFilesAreRefused() {
+  const auto sealedAt = fs::last_write_time(cycle_);
+  std::string bytes = readText(cycle_);
+  bytes[200] = static_cast<char>(bytes[200] + 1);  // the check sum no longer matches
+  std::ofstream(cycle_, std::ios::binary | std::ios::in) << bytes;
+  fs::last_write_time(cycle_, sealedAt);  // the seal still matches
+  const fs::path shortFile = folder_->write("2025/03/short.dtl", "0123456789");
+  start("English");
+  openInList(cycle_);  // refused silently: no window, no message
+  QTRY_VERIFY(!window_->reportWindow());
+  QVERIFY(prompts_.shown.empty());
+  openInList(shortFile);
+  QTRY_VERIFY(!window_->reportWindow());
+  QCOMPARE(prompts_.countOf("File error"), 1u);
+  QCOMPARE(window_->mdiArea()->subWindowList().size(), 1);
+}
+
+void DesktopTest::printedPdfHoldsThePrintJobLines() {
+  start("English");
+  auto* report = openInList(cycle_);
+  QVERIFY(report);
+  QTest::mouseClick(report->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+  const fs::path pdf = folder_->path() / "printed.pdf";
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(pdf.string()));
+  report->printOn(printer);
+  QProcess text;
+  // At the width of the font's characters (8 pt x 0.6), so that columns come back as blanks.
+  text.start("pdftotext", {"-fixed", "4.8", QString::fromStdString(pdf.string()), "-"});
+  QVERIFY(text.waitForFinished(30000));
+  QStringList printed = QString::fromUtf8(text.readAllStandardOutput()).split('\n');
+  QStringList expected;
+  for (const std::string& line : reports::printedLines(report->core().print())) {
+    expected << platform::fromCore(line);
+  }
+  QVERIFY(expected.size() > 100);  // more than one page
+  // pdftotext drops empty lines and trailing blanks, marks page ends with a
+  // form feed and indents by the page margin: compared without those.
+  const auto normalised = [](QStringList lines) {
+    lines.replaceInStrings("\f", "");
+    qsizetype indent = 1000;
+    for (QString& line : lines) {
+      while (line.endsWith(' ')) {
+        line.chop(1);
+      }
+      if (!line.isEmpty()) {
+        indent = std::min(indent, line.size() - line.trimmed().size());
+      }
+    }
+    lines.removeAll(QString());
+    for (QString& line : lines) {
+      line.remove(0, indent);
+    }
+    return lines;
+  };
+  QCOMPARE(normalised(printed), normalised(expected));
+}
+
+void DesktopTest::everyControlHasAnAccessibleName() {
+  start("English");
+  QVERIFY(openInList(cycle_));
+  window_->showAbout();
+  QStringList unnamed;
+  for (QWidget* widget : window_->findChildren<QWidget*>()) {
+    if (!widget->isVisible() || !widget->isEnabled()) {
+      continue;
+    }
+    const bool control = qobject_cast<QAbstractButton*>(widget) ||
+                         qobject_cast<QAbstractItemView*>(widget) ||
+                         qobject_cast<QComboBox*>(widget);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    if (control && (!accessible || accessible->text(QAccessible::Name).isEmpty())) {
+      unnamed << widget->objectName() + " (" + widget->metaObject()->className() + ")";
+    }
+  }
+  QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+}
+
+QTEST_MAIN(DesktopTest)
+#include "desktop_test.moc"
