@@ -84,6 +84,7 @@ void Connection::SetSpeed() {
 
   const std::string name = portNameOf(shell_.settings.PortNumber);
   if (name.empty()) {
+    problem_ = "No port is chosen.";
     giveUp();
     return;
   }
@@ -103,9 +104,11 @@ void Connection::openAndSwitch() {
   // Every handshake starts at 19200 baud, whatever the port was left at.
   port.setSettings(kLowSpeedSettings);
   if (!port.isOpen() && !port.open()) {
+    problem_ = "Cannot open " + port.portName() + ": " + port.errorText();
     giveUp();
     return;
   }
+  problem_ = "The device did not answer on " + port.portName() + ".";
   port.setDtr(true);
   Buff19200();
 }

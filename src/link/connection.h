@@ -64,6 +64,10 @@ class Connection {
   void portDialogCancel();
 
   LinkStatus status() const { return status_; }
+  // Why the port dialog is on show: the port could not be opened (and the
+  // system's reason: missing, in use, no permission), or the device was
+  // silent on it.
+  const std::string& portProblem() const { return problem_; }
   std::uint8_t HandshakeAttempts() const { return handshakeAttempts_; }
   // True while a wait of the connection is running.
   bool waiting() const;
@@ -87,6 +91,7 @@ class Connection {
   std::optional<shell::PortSetting> override_;
 
   LinkStatus status_ = LinkStatus::Closed;
+  std::string problem_;
   std::uint8_t handshakeAttempts_ = 0;
   std::unique_ptr<platform::Timer> switchDelay_;
   std::unique_ptr<platform::Timer> watch_;

@@ -34,6 +34,15 @@ std::vector<std::string> portDialogChoices(const platform::PortEnumerator& ports
   return choices;
 }
 
+std::string portDialogEntry(const std::string& name, const platform::PortEnumerator& ports) {
+  for (const platform::SerialPortInfo& port : ports.ports()) {
+    if (port.name == name && !port.description.empty()) {
+      return name + " \x97 " + port.description;  // an em dash
+    }
+  }
+  return name;
+}
+
 std::string portNameOf(const shell::PortSetting& port) {
   if (!port.devicePath.empty()) {
     return port.devicePath;

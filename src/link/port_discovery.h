@@ -22,6 +22,10 @@ std::string GetUsbPortName(const platform::PortEnumerator& ports);
 // elsewhere the serial ports found, adapters of the device's family first.
 std::vector<std::string> portDialogChoices(const platform::PortEnumerator& ports);
 
+// A port as the port dialog lists it: its name, and what the system says
+// it is ("/dev/ttyUSB0 — USB serial adapter"). Single-byte text.
+std::string portDialogEntry(const std::string& name, const platform::PortEnumerator& ports);
+
 // The port a settings value names: "COM<n>" where ports have numbers, the
 // n-th serial line "/dev/ttyS<n-1>" elsewhere, or the stored device path.
 // Empty for 0, which names no port.

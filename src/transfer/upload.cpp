@@ -207,3 +207,23 @@ void Upload::finish(SaveOutcome::Kind kind) {
 }
 
 }  // namespace vestrim::transfer
+
+namespace vestrim::transfer {
+
+std::string saveOutcomeText(const SaveOutcome& outcome) {
+  const std::string saved =
+      std::to_string(outcome.saved) + (outcome.saved == 1 ? " file" : " files") + " saved";
+  switch (outcome.kind) {
+    case SaveOutcome::Kind::Finished:
+      return saved + ".";
+    case SaveOutcome::Kind::NothingToDo:
+      return "Nothing to save.";
+    case SaveOutcome::Kind::DeviceLost:
+      return "The device stopped answering; " + saved + " before are intact.";
+    case SaveOutcome::Kind::Stalled:
+      return "A file made no progress for 180 s; " + saved + " before are intact.";
+  }
+  return saved + ".";
+}
+
+}  // namespace vestrim::transfer

@@ -82,3 +82,11 @@ class Upload final : public link::Operation {
 std::string provisionalName(const platform::CatalogueRow& row);
 
 }  // namespace vestrim::transfer
+
+namespace vestrim::transfer {
+
+// How a save ended, in a line: "12 files saved.", or why it stopped and what
+// was saved before.
+std::string saveOutcomeText(const SaveOutcome& outcome);
+
+}  // namespace vestrim::transfer
