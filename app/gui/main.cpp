@@ -7,7 +7,13 @@
 #include <optional>
 #include <string>
 
+#include "catalogue/ui/programmer_window.h"
+#include "demo_device.h"
+#include "link/port_discovery.h"
+#include "platform/qt/qt_port_enumerator.h"
 #include "platform/qt/qt_program_places.h"
+#include "platform/qt/qt_scheduler.h"
+#include "platform/qt/qt_serial_port.h"
 #include "shell/program_folder.h"
 #include "shell/settings_file.h"
 #include "shell/shell_context.h"
@@ -36,8 +42,18 @@ int main(int argc, char** argv) {
       QStringLiteral("language"),
       QStringLiteral("Language for this run (a language file's name without .lng); not stored."),
       QStringLiteral("NAME"));
+  const QCommandLineOption portOption(
+      QStringLiteral("port"),
+      QStringLiteral("Serial port for this run (a device path such as /dev/ttyUSB0, or COM3); "
+                     "not stored in the settings file."),
+      QStringLiteral("PORT"));
+  const QCommandLineOption demoOption(
+      QStringLiteral("demo"),
+      QStringLiteral("Try the program on a simulated device holding a clinic's month of cycles."));
   parser.addOption(folderOption);
   parser.addOption(languageOption);
+  parser.addOption(portOption);
+  parser.addOption(demoOption);
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("A stored cycle file (.dtl) to open in its report."),
                                QStringLiteral("[FILE.dtl]"));
@@ -69,7 +85,35 @@ int main(int argc, char** argv) {
     file = std::filesystem::absolute(parser.positionalArguments().first().toStdString());
   }
 
+  // The port for this run: --port, or the demo's simulated device.
+  std::optional<shell::PortSetting> port;
+  DemoDevice demo;
+  if (parser.isSet(demoOption)) {
+    QString error;
+    const std::optional<std::string> demoPort = demo.start(&error);
+    if (!demoPort) {
+      QMessageBox::critical(nullptr, QStringLiteral("Vestrim"), error);
+      return 1;
+    }
+    port = shell::PortSetting::fromPath(*demoPort);
+  } else if (parser.isSet(portOption)) {
+    port = link::portSettingOf(parser.value(portOption).toStdString());
+    if (!port) {
+      QMessageBox::critical(nullptr, QStringLiteral("Vestrim"),
+                            QStringLiteral("--port %1 is neither a device path nor a COM port name")
+                                .arg(parser.value(portOption)));
+      return 1;
+    }
+  }
+
+  platform::QtSerialPort serial;
+  platform::QtScheduler scheduler;
+  platform::QtPortEnumerator ports;
   shell::ui::MainWindow window(context, language);
+  if (parser.isSet(demoOption)) {
+    window.setWindowTitle(QStringLiteral("Vestrim (demo)"));
+  }
+  catalogue::ui::installProgrammerWindow(window, {serial, scheduler, ports, port});
   // Maximised, and sized to the screen for desktops without a window manager
   // that would maximise it.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -158,7 +158,7 @@ void DesktopTest::firstStartAsksForTheLanguageAndStoresIt() {
   QVERIFY(window_->findChild<QToolBar*>("Toolbar1")->isEnabled());
   // Buttons whose windows do not exist stay disabled; Rename and Delete always.
   for (int button = 1; button <= 7; ++button) {
-    auto* action = window_->findChild<QAction*>(QString("button%1").arg(button));
+    auto* action = window_->findChild<QAction*>(QString("mainButton%1").arg(button));
     QVERIFY(!action || !action->isEnabled());
   }
 }

@@ -9,6 +9,7 @@
 
 #include "platform/prompts.h"
 #include "shell/shell_context.h"
+#include "shell/ui/child_menus.h"
 
 class QAction;
 class QMenu;
@@ -24,7 +25,7 @@ class StoredFileModel;
 // The local file manager: the archive's folder tree on the left, the
 // stored cycle files of the chosen folder on the right. A double click (or
 // Enter) on a file asks for its report.
-class FileManagerWindow final : public QWidget {
+class FileManagerWindow final : public QWidget, public ChildMenus {
   Q_OBJECT
 
  public:
@@ -42,7 +43,7 @@ class FileManagerWindow final : public QWidget {
 
   // The entries the main window's menu bar shows while this window is
   // active: File (Exit), Language, Info.
-  QList<QAction*> menuBarActions() const;
+  QList<QAction*> menuBarActions() const override;
   void setLanguageMenuEnabled(bool enabled);
 
   // The folder whose files are listed; nothing while no folder is listed.

@@ -14,6 +14,7 @@
 #include "reports/ui/report_view_window.h"
 #include "shell/language_dialogs.h"
 #include "shell/ui/about_box.h"
+#include "shell/ui/child_menus.h"
 #include "shell/ui/file_manager_window.h"
 #include "shell/ui/icons.h"
 #include "shell/ui/language_windows.h"
@@ -98,7 +99,7 @@ void MainWindow::buildToolbar() {
     }
     QAction* action =
         toolbar_->addAction(icon(pictureOf(button.command)), QString::fromLatin1(button.caption));
-    action->setObjectName(QStringLiteral("button%1").arg(button.number));
+    action->setObjectName(QStringLiteral("mainButton%1").arg(button.number));
     action->setToolTip(QString::fromLatin1(button.toolTip));
     const int number = button.number;
     connect(action, &QAction::triggered, this, [this, number] { clicked(number); });
@@ -108,11 +109,12 @@ void MainWindow::buildToolbar() {
       widget->setAccessibleDescription(QString::fromLatin1(button.toolTip));
     }
   }
-  // The toolbar as it stands at a start with a stored language: connect and
-  // pen drive.
+  // The toolbar as it stands at a start with a stored language: connect,
+  // open, save and pen drive (a first start passes through StartUpMdi).
   wanted_.fill(false);
-  wanted_[indexOf(1)] = true;
-  wanted_[indexOf(7)] = true;
+  for (const int button : {1, 3, 4, 7}) {
+    wanted_[indexOf(button)] = true;
+  }
   for (const MainToolbarButton& button : kMainToolbar) {
     applyEnabled(button.number);
   }
@@ -209,6 +211,16 @@ QMdiSubWindow* MainWindow::addChild(QWidget* window) {
   return child;
 }
 
+void MainWindow::placeAtRight(QMdiSubWindow* child, QSize wanted) {
+  // Within the area, at its right, so that the file list's names stay in
+  // sight beside it.
+  const QRect space = area_->viewport()->rect();
+  wanted = wanted.grownBy(child->contentsMargins()) + QSize(0, 30);
+  const QSize size(std::min(wanted.width(), space.width() - 16),
+                   std::min(space.height() - 16, std::max(wanted.height(), 480)));
+  child->setGeometry(std::max(0, space.width() - size.width() - 8), 8, size.width(), size.height());
+}
+
 void MainWindow::addToCloseOrder(QWidget* window) {
   closeOrder_.emplace_back(window);
 }
@@ -232,14 +244,7 @@ void MainWindow::openReport(const std::filesystem::path& file) {
         fileManager_->setLanguageMenuEnabled(true);
       }
     });
-    // As wide as its lines, as tall as the area allows, at the area's right
-    // so that the file list's names stay in sight.
-    const QRect space = area_->viewport()->rect();
-    const QSize wanted = report_->sizeHint().grownBy(child->contentsMargins()) + QSize(0, 30);
-    const QSize size(std::min(wanted.width(), space.width()),
-                     std::min(space.height() - 16, std::max(wanted.height(), 480)));
-    child->setGeometry(std::max(0, space.width() - size.width() - 8), 8, size.width(),
-                       size.height());
+    placeAtRight(child, report_->sizeHint());
   }
   auto* child = qobject_cast<QMdiSubWindow*>(report_->parentWidget());
   if (!report_->load(file)) {
@@ -262,8 +267,8 @@ void MainWindow::showAbout() {
 
 void MainWindow::showMenusOf(QMdiSubWindow* window) {
   menuBar()->clear();
-  if (window && fileManager_ && window->widget() == fileManager_) {
-    menuBar()->addActions(fileManager_->menuBarActions());
+  if (auto* menus = window ? dynamic_cast<ChildMenus*>(window->widget()) : nullptr) {
+    menuBar()->addActions(menus->menuBarActions());
     return;
   }
   menuBar()->addMenu(infoMenu_);

@@ -54,6 +54,8 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
 
   QMdiArea* mdiArea() const { return area_; }
   QMdiSubWindow* addChild(QWidget* window);
+  // Sizes a child to `wanted` as far as the area allows, at the area's right.
+  void placeAtRight(QMdiSubWindow* child, QSize wanted);
   FileManagerWindow* fileManager() const { return fileManager_; }
   reports::ui::ReportViewWindow* reportWindow() const { return report_; }
   platform::Prompts& prompts() { return *prompts_; }

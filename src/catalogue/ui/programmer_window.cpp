@@ -1,0 +1,416 @@
+#include "catalogue/ui/programmer_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "platform/qt/qt_text.h"
+#include "shell/ui/icons.h"
+
+namespace vestrim::catalogue::ui {
+namespace {
+
+using platform::fromCore;
+using platform::Menu;
+using platform::ToolbarButton;
+using shell::ui::icon;
+
+constexpr std::size_t kReadCaption = 303;
+constexpr std::size_t kSaveCaption = 304;
+constexpr std::size_t kEraseCaption = 305;
+constexpr std::size_t kDeviceMenuCaption = 306;
+constexpr std::size_t kMemorySizeCaption = 307;
+constexpr std::size_t kMemoryUseCaption = 308;
+constexpr std::size_t kExitCaption = 297;
+constexpr std::size_t kColumnCaptions = 315;  // 315 to 319
+constexpr int kColumns = 5;
+
+std::size_t indexOf(ToolbarButton button) {
+  return static_cast<std::size_t>(button) - 1;
+}
+
+// Bars count in ints; device figures may pass 2^31.
+int barValue(std::uint32_t value) {
+  return static_cast<int>(std::min<std::uint32_t>(value, 0x7FFFFFFF));
+}
+
+platform::Message stopQuestion() {
+  return {.text =
+              "An operation is running. Stop it and close the window?\n"
+              "Files saved before stay as they are; the file being read is not kept.",
+          .title = {},
+          .icon = platform::MessageIcon::Question,
+          .buttons = platform::MessageButtons::YesNo,
+          .systemModal = false};
+}
+
+}  // namespace
+
+ProgrammerWindow::ProgrammerWindow(const ProgrammerServices& services, shell::ShellContext& shell,
+                                   platform::Prompts& prompts, platform::MainWindowView& mainWindow,
+                                   QWidget* parent)
+    : QWidget(parent), shell_(shell), prompts_(prompts) {
+  setObjectName("FrmPrg");
+  setWindowTitle(QStringLiteral("Programmer"));
+  setWindowIcon(icon("chip"));
+  const shell::LanguageTexts& texts = shell.language.texts;
+
+  buildToolbar();
+  list_ = new QTreeWidget(this);
+  list_->setObjectName("ListView1");
+  list_->setAccessibleName(QStringLiteral("Device files"));
+  list_->setColumnCount(kColumns);
+  QStringList headers;
+  for (int column = 0; column < kColumns; ++column) {
+    headers << fromCore(texts[kColumnCaptions + static_cast<std::size_t>(column)]);
+  }
+  list_->setHeaderLabels(headers);
+  list_->header()->setAccessibleName(QStringLiteral("Device file columns"));
+  list_->setRootIsDecorated(false);
+  list_->setUniformRowHeights(true);
+  list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list_->setAllColumnsShowFocus(true);
+  list_->header()->resizeSection(0, 170);
+  list_->header()->resizeSection(1, 150);
+  list_->header()->resizeSection(2, 230);
+  list_->header()->resizeSection(3, 130);
+  list_->hide();
+  // A selection made while an operation runs is undone at once.
+  connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] {
+    if (commands_ && commands_->working() && list_->topLevelItemCount() > 0) {
+      const QSignalBlocker quiet(list_);
+      list_->clearSelection();
+    }
+  });
+
+  auto* memory = new QGroupBox(this);
+  memory->setObjectName("memoryFrame");
+  auto* sizeCaption = new QLabel(fromCore(texts[kMemorySizeCaption]), memory);
+  memorySize_ = new QLabel(memory);
+  memorySize_->setObjectName("memorySize");
+  memorySize_->setMinimumWidth(90);
+  memorySize_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  memorySize_->setAccessibleName(sizeCaption->text());
+  auto* useCaption = new QLabel(fromCore(texts[kMemoryUseCaption]), memory);
+  memoryBar_ = new QProgressBar(memory);
+  memoryBar_->setObjectName("memoryBar");
+  memoryBar_->setAccessibleName(useCaption->text());
+  memoryBar_->setValue(0);
+  auto* memoryLayout = new QGridLayout(memory);
+  memoryLayout->addWidget(sizeCaption, 0, 0);
+  memoryLayout->addWidget(memorySize_, 0, 1);
+  memoryLayout->addWidget(useCaption, 0, 2);
+  memoryLayout->addWidget(memoryBar_, 0, 3);
+  memoryLayout->setColumnStretch(3, 1);
+  memoryLayout->setColumnMinimumWidth(1, 90);
+
+  auto* status = new QStatusBar(this);
+  status->setObjectName("StatusBar1");
+  status->setSizeGripEnabled(false);
+  for (int panel = 0; panel < 2; ++panel) {
+    panels_[panel] = new QLabel(status);
+    panels_[panel]->setObjectName(QStringLiteral("panel%1").arg(panel + 1));
+    panels_[panel]->setMinimumWidth(panel == 0 ? 220 : 120);
+  }
+  status->addWidget(panels_[0]);
+  status->addWidget(panels_[1], 1);
+  progress_ = new QProgressBar(status);
+  progress_->setObjectName("ProgressBar2");
+  progress_->setAccessibleName(QStringLiteral("Operation progress"));
+  progress_->setMaximumWidth(260);
+  progress_->hide();
+  status->addPermanentWidget(progress_);
+  linkState_ = new QLabel(status);
+  linkState_->setObjectName("linkState");
+  status->addPermanentWidget(linkState_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(4);
+  layout->addWidget(toolbar_);
+  layout->addWidget(list_, 1);
+  layout->addStretch();
+  layout->addWidget(memory);
+  layout->addWidget(status);
+  buildMenus();
+
+  portDialog_ = std::make_unique<link::ui::PortDialog>(services.ports, this);
+  portDialog_->setWindowFlag(Qt::Window);
+  commands_ = std::make_unique<transfer::ProgrammerCommands>(services.port, services.scheduler,
+                                                             *this, prompts, services.ports,
+                                                             *portDialog_, shell, mainWindow);
+  portDialog_->setConnection(&commands_->programmer().connection());
+  commands_->programmer().connection().setPortOverride(services.portForRun);
+  commands_->programmer().connection().setStatusHandler(
+      [this](link::LinkStatus state) { showLinkStatus(state); });
+  commands_->upload().setFinishedHandler([this](const transfer::SaveOutcome& outcome) {
+    const std::string text = transfer::saveOutcomeText(outcome);
+    setStatusText(2, text);
+    emit refreshRequested();
+    if (outcome.kind == transfer::SaveOutcome::Kind::DeviceLost ||
+        outcome.kind == transfer::SaveOutcome::Kind::Stalled) {
+      prompts_.show({.text = text,
+                     .title = {},
+                     .icon = platform::MessageIcon::Exclamation,
+                     .buttons = platform::MessageButtons::Ok});
+    }
+  });
+  showLinkStatus(link::LinkStatus::Closed);
+  commands_->open();
+}
+
+QSize ProgrammerWindow::sizeHint() const {
+  return {900, 600};
+}
+
+ProgrammerWindow::~ProgrammerWindow() {
+  // The core goes before the widgets it draws on.
+  commands_.reset();
+}
+
+void ProgrammerWindow::buildToolbar() {
+  toolbar_ = new QToolBar(this);
+  toolbar_->setObjectName("Toolbar1");
+  toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  toolbar_->setIconSize(QSize(28, 28));
+  const shell::LanguageTexts& texts = shell_.language.texts;
+  struct Button {
+    ToolbarButton button;
+    QString caption;
+    const char* picture;
+    QString toolTip;
+    std::function<void()> run;
+  };
+  const Button table[] = {
+      {ToolbarButton::Connect, "Connect", "connect", "Connect to the device",
+       [this] { commands_->Connect(); }},
+      {ToolbarButton::Read, fromCore(texts[kReadCaption]), "read", "Read the device's files again",
+       [this] { commands_->Read(true); }},
+      {ToolbarButton::Open, "Open", "open", "Choose files to send", [this] { openFiles(); }},
+      {ToolbarButton::MachineUpgrade, "MachineUpgrade", "chip", {}, {}},
+      {ToolbarButton::Download, "Download", "download", "Send the chosen file to the device",
+       [this] { commands_->download(); }},
+      {ToolbarButton::Save, fromCore(texts[kSaveCaption]), "save",
+       "Save and seal the device's dated files", [this] { commands_->Save(); }},
+      {ToolbarButton::Erase, fromCore(texts[kEraseCaption]), "erase", "Erase the device's memory",
+       [this] { commands_->erase(true); }},
+  };
+  for (const Button& b : table) {
+    QAction* action = toolbar_->addAction(icon(b.picture), b.caption);
+    action->setObjectName(QStringLiteral("button%1").arg(static_cast<int>(b.button)));
+    action->setToolTip(b.toolTip);
+    buttons_[indexOf(b.button)] = action;
+    if (!b.run) {
+      // "MachineUpgrade" does nothing: it is not shown.
+      action->setVisible(false);
+      continue;
+    }
+    connect(action, &QAction::triggered, this, b.run);
+    if (QWidget* widget = toolbar_->widgetForAction(action)) {
+      widget->setAccessibleName(b.caption);
+    }
+  }
+}
+
+void ProgrammerWindow::buildMenus() {
+  const shell::LanguageTexts& texts = shell_.language.texts;
+  fileMenu_ = new QMenu(QStringLiteral("File"), this);
+  fileMenu_->setObjectName("mnuFile");
+  QAction* save = fileMenu_->addAction(icon("save"), fromCore(texts[kSaveCaption]));
+  save->setObjectName("File_Save");
+  connect(save, &QAction::triggered, this, [this] { commands_->Save(); });
+  fileMenu_->addSeparator();
+  QAction* exit = fileMenu_->addAction(icon("exit"), fromCore(texts[kExitCaption]));
+  exit->setObjectName("mnuExit");
+  connect(exit, &QAction::triggered, this, [this] { close(); });
+
+  deviceMenu_ = new QMenu(fromCore(texts[kDeviceMenuCaption]), this);
+  deviceMenu_->setObjectName("mnuDevice");
+  QAction* read = deviceMenu_->addAction(icon("read"), fromCore(texts[kReadCaption]));
+  read->setObjectName("Read");
+  connect(read, &QAction::triggered, this, [this] { commands_->Read(false); });
+  QAction* erase = deviceMenu_->addAction(icon("erase"), fromCore(texts[kEraseCaption]));
+  erase->setObjectName("mnuErase");
+  connect(erase, &QAction::triggered, this, [this] { commands_->erase(false); });
+
+  versionAction_ = new QAction(QStringLiteral("Version"), this);
+  versionAction_->setObjectName("mnuVersione");
+  connect(versionAction_, &QAction::triggered, this, &ProgrammerWindow::aboutRequested);
+}
+
+QList<QAction*> ProgrammerWindow::menuBarActions() const {
+  return {fileMenu_->menuAction(), deviceMenu_->menuAction(), versionAction_};
+}
+
+QAction* ProgrammerWindow::action(ToolbarButton button) const {
+  return buttons_[indexOf(button)];
+}
+
+void ProgrammerWindow::openFiles() {
+  const QString folder = fromCore(shell_.settings.DataFolder);
+  std::vector<std::filesystem::path> files;
+  if (chooseFiles_) {
+    files = chooseFiles_(folder);
+  } else {
+    QStringList filters;
+    for (const char* filter : transfer::kOpenDialogFilters) {
+      filters << QString::fromLatin1(filter);
+    }
+    for (const QString& file : QFileDialog::getOpenFileNames(this, QStringLiteral("Open"), folder,
+                                                             filters.join(QStringLiteral(";;")))) {
+      files.emplace_back(file.toStdString());
+    }
+  }
+  commands_->Open(files);
+}
+
+void ProgrammerWindow::showLinkStatus(link::LinkStatus status) {
+  switch (status) {
+    case link::LinkStatus::Closed:
+      linkState_->setText(QStringLiteral("Not connected"));
+      break;
+    case link::LinkStatus::Handshake:
+      linkState_->setText(QStringLiteral("Connecting at 19200 baud"));
+      break;
+    case link::LinkStatus::Connected:
+      linkState_->setText(QStringLiteral("Connected at 57600 baud"));
+      break;
+    case link::LinkStatus::Stalled:
+      linkState_->setText(QStringLiteral("Stalled: wrong answer to the speed switch"));
+      break;
+  }
+  linkState_->setAccessibleName(linkState_->text());
+}
+
+void ProgrammerWindow::setStatusText(int panel, const std::string& text) {
+  if (panel >= 1 && panel <= 2) {
+    panels_[panel - 1]->setText(fromCore(text));
+    panels_[panel - 1]->setAccessibleName(panels_[panel - 1]->text());
+  }
+}
+
+void ProgrammerWindow::setProgressVisible(bool visible) {
+  progress_->setVisible(visible);
+}
+
+void ProgrammerWindow::setProgressMaximum(std::uint32_t maximum) {
+  progress_->setMaximum(barValue(maximum));
+}
+
+void ProgrammerWindow::setProgressValue(std::uint32_t value) {
+  progress_->setValue(std::min(barValue(value), progress_->maximum()));
+}
+
+void ProgrammerWindow::setBusyPointer(bool busy) {
+  if (busy) {
+    setCursor(Qt::WaitCursor);
+  } else {
+    unsetCursor();
+  }
+}
+
+void ProgrammerWindow::setToolbarButtonEnabled(ToolbarButton button, bool enabled) {
+  action(button)->setEnabled(enabled);
+}
+
+void ProgrammerWindow::setMenuEnabled(Menu menu, bool enabled) {
+  switch (menu) {
+    case Menu::File:
+      fileMenu_->menuAction()->setEnabled(enabled);
+      break;
+    case Menu::Device:
+      deviceMenu_->menuAction()->setEnabled(enabled);
+      break;
+    case Menu::Version:
+      versionAction_->setEnabled(enabled);
+      break;
+  }
+}
+
+void ProgrammerWindow::showCatalogue(const std::vector<platform::CatalogueRow>& rows) {
+  list_->setUpdatesEnabled(false);
+  list_->clear();
+  QList<QTreeWidgetItem*> items;
+  items.reserve(static_cast<qsizetype>(rows.size()));
+  for (const platform::CatalogueRow& row : rows) {
+    items << new QTreeWidgetItem(QStringList{fromCore(row.code), fromCore(row.description),
+                                             fromCore(row.name), fromCore(row.date),
+                                             fromCore(row.id)});
+  }
+  list_->addTopLevelItems(items);
+  list_->clearSelection();
+  list_->setUpdatesEnabled(true);
+  list_->show();
+}
+
+void ProgrammerWindow::clearCatalogue() {
+  list_->clear();
+}
+
+void ProgrammerWindow::setMemorySizeLabel(const std::string& text) {
+  memorySize_->setText(fromCore(text));
+}
+
+void ProgrammerWindow::setMemoryBar(std::uint32_t maximum, std::uint32_t value) {
+  memoryBar_->setMaximum(barValue(maximum));
+  memoryBar_->setValue(std::min(barValue(value), memoryBar_->maximum()));
+}
+
+void ProgrammerWindow::closeEvent(QCloseEvent* event) {
+  if (!closing_ && commands_->working()) {
+    if (prompts_.show(stopQuestion()) != platform::MessageAnswer::Yes) {
+      event->ignore();
+      return;
+    }
+  }
+  event->accept();
+  if (closing_) {
+    return;
+  }
+  closing_ = true;
+  portDialog_->hide();
+  commands_->close([this] { emit refreshRequested(); });
+  emit closeRequested();
+}
+
+void installProgrammerWindow(shell::ui::MainWindow& main, const ProgrammerServices& services) {
+  // The window once, then its command; it stays until the user closes it.
+  const auto window = [&main, services]() -> ProgrammerWindow* {
+    if (auto* open = main.findChild<ProgrammerWindow*>()) {
+      main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(open->parentWidget()));
+      return open;
+    }
+    auto* programmer = new ProgrammerWindow(services, main.shell(), main.prompts(), main);
+    QMdiSubWindow* frame = main.addChild(programmer);
+    main.placeAtRight(frame, programmer->sizeHint());
+    QObject::connect(programmer, &ProgrammerWindow::closeRequested, frame, &QWidget::close);
+    QObject::connect(programmer, &ProgrammerWindow::aboutRequested, &main,
+                     &shell::ui::MainWindow::showAbout);
+    QObject::connect(programmer, &ProgrammerWindow::refreshRequested, &main, [&main] {
+      if (main.fileManager()) {
+        main.fileManager()->activate();
+      }
+    });
+    main.addToCloseOrder(programmer);
+    frame->show();
+    main.mdiArea()->setActiveSubWindow(frame);
+    return programmer;
+  };
+  main.setCommand(shell::MainCommand::Connect, [window] { window()->commands().Connect(); });
+  main.setCommand(shell::MainCommand::Open, [window] { window()->openFiles(); });
+  main.setCommand(shell::MainCommand::Save, [window] { window()->commands().Save(); });
+}
+
+}  // namespace vestrim::catalogue::ui
