@@ -197,12 +197,17 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
   return result;
 }
 
-int eraseFiles(const std::vector<std::filesystem::path>& files, const Progress& progress) {
+int eraseFiles(const std::vector<std::filesystem::path>& files, const Progress& progress,
+               std::vector<std::filesystem::path>* failed) {
   int erased = 0;
   std::size_t done = 0;
   for (const auto& file : files) {
     std::error_code error;
-    erased += std::filesystem::remove(file, error) ? 1 : 0;
+    if (std::filesystem::remove(file, error)) {
+      ++erased;
+    } else if (error && failed) {
+      failed->push_back(file);  // a file already gone is not a failure
+    }
     if (progress) {
       progress(++done, files.size());
     }
@@ -210,7 +215,7 @@ int eraseFiles(const std::vector<std::filesystem::path>& files, const Progress& 
   return erased;
 }
 
-int eraseRootFiles(const std::filesystem::path& root) {
+int eraseRootFiles(const std::filesystem::path& root, std::vector<std::filesystem::path>* failed) {
   std::vector<std::filesystem::path> files;
   for (const auto& entry : sortedEntries(root)) {
     std::error_code error;
@@ -218,7 +223,7 @@ int eraseRootFiles(const std::filesystem::path& root) {
       files.push_back(entry.path());
     }
   }
-  return eraseFiles(files);
+  return eraseFiles(files, {}, failed);
 }
 
 std::string driveSizeText(const platform::DriveInfo& drive) {

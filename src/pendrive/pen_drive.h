@@ -80,11 +80,14 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
 // The sealed name of a technical report's bytes.
 std::string technicalReportName(std::span<const std::uint8_t> deviceFile);
 
-// The toolbar's erase: deletes exactly `files`. Returns how many went.
-int eraseFiles(const std::vector<std::filesystem::path>& files, const Progress& progress = {});
+// The toolbar's erase: deletes exactly `files`. Returns how many went; the
+// ones that stayed are added to `failed` when given.
+int eraseFiles(const std::vector<std::filesystem::path>& files, const Progress& progress = {},
+               std::vector<std::filesystem::path>* failed = nullptr);
 // The menu's erase: deletes the device files of the drive's root folder
-// only. Returns how many went.
-int eraseRootFiles(const std::filesystem::path& root);
+// only. Returns how many went; the ones that stayed are added to `failed`.
+int eraseRootFiles(const std::filesystem::path& root,
+                   std::vector<std::filesystem::path>* failed = nullptr);
 
 // The drive's figures: its size in MB with one decimal, and the used part
 // from 0 to 1.
