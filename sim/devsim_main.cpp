@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -80,6 +81,42 @@ int fail(const std::string& message) {
 
 }  // namespace
 
+// The board's copy onto a pen drive: each stored file, header record first,
+// as <file code>.MOC in the drive's root.
+int copyToDrive(const devsim::Memory& memory, const std::filesystem::path& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  const std::vector<std::uint32_t> files = devsim::layout::chainAddresses(memory);
+  const std::uint32_t end = devsim::layout::firstFreeLocation(memory);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::uint32_t next = i + 1 < files.size() ? files[i + 1] : end;
+    if (next <= files[i]) {
+      continue;
+    }
+    const devsim::Bytes bytes = memory.read(devsim::Area::Flash, files[i], next - files[i]);
+    std::string code;
+    for (std::size_t k = devsim::layout::kFileCodeOffset;
+         k < devsim::layout::kFileCodeOffset + 16 && k < bytes.size(); ++k) {
+      if (std::isalnum(bytes[k])) {
+        code += static_cast<char>(bytes[k]);
+      }
+    }
+    std::filesystem::path target = folder / ((code.empty() ? "FILE" : code) + ".MOC");
+    for (int n = 2; std::filesystem::exists(target); ++n) {
+      target = folder / ((code.empty() ? "FILE" : code) + "_" + std::to_string(n) + ".MOC");
+    }
+    std::ofstream out(target, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+      return fail("cannot write " + target.string());
+    }
+  }
+  std::cerr << "vestrim-devsim: " << files.size() << " files copied to " << folder.string()
+            << std::endl;
+  return 0;
+}
+
 int main(int argc, char** argv) {
   CLI::App app{"Simulated steriliser control board, served on a pseudo-terminal."};
   app.footer(kFooter + devsim::content::contentsNameHelp() + "\n" + devsim::faultSyntaxHelp());
@@ -93,6 +130,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> faultTexts;
   std::string contentsName;
   bool listContents = false;
+  std::string driveFolder;
 
   auto* sizeOption =
       app.add_option("--memory-size", memorySize, "Flash memory size in bytes (default 2097152)")
@@ -128,6 +166,10 @@ int main(int argc, char** argv) {
       ->option_text("NAME[:key=value...]");
   app.add_flag("--list-contents", listContents,
                "List the files --contents generates, then exit without serving");
+  app.add_option("--copy-to-drive", driveFolder,
+                 "Copy the stored files onto a pen-drive folder as the board does (one .MOC "
+                 "file each), then exit without serving")
+      ->option_text("DIR");
   app.add_option("--link", linkPath, "Also make a symlink PATH to the pty, removed on exit")
       ->option_text("PATH");
   CLI11_PARSE(app, argc, argv);
@@ -184,6 +226,9 @@ int main(int argc, char** argv) {
   }
   for (const std::string& text : faultTexts) {
     device.addFault(*devsim::parseFault(text).rule);
+  }
+  if (!driveFolder.empty()) {
+    return copyToDrive(device.memory(), driveFolder);
   }
 
   std::ofstream logFile;
