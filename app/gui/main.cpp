@@ -10,6 +10,8 @@
 #include "catalogue/ui/programmer_window.h"
 #include "demo_device.h"
 #include "link/port_discovery.h"
+#include "pendrive/ui/pen_drive_window.h"
+#include "platform/qt/qt_drive_enumerator.h"
 #include "platform/qt/qt_port_enumerator.h"
 #include "platform/qt/qt_program_places.h"
 #include "platform/qt/qt_scheduler.h"
@@ -50,10 +52,16 @@ int main(int argc, char** argv) {
   const QCommandLineOption demoOption(
       QStringLiteral("demo"),
       QStringLiteral("Try the program on a simulated device holding a clinic's month of cycles."));
+  const QCommandLineOption penDriveOption(
+      QStringLiteral("pen-drive"),
+      QStringLiteral("Open the pen-drive window on a folder as if it were the drive "
+                     "(a card reader, a copy of a stick)."),
+      QStringLiteral("DIR"));
   parser.addOption(folderOption);
   parser.addOption(languageOption);
   parser.addOption(portOption);
   parser.addOption(demoOption);
+  parser.addOption(penDriveOption);
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("A stored cycle file (.dtl) to open in its report."),
                                QStringLiteral("[FILE.dtl]"));
@@ -113,7 +121,18 @@ int main(int argc, char** argv) {
   if (parser.isSet(demoOption)) {
     window.setWindowTitle(QStringLiteral("Vestrim (demo)"));
   }
-  catalogue::ui::installProgrammerWindow(window, {serial, scheduler, ports, port});
+  const catalogue::ui::ProgrammerServices services{serial, scheduler, ports, port};
+  catalogue::ui::installProgrammerWindow(window, services);
+  platform::QtDriveEnumerator drives;
+  // The file types of a device read earlier in the run describe the pen
+  // drive's files too.
+  const auto commandList = [&window]() -> std::optional<pendrive::CommandList> {
+    if (auto* programmer = window.findChild<catalogue::ui::ProgrammerWindow*>()) {
+      return programmer->commands().programmer().tables().CommandList;
+    }
+    return std::nullopt;
+  };
+  pendrive::ui::installPenDriveWindow(window, drives, commandList);
   // Maximised, and sized to the screen for desktops without a window manager
   // that would maximise it.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -122,6 +141,19 @@ int main(int argc, char** argv) {
   window.showMaximized();
   if (!window.start(file)) {
     return 1;
+  }
+  if (parser.isSet(penDriveOption)) {
+    const std::filesystem::path root =
+        std::filesystem::absolute(parser.value(penDriveOption).toStdString());
+    std::error_code error;
+    if (!std::filesystem::is_directory(root, error)) {
+      QMessageBox::critical(
+          &window, QStringLiteral("Vestrim"),
+          QStringLiteral("--pen-drive %1 is not a folder").arg(parser.value(penDriveOption)));
+      return 1;
+    }
+    platform::DriveInfo folderDrive{root.string(), root, true, true, 0, 0};
+    pendrive::ui::openPenDriveWindow(window, drives, drives.refreshed(folderDrive), std::nullopt);
   }
   return QApplication::exec();
 }

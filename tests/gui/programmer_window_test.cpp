@@ -11,7 +11,6 @@
 #include <QProgressBar>
 #include <QTest>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <filesystem>
 
 #include "platform/qt/qt_text.h"
@@ -102,11 +101,11 @@ void ProgrammerWindowTest::openAndConnect() {
 
 std::vector<std::string> ProgrammerWindowTest::shownRows() const {
   std::vector<std::string> rows;
-  auto* list = window()->findChild<QTreeWidget*>("ListView1");
-  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+  auto* list = window()->findChild<catalogue::ui::CatalogueList*>("ListView1");
+  for (int i = 0; i < list->model()->rowCount(); ++i) {
     std::string row;
     for (int c = 0; c < 5; ++c) {
-      row += platform::toCore(list->topLevelItem(i)->text(c)) + "|";
+      row += platform::toCore(list->cell(i, c)) + "|";
     }
     rows.push_back(row);
   }

@@ -13,7 +13,6 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "platform/qt/qt_text.h"
@@ -34,8 +33,6 @@ constexpr std::size_t kDeviceMenuCaption = 306;
 constexpr std::size_t kMemorySizeCaption = 307;
 constexpr std::size_t kMemoryUseCaption = 308;
 constexpr std::size_t kExitCaption = 297;
-constexpr std::size_t kColumnCaptions = 315;  // 315 to 319
-constexpr int kColumns = 5;
 
 std::size_t indexOf(ToolbarButton button) {
   return static_cast<std::size_t>(button) - 1;
@@ -68,29 +65,14 @@ ProgrammerWindow::ProgrammerWindow(const ProgrammerServices& services, shell::Sh
   const shell::LanguageTexts& texts = shell.language.texts;
 
   buildToolbar();
-  list_ = new QTreeWidget(this);
+  list_ = new CatalogueList(texts, this);
   list_->setObjectName("ListView1");
   list_->setAccessibleName(QStringLiteral("Device files"));
-  list_->setColumnCount(kColumns);
-  QStringList headers;
-  for (int column = 0; column < kColumns; ++column) {
-    headers << fromCore(texts[kColumnCaptions + static_cast<std::size_t>(column)]);
-  }
-  list_->setHeaderLabels(headers);
-  list_->header()->setAccessibleName(QStringLiteral("Device file columns"));
-  list_->setRootIsDecorated(false);
-  list_->setUniformRowHeights(true);
-  list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  list_->setAllColumnsShowFocus(true);
-  list_->header()->resizeSection(0, 170);
-  list_->header()->resizeSection(1, 150);
-  list_->header()->resizeSection(2, 230);
-  list_->header()->resizeSection(3, 130);
   list_->hide();
   // A selection made while an operation runs is undone at once.
-  connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] {
-    if (commands_ && commands_->working() && list_->topLevelItemCount() > 0) {
-      const QSignalBlocker quiet(list_);
+  connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (commands_ && commands_->working() && !list_->rows().empty()) {
+      const QSignalBlocker quiet(list_->selectionModel());
       list_->clearSelection();
     }
   });
@@ -340,23 +322,12 @@ void ProgrammerWindow::setMenuEnabled(Menu menu, bool enabled) {
 }
 
 void ProgrammerWindow::showCatalogue(const std::vector<platform::CatalogueRow>& rows) {
-  list_->setUpdatesEnabled(false);
-  list_->clear();
-  QList<QTreeWidgetItem*> items;
-  items.reserve(static_cast<qsizetype>(rows.size()));
-  for (const platform::CatalogueRow& row : rows) {
-    items << new QTreeWidgetItem(QStringList{fromCore(row.code), fromCore(row.description),
-                                             fromCore(row.name), fromCore(row.date),
-                                             fromCore(row.id)});
-  }
-  list_->addTopLevelItems(items);
-  list_->clearSelection();
-  list_->setUpdatesEnabled(true);
+  list_->setRows(rows);
   list_->show();
 }
 
 void ProgrammerWindow::clearCatalogue() {
-  list_->clear();
+  list_->setRows({});
 }
 
 void ProgrammerWindow::setMemorySizeLabel(const std::string& text) {

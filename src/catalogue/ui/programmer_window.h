@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "catalogue/ui/catalogue_list.h"
 #include "link/ui/port_dialog.h"
 #include "platform/main_window_view.h"
 #include "platform/programmer_view.h"
@@ -22,7 +23,6 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QToolBar;
-class QTreeWidget;
 
 namespace vestrim::catalogue::ui {
 
@@ -104,7 +104,7 @@ class ProgrammerWindow final : public QWidget,
   QMenu* fileMenu_ = nullptr;
   QMenu* deviceMenu_ = nullptr;
   QAction* versionAction_ = nullptr;
-  QTreeWidget* list_ = nullptr;
+  CatalogueList* list_ = nullptr;
   QLabel* memorySize_ = nullptr;
   QProgressBar* memoryBar_ = nullptr;
   QLabel* panels_[2] = {nullptr, nullptr};

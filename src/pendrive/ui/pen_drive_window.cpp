@@ -1,0 +1,353 @@
+#include "pendrive/ui/pen_drive_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "catalogue/ui/catalogue_list.h"
+#include "pendrive/drive_discovery.h"
+#include "platform/qt/qt_text.h"
+#include "shell/text_encoding.h"
+#include "shell/ui/icons.h"
+
+namespace vestrim::pendrive::ui {
+namespace {
+
+using platform::fromCore;
+using shell::ui::icon;
+
+constexpr std::size_t kReadCaption = 303;
+constexpr std::size_t kSaveCaption = 304;
+constexpr std::size_t kEraseCaption = 305;
+constexpr std::size_t kDeviceMenuCaption = 306;
+constexpr std::size_t kMemoryUseCaption = 308;
+constexpr std::size_t kExitCaption = 297;
+constexpr int kUsageSteps = 1000;
+constexpr int kFirstReadingDelayMs = 10;  // the drive is read once the window is drawn
+// Progress reaches the window at most about this many times per piece of work.
+constexpr std::size_t kProgressSteps = 200;
+
+}  // namespace
+
+PenDriveWindow::PenDriveWindow(std::unique_ptr<PenDriveSession> session,
+                               const shell::LanguageTexts& texts, platform::Prompts& prompts,
+                               QWidget* parent)
+    : QWidget(parent), session_(std::move(session)), prompts_(prompts) {
+  setObjectName("FrmPrgPD");
+  setWindowTitle(QStringLiteral("Pen drive ") + fromCore("(" + driveName(session_->drive()) + ")"));
+  setWindowIcon(icon("usb"));
+
+  toolbar_ = new QToolBar(this);
+  toolbar_->setObjectName("Toolbar1");
+  toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  toolbar_->setIconSize(QSize(28, 28));
+  struct Button {
+    const char* name;
+    const char* picture;
+    std::size_t caption;
+    const char* tip;
+    std::function<void()> run;
+  };
+  const Button buttons[] = {
+      {"button2", "read", kReadCaption, "Read the drive's device files again",
+       [this] { read(false); }},
+      {"button6", "save", kSaveCaption, "Save and seal the listed files", [this] { save(); }},
+      {"button7", "erase", kEraseCaption, "Delete the listed files from the drive",
+       [this] { eraseListed(); }},
+  };
+  for (const Button& b : buttons) {
+    QAction* action = toolbar_->addAction(icon(b.picture), fromCore(texts[b.caption]));
+    action->setObjectName(b.name);
+    action->setToolTip(b.tip);
+    connect(action, &QAction::triggered, this, b.run);
+    toolbar_->widgetForAction(action)->setAccessibleName(action->text());
+  }
+
+  list_ = new catalogue::ui::CatalogueList(texts, this);
+  list_->setObjectName("ListView1");
+  list_->setAccessibleName(QStringLiteral("Pen drive files"));
+
+  auto* memory = new QGroupBox(this);
+  auto* sizeCaption = new QLabel(fromCore(session_->sizeCaption()), memory);
+  sizeCaption->setObjectName("Label1");
+  size_ = new QLabel(memory);
+  size_->setObjectName("driveSize");
+  size_->setMinimumWidth(90);
+  size_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  size_->setAccessibleName(sizeCaption->text());
+  auto* useCaption = new QLabel(fromCore(texts[kMemoryUseCaption]), memory);
+  useCaption->setObjectName("Label6");
+  usage_ = new QProgressBar(memory);
+  usage_->setObjectName("driveUsage");
+  usage_->setAccessibleName(useCaption->text());
+  usage_->setRange(0, kUsageSteps);
+  usage_->setFormat(QStringLiteral("%p%"));
+  auto* memoryLayout = new QGridLayout(memory);
+  memoryLayout->addWidget(sizeCaption, 0, 0);
+  memoryLayout->addWidget(size_, 0, 1);
+  memoryLayout->addWidget(useCaption, 0, 2);
+  memoryLayout->addWidget(usage_, 0, 3);
+  memoryLayout->setColumnStretch(3, 1);
+
+  auto* status = new QStatusBar(this);
+  status->setSizeGripEnabled(false);
+  for (int panel = 0; panel < 2; ++panel) {
+    panels_[panel] = new QLabel(status);
+    panels_[panel]->setObjectName(QStringLiteral("panel%1").arg(panel + 1));
+    panels_[panel]->setMinimumWidth(panel == 0 ? 260 : 120);
+  }
+  status->addWidget(panels_[0]);
+  status->addWidget(panels_[1], 1);
+  progress_ = new QProgressBar(status);
+  progress_->setObjectName("ProgressBar1");
+  progress_->setAccessibleName(QStringLiteral("Progress"));
+  progress_->setMaximumWidth(260);
+  progress_->setValue(0);
+  status->addPermanentWidget(progress_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(4);
+  layout->addWidget(toolbar_);
+  layout->addWidget(list_, 1);
+  layout->addWidget(memory);
+  layout->addWidget(status);
+
+  fileMenu_ = new QMenu(QStringLiteral("File"), this);
+  fileMenu_->setObjectName("mnuFile");
+  QAction* saveEntry = fileMenu_->addAction(icon("save"), fromCore(texts[kSaveCaption]));
+  saveEntry->setObjectName("File_Save");
+  connect(saveEntry, &QAction::triggered, this, [this] { save(); });
+  fileMenu_->addSeparator();
+  QAction* exit = fileMenu_->addAction(icon("exit"), fromCore(texts[kExitCaption]));
+  exit->setObjectName("mnuExit");
+  connect(exit, &QAction::triggered, this, [this] { close(); });
+  deviceMenu_ = new QMenu(fromCore(texts[kDeviceMenuCaption]), this);
+  deviceMenu_->setObjectName("mnuDevice");
+  QAction* readEntry = deviceMenu_->addAction(icon("read"), fromCore(texts[kReadCaption]));
+  readEntry->setObjectName("Read");
+  connect(readEntry, &QAction::triggered, this, [this] { read(false); });
+  QAction* eraseEntry = deviceMenu_->addAction(icon("erase"), fromCore(texts[kEraseCaption]));
+  eraseEntry->setObjectName("mnuErase");
+  connect(eraseEntry, &QAction::triggered, this, [this] { eraseRoot(); });
+  versionAction_ = new QAction(QStringLiteral("Version"), this);
+  versionAction_->setObjectName("mnuVersione");
+  connect(versionAction_, &QAction::triggered, this, &PenDriveWindow::aboutRequested);
+
+  panels_[0]->setText(fromCore(session_->statusText()));
+  session_->opened();
+}
+
+PenDriveWindow::~PenDriveWindow() = default;
+
+QSize PenDriveWindow::sizeHint() const {
+  return {900, 600};
+}
+
+QList<QAction*> PenDriveWindow::menuBarActions() const {
+  return {fileMenu_->menuAction(), deviceMenu_->menuAction(), versionAction_};
+}
+
+void PenDriveWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!firstShown_) {
+    firstShown_ = true;
+    QTimer::singleShot(kFirstReadingDelayMs, this, [this] { read(true); });
+  }
+}
+
+template <typename Result>
+void PenDriveWindow::runOffThread(std::function<Result(const Progress&)> work,
+                                  std::function<void(Result)> done) {
+  setBusy(true);
+  QPointer<PenDriveWindow> self(this);
+  const Progress progress = [self](std::size_t count, std::size_t total) {
+    const std::size_t step = std::max<std::size_t>(1, total / kProgressSteps);
+    if (count % step == 0 || count == total) {
+      QMetaObject::invokeMethod(
+          self, [self, count, total] { self->showProgress(count, total); }, Qt::QueuedConnection);
+    }
+  };
+  QThread* thread = QThread::create([self, work, done, progress] {
+    auto result = std::make_shared<Result>(work(progress));
+    QMetaObject::invokeMethod(
+        self,
+        [self, done, result] {
+          self->setBusy(false);
+          done(std::move(*result));
+          emit self->workDone();
+          if (self->closeWhenDone_) {
+            self->close();
+          }
+        },
+        Qt::QueuedConnection);
+  });
+  connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+  thread->start();
+}
+
+void PenDriveWindow::showProgress(std::size_t done, std::size_t total) {
+  progress_->setMaximum(static_cast<int>(total));
+  progress_->setValue(static_cast<int>(done));
+  panels_[1]->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
+}
+
+void PenDriveWindow::setBusy(bool busy) {
+  working_ = busy;
+  toolbar_->setEnabled(!busy);
+  fileMenu_->menuAction()->setEnabled(!busy);
+  deviceMenu_->menuAction()->setEnabled(!busy);
+  if (busy) {
+    setCursor(Qt::BusyCursor);
+  } else {
+    unsetCursor();
+  }
+}
+
+void PenDriveWindow::showFigures(bool withUnit) {
+  const DriveFigures figures = session_->figures();
+  size_->setText(fromCore(figures.size + (withUnit ? " MB" : "")));
+  usage_->setValue(static_cast<int>(figures.used * kUsageSteps + 0.5));
+}
+
+void PenDriveWindow::read(bool first) {
+  if (first) {
+    showFigures(false);
+  }
+  panels_[1]->setText(QStringLiteral("Wait..."));
+  PenDriveSession* session = session_.get();
+  runOffThread<PenDriveCatalogue>(
+      [session](const Progress& progress) { return session->read(progress); },
+      [this, first](PenDriveCatalogue catalogue) {
+        const std::size_t found = catalogue.found.size();
+        session_->setCatalogue(std::move(catalogue));
+        list_->setRows(session_->rows());
+        progress_->setValue(0);
+        if (found == 0) {
+          panels_[1]->clear();
+        }
+        if (first) {
+          session_->firstReadingDone();
+          progress_->setMaximum(found > 0 ? static_cast<int>(found) : 100);
+        }
+      });
+}
+
+void PenDriveWindow::save() {
+  if (session_->rows().empty()) {
+    return;
+  }
+  PenDriveSession* session = session_.get();
+  runOffThread<PenDriveSave>(
+      [session](const Progress& progress) { return session->save(progress); },
+      [this](PenDriveSave saved) {
+        progress_->setValue(0);
+        emit refreshRequested();
+        if (!saved.failed.empty()) {
+          std::string text = std::to_string(saved.sealed.size()) + " files saved; these were not:";
+          for (std::size_t i = 0; i < saved.failed.size() && i < 10; ++i) {
+            text += "\n" + shell::utf8ToWindows1252(saved.failed[i]);
+          }
+          prompts_.show({.text = text,
+                         .title = {},
+                         .icon = platform::MessageIcon::Exclamation,
+                         .buttons = platform::MessageButtons::Ok});
+        }
+      });
+}
+
+void PenDriveWindow::eraseListed() {
+  if (!session_->confirmErase()) {
+    return;
+  }
+  PenDriveSession* session = session_.get();
+  runOffThread<EraseOutcome>(
+      [session](const Progress& progress) { return session->eraseListed(progress); },
+      [this](EraseOutcome outcome) {
+        progress_->setValue(0);
+        panels_[1]->clear();
+        showFigures(false);
+        const platform::Message message = session_->erased(outcome);
+        list_->setRows({});
+        prompts_.show(message);
+      });
+}
+
+void PenDriveWindow::eraseRoot() {
+  const std::optional<EraseOutcome> outcome = session_->eraseRoot();
+  if (!outcome) {
+    return;
+  }
+  showFigures(true);
+  if (!outcome->failed.empty()) {
+    // Told as the toolbar's erase tells it; the list stays as it is.
+    prompts_.show(erasedMessage(*outcome));
+  }
+}
+
+void PenDriveWindow::closeEvent(QCloseEvent* event) {
+  if (working_) {
+    // The work on the drive ends first; the window closes then.
+    closeWhenDone_ = true;
+    event->ignore();
+    return;
+  }
+  event->accept();
+  if (closing_) {
+    return;
+  }
+  closing_ = true;
+  session_->closed();
+  emit refreshRequested();
+  emit closeRequested();
+}
+
+PenDriveWindow* openPenDriveWindow(shell::ui::MainWindow& main,
+                                   const platform::DriveEnumerator& drives,
+                                   const platform::DriveInfo& drive,
+                                   std::optional<CommandList> commandList) {
+  if (auto* open = main.findChild<PenDriveWindow*>()) {
+    main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(open->parentWidget()));
+    return open;
+  }
+  auto session = std::make_unique<PenDriveSession>(drive, drives, main.shell(), main.prompts(),
+                                                   main, std::move(commandList));
+  auto* window =
+      new PenDriveWindow(std::move(session), main.shell().language.texts, main.prompts());
+  QMdiSubWindow* frame = main.addChild(window);
+  main.placeAtRight(frame, window->sizeHint());
+  QObject::connect(window, &PenDriveWindow::closeRequested, frame, &QWidget::close);
+  QObject::connect(window, &PenDriveWindow::aboutRequested, &main,
+                   &shell::ui::MainWindow::showAbout);
+  QObject::connect(window, &PenDriveWindow::refreshRequested, &main, [&main] {
+    if (main.fileManager()) {
+      main.fileManager()->activate();
+    }
+  });
+  main.addToCloseOrder(window);
+  frame->show();
+  main.mdiArea()->setActiveSubWindow(frame);
+  return window;
+}
+
+void installPenDriveWindow(shell::ui::MainWindow& main, const platform::DriveEnumerator& drives,
+                           std::function<std::optional<CommandList>()> commandList) {
+  main.setCommand(shell::MainCommand::PenDrive, [&main, &drives, commandList] {
+    if (const auto drive = discoverPenDrive(drives, main.prompts())) {
+      openPenDriveWindow(main, drives, *drive, commandList ? commandList() : std::nullopt);
+    }
+  });
+}
+
+}  // namespace vestrim::pendrive::ui

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "pendrive/pen_drive_session.h"
+#include "shell/ui/child_menus.h"
+#include "shell/ui/main_window.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QToolBar;
+
+namespace vestrim::catalogue::ui {
+class CatalogueList;
+}
+
+namespace vestrim::pendrive::ui {
+
+// The pen-drive window (FrmPrgPD): the device files a pen drive holds,
+// listed like the device's catalogue, with the drive's figures; Read, Save
+// and Erase. The reading, saving and erasing of thousands of files run off
+// the window's thread and report their progress, so the window keeps
+// drawing.
+class PenDriveWindow final : public QWidget, public shell::ui::ChildMenus {
+  Q_OBJECT
+
+ public:
+  PenDriveWindow(std::unique_ptr<PenDriveSession> session, const shell::LanguageTexts& texts,
+                 platform::Prompts& prompts, QWidget* parent = nullptr);
+  ~PenDriveWindow() override;
+
+  PenDriveSession& session() { return *session_; }
+  QList<QAction*> menuBarActions() const override;
+  QSize sizeHint() const override;
+  // Work off the window's thread is under way.
+  bool working() const { return working_; }
+
+ signals:
+  void closeRequested();
+  void aboutRequested();
+  // Files were saved, or the window closed: the file manager lists anew.
+  void refreshRequested();
+  // A piece of work ended (for those who wait on it).
+  void workDone();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Runs `work` on a thread of its own with the busy state shown, then
+  // `done` with its result on the window's thread.
+  template <typename Result>
+  void runOffThread(std::function<Result(const Progress&)> work, std::function<void(Result)> done);
+  void showProgress(std::size_t done, std::size_t total);
+  void setBusy(bool busy);
+  void showFigures(bool withUnit);
+  void read(bool first);
+  void save();
+  void eraseListed();
+  void eraseRoot();
+
+  std::unique_ptr<PenDriveSession> session_;
+  platform::Prompts& prompts_;
+  bool working_ = false;
+  bool closeWhenDone_ = false;
+  bool closing_ = false;
+  bool firstShown_ = false;
+
+  QToolBar* toolbar_ = nullptr;
+  QMenu* fileMenu_ = nullptr;
+  QMenu* deviceMenu_ = nullptr;
+  QAction* versionAction_ = nullptr;
+  catalogue::ui::CatalogueList* list_ = nullptr;
+  QLabel* size_ = nullptr;
+  QProgressBar* usage_ = nullptr;
+  QLabel* panels_[2] = {nullptr, nullptr};
+  QProgressBar* progress_ = nullptr;
+};
+
+// Gives the main window its pen-drive button: the drive search (a choice
+// when there are several), then the window on the drive taken. `commandList`
+// gives the file types read from a device earlier in the run, if any.
+void installPenDriveWindow(shell::ui::MainWindow& main, const platform::DriveEnumerator& drives,
+                           std::function<std::optional<CommandList>()> commandList);
+
+// Opens the window on `drive` (a folder taken as a drive: `--pen-drive`).
+PenDriveWindow* openPenDriveWindow(shell::ui::MainWindow& main,
+                                   const platform::DriveEnumerator& drives,
+                                   const platform::DriveInfo& drive,
+                                   std::optional<CommandList> commandList);
+
+}  // namespace vestrim::pendrive::ui
