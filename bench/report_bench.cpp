@@ -14,6 +14,7 @@
 #include "reports/print_layout.h"
 #include "reports/technical_view.h"
 #include "shell/language_files.h"
+#include "long_cycle.h"
 #include "sim/cycle_generator.h"
 #include "transfer/seal.h"
 
@@ -23,8 +24,6 @@ using namespace vestrim;
 
 constexpr int kRecords = 5000;
 constexpr int kFiles = 1000;
-constexpr std::size_t kSummary = 90;
-constexpr std::size_t kSample = 13;
 
 struct Words {
   Words() {
@@ -50,20 +49,9 @@ reports::ReportLanguage language() {
 // minutes, within what a record can hold), its phases and events repeating.
 struct LongCycle {
   LongCycle() {
-    devsim::content::CycleRequest request;
-    request.seed = 4;
-    const devsim::Bytes device = devsim::content::generateCycle({}, request).bytes;
+    const devsim::Bytes device = bench::longCycleFile(kRecords);
     DeviceHeader.assign(device.begin(), device.begin() + 76);
-    const std::string block(device.begin() + 76, device.end());
-    const std::size_t samples = (block.size() - kSummary) / kSample;
-    CycleData = block.substr(0, kSummary);
-    for (int i = 0; i < kRecords; ++i) {
-      std::string record =
-          block.substr(kSummary + static_cast<std::size_t>(i) % samples * kSample, kSample);
-      record[0] = static_cast<char>((i * 3) & 0xFF);
-      record[1] = static_cast<char>((i * 3) >> 8);
-      CycleData += record;
-    }
+    CycleData.assign(device.begin() + 76, device.end());
     VacuumData = CycleData;
     VacuumData[76] = 13;
   }

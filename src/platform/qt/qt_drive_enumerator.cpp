@@ -87,8 +87,11 @@ std::vector<DriveInfo> QtDriveEnumerator::drives() const {
 }
 
 DriveInfo QtDriveEnumerator::refreshed(const DriveInfo& drive) const {
+  // New figures of the volume that holds the drive's root; the drive stays
+  // the one it is (a folder taken as a drive keeps its folder).
   DriveInfo again = infoOf(QStorageInfo(QString::fromStdString(drive.root.string())));
   again.identity = drive.identity;
+  again.root = drive.root;
   return again;
 }
 
