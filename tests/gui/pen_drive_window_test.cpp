@@ -16,6 +16,7 @@
 
 #include "catalogue/ui/catalogue_list.h"
 #include "pendrive/drive_discovery.h"
+#include "platform/qt/qt_drive_enumerator.h"
 #include "platform/qt/qt_text.h"
 #include "scripted_prompts.h"
 #include "shell/settings_file.h"
@@ -154,6 +155,9 @@ void PenDriveWindowTest::searchTakesOneDriveAsksAmongSeveralAndRefusesNoneOrTooM
   window()->findChild<QAction*>("mnuExit")->trigger();
   QTRY_VERIFY(!window());
   QVERIFY(usb->isEnabled());
+  // The system's figures of a folder taken as a drive keep the folder.
+  const platform::DriveInfo folder = drive("J");
+  QCOMPARE(platform::QtDriveEnumerator().refreshed(folder).root, folder.root);
 }
 
 void PenDriveWindowTest::listAndSealedFilesEqualTheCommandLineImport() {
