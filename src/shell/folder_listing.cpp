@@ -12,16 +12,26 @@ std::string lowered(std::string text) {
 }
 
 std::vector<std::filesystem::directory_entry> sortedEntries(const std::filesystem::path& folder) {
-  std::vector<std::filesystem::directory_entry> entries;
+  // Each name's key once, not once per comparison: folders hold thousands.
+  struct Keyed {
+    std::string key;
+    std::string name;
+    std::filesystem::directory_entry entry;
+  };
+  std::vector<Keyed> keyed;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    entries.push_back(entry);
+    std::string name = entry.path().filename().string();
+    keyed.push_back({lowered(name), std::move(name), entry});
   }
-  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-    const std::string la = lowered(a.path().filename().string());
-    const std::string lb = lowered(b.path().filename().string());
-    return la != lb ? la < lb : a.path().filename() < b.path().filename();
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    return a.key != b.key ? a.key < b.key : a.name < b.name;
   });
+  std::vector<std::filesystem::directory_entry> entries;
+  entries.reserve(keyed.size());
+  for (Keyed& k : keyed) {
+    entries.push_back(std::move(k.entry));
+  }
   return entries;
 }
 

@@ -2,14 +2,14 @@
 
 #include <QAbstractTableModel>
 #include <QAction>
-#include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
-#include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <numeric>
+#include <tuple>
 
 #include "platform/qt/qt_text.h"
 #include "shell/file_manager.h"
@@ -22,7 +22,6 @@ using platform::fromCore;
 
 constexpr int kFolderRole = Qt::UserRole;
 constexpr int kKindRole = Qt::UserRole + 1;
-constexpr int kSortRole = Qt::UserRole + 2;
 
 QString folderText(const std::filesystem::path& folder) {
   return QString::fromStdString(folder.string());
@@ -38,7 +37,23 @@ class StoredFileModel final : public QAbstractTableModel {
   void setRows(std::vector<StoredFileRow> rows) {
     beginResetModel();
     rows_ = std::move(rows);
+    keys_.clear();
+    keys_.reserve(rows_.size());
+    for (const StoredFileRow& row : rows_) {
+      keys_.push_back(fromCore(row.name).toLower());
+    }
+    order_.resize(rows_.size());
+    std::iota(order_.begin(), order_.end(), std::size_t{0});
+    sortRows();
     endResetModel();
+  }
+  // Sorted by the value a column stands for (a size, a time), not its text.
+  void sort(int column, Qt::SortOrder order) override {
+    column_ = column;
+    sortOrder_ = order;
+    emit layoutAboutToBeChanged();
+    sortRows();
+    emit layoutChanged();
   }
   void setCaptions(const LanguageTexts& texts) {
     for (int column = 0; column < kFileColumns; ++column) {
@@ -46,7 +61,9 @@ class StoredFileModel final : public QAbstractTableModel {
     }
     emit headerDataChanged(Qt::Horizontal, 0, kFileColumns - 1);
   }
-  const StoredFileRow& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
+  const StoredFileRow& row(int index) const {
+    return rows_[order_[static_cast<std::size_t>(index)]];
+  }
 
   int rowCount(const QModelIndex& parent) const override {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -68,20 +85,6 @@ class StoredFileModel final : public QAbstractTableModel {
           return fromCore(r.modified);
       }
     }
-    if (role == kSortRole) {
-      switch (index.column()) {
-        case 0:
-          return fromCore(r.name).toLower();
-        case 1:
-          return fromCore(r.type);
-        case 2:
-          return QVariant::fromValue<qulonglong>(r.bytes);
-        default: {
-          const LocalTime& t = r.modifiedAt;
-          return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
-        }
-      }
-    }
     if (role == Qt::DecorationRole && index.column() == 0) {
       static const QIcon document = icon("document");
       return document;
@@ -99,7 +102,34 @@ class StoredFileModel final : public QAbstractTableModel {
   }
 
  private:
+  void sortRows() {
+    const auto less = [this](std::size_t a, std::size_t b) {
+      const StoredFileRow& ra = rows_[a];
+      const StoredFileRow& rb = rows_[b];
+      switch (column_) {
+        case 2:
+          return ra.bytes < rb.bytes;
+        case 3: {
+          const auto key = [](const LocalTime& t) {
+            return std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second);
+          };
+          return key(ra.modifiedAt) < key(rb.modifiedAt);
+        }
+        default:
+          return keys_[a] < keys_[b];
+      }
+    };
+    std::stable_sort(order_.begin(), order_.end(), less);
+    if (sortOrder_ == Qt::DescendingOrder) {
+      std::reverse(order_.begin(), order_.end());
+    }
+  }
+
   std::vector<StoredFileRow> rows_;
+  std::vector<QString> keys_;       // names in lower case, for sorting
+  std::vector<std::size_t> order_;  // the rows in the order shown
+  int column_ = 0;
+  Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
   QString captions_[kFileColumns];
 };
 
@@ -124,12 +154,9 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
           [this](QTreeWidgetItem* item) { nodeChosen(item); });
 
   model_ = new StoredFileModel(this);
-  sorted_ = new QSortFilterProxyModel(this);
-  sorted_->setSourceModel(model_);
-  sorted_->setSortRole(kSortRole);
   list_ = new QTreeView(this);
   list_->setObjectName("fileList");
-  list_->setModel(sorted_);
+  list_->setModel(model_);
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
   list_->setSortingEnabled(true);
@@ -267,8 +294,7 @@ void FileManagerWindow::openRow(const QModelIndex& index) {
   if (!index.isValid() || !listed_) {
     return;
   }
-  const QModelIndex source = sorted_->mapToSource(index);
-  emit openRequested(QString::fromStdString(model_->row(source.row()).file.string()));
+  emit openRequested(QString::fromStdString(model_->row(index.row()).file.string()));
 }
 
 QList<QAction*> FileManagerWindow::menuBarActions() const {

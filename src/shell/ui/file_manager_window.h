@@ -13,7 +13,6 @@
 
 class QAction;
 class QMenu;
-class QSortFilterProxyModel;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -69,7 +68,6 @@ class FileManagerWindow final : public QWidget, public ChildMenus {
   QTreeWidget* tree_ = nullptr;
   QTreeView* list_ = nullptr;
   StoredFileModel* model_ = nullptr;
-  QSortFilterProxyModel* sorted_ = nullptr;
   QMenu* fileMenu_ = nullptr;
   QAction* exitAction_ = nullptr;
   QAction* languageAction_ = nullptr;
