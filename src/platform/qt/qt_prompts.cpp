@@ -2,9 +2,11 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "platform/qt/qt_text.h"
@@ -82,21 +84,42 @@ std::optional<std::size_t> QtPrompts::choose(const std::string& title, const std
   QDialog dialog(parent_);
   dialog.setObjectName("choiceBox");
   dialog.setWindowTitle(fromCore(title));
-  auto* layout = new QVBoxLayout(&dialog);
+  auto* icon = new QLabel(&dialog);
+  icon->setPixmap(dialog.style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(40, 40));
+  auto* heading = new QLabel(fromCore(title), &dialog);
+  QFont bold = heading->font();
+  bold.setBold(true);
+  heading->setFont(bold);
   auto* label = new QLabel(fromCore(prompt), &dialog);
-  layout->addWidget(label);
-  auto* buttons = new QDialogButtonBox(Qt::Vertical, &dialog);
+  auto* texts = new QVBoxLayout;
+  texts->addWidget(heading);
+  texts->addWidget(label);
+  auto* top = new QHBoxLayout;
+  top->addWidget(icon, 0, Qt::AlignTop);
+  top->addLayout(texts, 1);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addLayout(top);
   std::optional<std::size_t> chosen;
   for (std::size_t i = 0; i < options.size(); ++i) {
-    auto* button = buttons->addButton(fromCore(options[i]), QDialogButtonBox::AcceptRole);
+    auto* button = new QPushButton(dialog.style()->standardIcon(QStyle::SP_DriveHDIcon),
+                                   fromCore(options[i]), &dialog);
     button->setObjectName(QStringLiteral("choice%1").arg(i + 1));
     button->setAccessibleName(fromCore(options[i]));
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    button->setAutoDefault(i == 0);
     QObject::connect(button, &QPushButton::clicked, &dialog, [&chosen, &dialog, i] {
       chosen = i;
       dialog.accept();
     });
+    layout->addWidget(button);
   }
+  // Closing the box chooses nothing; Cancel says so for the keyboard.
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
+  buttons->button(QDialogButtonBox::Cancel)->setObjectName("choiceCancel");
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addSpacing(6);
   layout->addWidget(buttons);
+  dialog.setMinimumWidth(320);
   dialog.setWindowModality(Qt::WindowModal);
   dialog.exec();
   return chosen;
