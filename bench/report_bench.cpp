@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "long_cycle.h"
 #include "reports/cycle_file.h"
 #include "reports/cycle_reports.h"
 #include "reports/print_layout.h"
 #include "reports/technical_view.h"
 #include "shell/language_files.h"
-#include "long_cycle.h"
 #include "sim/cycle_generator.h"
 #include "transfer/seal.h"
 
