@@ -8,6 +8,7 @@ simulator's generated month, saved by vestrim-cli), the models work out the expe
 
 from __future__ import annotations
 
+import dataclasses
 import io
 import json
 import lzma
@@ -378,10 +379,19 @@ def record_send(programs) -> None:
     root = Path(tempfile.mkdtemp(prefix="record-send-", dir="/tmp"))
     assert str(root)[3:5] == "p/"
     out, states = [], {}
-    for name, case in send_cases.all_cases().items():
+    cases = send_cases.all_cases()
+    # The refusals leave the device as it was: each is a session of its own, run side by side.
+    refusals = cases.pop("refusals")
+    for step in refusals.steps:
+        cases[f"refusal_{step.files[0]}"] = dataclasses.replace(refusals, steps=[step])
+    for name, case in cases.items():
         folder = root / name
         folder.mkdir()
         case.files(folder)
+        sent = {name for step in case.steps for name in getattr(step, "files", [])}
+        for path in folder.iterdir():
+            if sent and path.name not in sent:
+                path.unlink()
         if (folder / "huge.msx").exists():
             # Only its size counts (a file of 1 MiB or more is refused): zeros keep it small here.
             (folder / "huge.msx").unlink()
