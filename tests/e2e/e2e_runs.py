@@ -5,6 +5,7 @@ folder snapshots, the inputs kept under tests/data, seal stamps, and a list of f
 
 from __future__ import annotations
 
+import atexit
 import datetime
 import hashlib
 import json
@@ -26,22 +27,22 @@ LANGUAGES = Path(__file__).resolve().parents[2] / "lang"
 ENV = dict(os.environ, LC_ALL="C.UTF-8", TZ="Europe/Rome", QT_QPA_PLATFORM="offscreen")
 # What a program folder holds besides the archive of sealed files.
 PROGRAM_FILES = {"Vestrim.ini", "English.lng", "Italiano.lng", "Vestrim_Errors.log"}
-WORK: list[Path] = []  # the run's work folders, removed at its end
+# The run's work folders, removed at its end. The first lies in /tmp: a message file sent by its
+# absolute path carries two characters of the path into the device ("p/"), and the recorded
+# device images hold them.
+WORK = [Path(tempfile.mkdtemp(prefix="vestrim-e2e-", dir="/tmp"))]
+os.chmod(WORK[0], 0o755)
+atexit.register(lambda: [shutil.rmtree(folder, ignore_errors=True) for folder in WORK])
 
 
 def work_folder(prefix: str, in_memory: bool = False) -> Path:
-    """A new folder under the run's work folder. That one lies in /tmp: a message file sent by
-    its absolute path carries two characters of the path into the device ("p/"), and the
-    recorded device images hold them. `in_memory`: in /dev/shm when it has room, for a case
-    that seals thousands of files (each is synced to disk)."""
+    """A new work folder; `in_memory`: in /dev/shm when it has room, for a case that seals
+    thousands of files (each one is synced to disk)."""
     shm = Path("/dev/shm")
     if in_memory and os.access(shm, os.W_OK) and shutil.disk_usage(shm).free > 512 << 20:
         WORK.append(Path(tempfile.mkdtemp(prefix=f"vestrim-e2e-{prefix}-", dir=shm)))
         os.chmod(WORK[-1], 0o755)
         return WORK[-1]
-    if not WORK:
-        WORK.append(Path(tempfile.mkdtemp(prefix="vestrim-e2e-", dir="/tmp")))
-        os.chmod(WORK[0], 0o755)
     return Path(tempfile.mkdtemp(prefix=prefix + "-", dir=WORK[0]))
 
 
@@ -259,22 +260,17 @@ class Checks:
         return bool(condition)
 
     def equal(self, actual, expected, what: str, detail="") -> bool:
-        if actual == expected:
-            return True
-        if isinstance(actual, dict) and isinstance(expected, dict):
-            differ = [k for k in expected if k in actual and actual[k] != expected[k]]
-            what += (f": missing {_short(sorted(set(expected) - set(actual)))}, unexpected "
-                     f"{_short(sorted(set(actual) - set(expected)))}, differing "
-                     f"{_short({k: (expected[k], actual[k]) for k in differ})}")
-            return self.true(False, what, detail)
-        if isinstance(actual, list) and isinstance(expected, list):
+        """Shows where lists first differ, and which keys differ between dictionaries."""
+        if actual != expected and isinstance(actual, list) and isinstance(expected, list):
             at = next((i for i, (a, e) in enumerate(zip(actual, expected)) if a != e),
                       min(len(actual), len(expected)))
-            what += (f" ({len(expected)} expected, {len(actual)} found; first difference at "
-                     f"{at}: expected {_short(expected[at:at + 3])}, found {_short(actual[at:at + 3])})")
-            return self.true(False, what, detail)
-        return self.true(False, f"{what}: expected {_short(expected)}, found {_short(actual)}",
-                         detail)
+            what += f" ({len(expected)} expected, {len(actual)} found; from {at})"
+            actual, expected = actual[at:at + 3], expected[at:at + 3]
+        elif actual != expected and isinstance(actual, dict) and isinstance(expected, dict):
+            keys = sorted(k for k in set(actual) | set(expected) if actual.get(k) != expected.get(k))
+            actual, expected = {k: actual.get(k) for k in keys}, {k: expected.get(k) for k in keys}
+        return self.true(actual == expected,
+                         f"{what}: expected {_short(expected)}, found {_short(actual)}", detail)
 
     def stamps(self, run: Run, tree: dict[str, tuple], paths: list[str]) -> None:
         """Each stamp is the local time the file was sealed, within the run, and within five

@@ -26,7 +26,7 @@ sys.dont_write_bytecode = True  # keep the source folder clean
 # Seals and reports read local civil time: the checks and the programs read the same clock.
 os.environ["TZ"] = "Europe/Rome"
 time.tzset()
-from e2e_runs import (DATA, LANGUAGES, WORK, Checks, Device, archive, load, run,  # noqa: E402
+from e2e_runs import (DATA, LANGUAGES, Checks, Device, archive, load, run,  # noqa: E402
                       sha, snapshot, stamp_of, unpack, work_folder)
 
 # Runs at a time: the link's runs mostly wait, the reports and imports keep the processor busy.
@@ -476,8 +476,6 @@ def main() -> int:
             print("     " + failure.replace("\n", "\n     "))
     print(f"{len(chosen) - failed} of {len(chosen)} cases passed in "
           f"{time.monotonic() - started:.1f} s")
-    for folder in WORK:
-        shutil.rmtree(folder, ignore_errors=True)
     return 1 if failed else 0
 
 
