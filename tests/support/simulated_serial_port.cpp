@@ -8,10 +8,6 @@ SimulatedSerialPort::SimulatedSerialPort(devsim::Device& device, VirtualSchedule
     : device_(device), scheduler_(scheduler) {}
 
 bool SimulatedSerialPort::open() {
-  if (openFails_) {
-    error_ = "the port does not exist";
-    return false;
-  }
   open_ = true;
   ++openCount_;
   return true;

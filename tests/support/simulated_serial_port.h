@@ -11,6 +11,11 @@
 
 namespace vestrim::testing {
 
+// A device fault from its text form, as vestrim-devsim --fault takes it.
+inline devsim::FaultRule fault(const std::string& text) {
+  return devsim::parseFault(text).rule.value();
+}
+
 // A serial port wired to an in-process simulated device, in virtual time.
 // What the host writes reaches the device at once; the device's answer
 // arrives after the delay the device asks for (at least one scheduler turn,
@@ -35,10 +40,9 @@ class SimulatedSerialPort final : public platform::SerialPort {
   void setEventHandler(std::function<void(platform::SerialEvent)> handler) override {
     handler_ = std::move(handler);
   }
-  std::string errorText() const override { return error_; }
+  std::string errorText() const override { return {}; }
 
   // Test controls.
-  void setOpenFails(bool fails) { openFails_ = fails; }
   // Delivers the device's answers one byte per millisecond instead of whole.
   void setDeliverByteByByte(bool byteByByte) { byteByByte_ = byteByByte; }
   // Bytes arriving from the line that the device did not send (noise, a
@@ -57,9 +61,7 @@ class SimulatedSerialPort final : public platform::SerialPort {
   VirtualScheduler& scheduler_;
   std::string name_ = "SIM";
   std::string settings_ = "19200,N,8,1";
-  std::string error_;
   bool open_ = false;
-  bool openFails_ = false;
   bool byteByByte_ = false;
   int openCount_ = 0;
   int threshold_ = 0;

@@ -79,11 +79,6 @@ VirtualTimer* VirtualScheduler::earliest() const {
   return best;
 }
 
-std::optional<std::int64_t> VirtualScheduler::nextDue() const {
-  const VirtualTimer* timer = earliest();
-  return timer != nullptr ? std::optional(timer->due()) : std::nullopt;
-}
-
 bool VirtualScheduler::runNext() {
   VirtualTimer* timer = earliest();
   if (timer == nullptr) {
@@ -118,24 +113,7 @@ bool VirtualScheduler::runUntil(const std::function<bool()>& done, std::int64_t 
 }
 
 void VirtualScheduler::runUntilIdle(std::int64_t limitMilliseconds) {
-  runUntil([this] { return earliest() == nullptr; }, limitMilliseconds);
-}
-
-std::vector<std::string> VirtualScheduler::activeTimers() const {
-  std::vector<const VirtualTimer*> active;
-  for (const VirtualTimer* timer : timers_) {
-    if (timer->isActive()) {
-      active.push_back(timer);
-    }
-  }
-  std::sort(active.begin(), active.end(), [](const VirtualTimer* a, const VirtualTimer* b) {
-    return a->due() != b->due() ? a->due() < b->due() : a->sequence() < b->sequence();
-  });
-  std::vector<std::string> names;
-  for (const VirtualTimer* timer : active) {
-    names.push_back(timer->name());
-  }
-  return names;
+  runUntil([this] { return idle(); }, limitMilliseconds);
 }
 
 }  // namespace vestrim::testing

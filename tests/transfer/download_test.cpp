@@ -233,18 +233,7 @@ TEST_F(DownloadTest, MenuEraseWithThePortClosedOnlyOpensTheLink) {
 }
 
 TEST_F(DownloadTest, OverflowAnswerYesEndsInTheErase) {
-  std::uint32_t address = 2152;
-  for (int k = 0; k < 1001; ++k) {
-    Bytes header(166, 0x00);
-    header[48] = 0x50;
-    const std::uint32_t next = address + 166;
-    header[50] = static_cast<std::uint8_t>(next >> 24);
-    header[51] = static_cast<std::uint8_t>(next >> 16);
-    header[52] = static_cast<std::uint8_t>(next >> 8);
-    header[53] = static_cast<std::uint8_t>(next);
-    memory().write(devsim::Area::Flash, address, header);
-    address = next;
-  }
+  layChain(1001);
   prompts.answers = {platform::MessageAnswer::Yes};
   connectAndSettle();
   EXPECT_TRUE(view.rows.empty());

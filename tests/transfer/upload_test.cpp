@@ -58,6 +58,7 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
   const std::uint32_t a = append("DLCYCLE00000001", 0x50, 1, "A", 256 - 166);
   const std::uint32_t b = append("DLCYCLE00000002", 0x50, 2, "B", 200 - 166);
   const std::uint32_t c = append("DLCYCLE00000003", 0x50, 3, "C", 300 - 166);
+  const std::uint32_t d = append("DLCYCLE00000004", 0x50, 4, "D", 0);  // a header alone
   save();
   EXPECT_EQ(outcome->kind, SaveOutcome::Kind::Finished);
   const std::vector<std::pair<std::uint32_t, int>> expected = {
@@ -65,9 +66,9 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
       // read of 256 (its length field wraps), and nothing of it is kept.
       {a, 128}, {a + 128, 128}, {a + 256, 256}, {b, 128}, {b + 128, 72},  // 200 bytes
       {c, 128}, {c + 128, 128}, {c + 256, 44},                            // 300 bytes
-  };
+      {d, 128}, {d + 128, 38}};
   EXPECT_EQ(flashReads(), expected);
-  ASSERT_EQ(sealed.size(), 3u);
+  ASSERT_EQ(sealed.size(), 4u);
   // Each sealed file holds exactly the device bytes of its record.
   const std::uint32_t starts[] = {a, b, c};
   const std::size_t lengths[] = {256, 200, 300};
@@ -80,12 +81,6 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
   EXPECT_EQ(sealed[0], folder.path() / "2026" / "12" / "A_00001_134Porous_021226_1430.dtl");
   EXPECT_FALSE(view.busyPointer);
   EXPECT_EQ(programmer.engine().state().OperationCode, 0);
-}
-
-TEST_F(UploadTest, HeaderOnlyFileIsOneFullBlockAndItsRemainder) {
-  const std::uint32_t a = append("DLCYCLE00000001", 0x50, 1, "A", 0);
-  save();
-  EXPECT_EQ(flashReads(), (std::vector<std::pair<std::uint32_t, int>>{{a, 128}, {a + 128, 38}}));
 }
 
 TEST_F(UploadTest, RowsPairWithTheRecordsTheyShowPastAnInvalidRecord) {
