@@ -13,6 +13,7 @@ using testing::english;
 using testing::joined;
 using testing::kDashes;
 using testing::kDots;
+using testing::lineList;
 using testing::Record;
 using testing::Words;
 
@@ -121,28 +122,13 @@ TEST(LittleView, FooterOfAnOrdinaryAndOfAFastCycle) {
   const Report report = compact(record);
   ASSERT_EQ(report.lines.size(), 41u);
   const std::vector<std::string> footer(report.lines.begin() + 20, report.lines.end());
-  const std::vector<std::string> expected = {B1,
-                                             B1,
-                                             "20:10 MAX 135,2",
-                                             "16:45 MIN 134,1",
-                                             B1,
-                                             B1,
-                                             "Cycle of the day              01",
-                                             "Cycle end                     14/03/2025",
-                                             "                              09:52",
-                                             B1,
-                                             B1,
-                                             B1,
-                                             "Cycle result                  PASSED",
-                                             B31,
-                                             B31,
-                                             B31,
-                                             B31,
-                                             "               Operator signature",
-                                             B31,
-                                             B31,
-                                             kDots};
-  EXPECT_EQ(footer, expected) << joined(report.lines);
+  EXPECT_EQ(footer,
+            lineList(B1, B1, "20:10 MAX 135,2", "16:45 MIN 134,1", B1, B1,
+                     "Cycle of the day              01", "Cycle end                     14/03/2025",
+                     "                              09:52", B1, B1, B1,
+                     "Cycle result                  PASSED", B31, B31, B31, B31,
+                     "               Operator signature", B31, B31, kDots))
+      << joined(report.lines);
 
   const Report fast = compact(record.cycleType(12));
   ASSERT_EQ(fast.lines.size(), 37u);

@@ -2,92 +2,63 @@
 
 #include <gtest/gtest.h>
 
+#include "report_fixtures.h"
+
 namespace vestrim::reports {
 namespace {
 
-void put16(std::string& data, std::size_t position, int value) {
-  data[position - 1] = static_cast<char>(value & 0xFF);
-  data[position] = static_cast<char>((value >> 8) & 0xFF);
-}
-
-std::string summary() {
-  std::string data(90, '\0');
-  const std::string program = "STD 134             ";
-  data.replace(20, 20, program);
-  data[64] = 14;  // start 14:20 on 5 March 2012
-  data[65] = 20;
-  data[66] = 5;
-  data[67] = 3;
-  data[68] = 12;
-  data[74] = 0;           // no alarm
-  data[76] = 0x12;        // mode 1, cycle code 2
-  put16(data, 78, 1365);  // 136.5 degrees
-  put16(data, 80, 1200);
-  put16(data, 82, 210);
-  put16(data, 84, 3);
-  data[85] = 4;  // minutes
-  return data;
-}
-
-std::string sample(int seconds, int code, int pt1, int pressureStored) {
-  std::string record(13, '\0');
-  put16(record, 1, seconds);
-  record[2] = static_cast<char>(code);
-  put16(record, 4, pt1);
-  put16(record, 6, pt1 - 5);
-  put16(record, 8, 0);
-  put16(record, 10, 0);
-  put16(record, 12, pressureStored);
-  return record;
-}
+using testing::Record;
 
 TEST(CycleRecord, SummaryAndSamplesDecodeIntoTheirFields) {
-  std::string header(76, '\0');
-  header[59] = 0x2A;  // file number 42 at positions 60..62
-  header[65] = 0x04;
-  const std::string data = summary() + sample(0, 163, 215, 15) + sample(65, 120, 1340, 330);
-  const auto record = decodeCycleRecord(header, data);
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->header.FileNumber, 42);
-  EXPECT_EQ(record->header.options, 0x04);
-  const CycleSummary& s = record->summary;
-  EXPECT_EQ(s.text2, "STD 134             ");
-  EXPECT_EQ(s.start.hour, 14);
-  EXPECT_EQ(s.start.year, 12);
+  Record record;
+  record.headerByte(61, 0x01).headerByte(66, 0x04).cycleType(2, 1);
+  record.sample(0, 163, 215, -85, 210, 0, 7).sample(65, 120, 1340, 230, 1335);
+  const auto decoded = decodeCycleRecord(record.DeviceHeader, record.CycleData);
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->header.FileNumber, 256 + 42);  // least significant byte first
+  EXPECT_EQ(decoded->header.secondNumber, 7);
+  EXPECT_EQ(decoded->header.options, 0x04);
+  const CycleSummary& s = decoded->summary;
+  EXPECT_EQ(s.text2, "STD 134 WRAPPED     ");
+  EXPECT_EQ(s.start.hour, 9);
+  EXPECT_EQ(s.start.minute, 5);
+  EXPECT_EQ(s.start.year, 25);
+  EXPECT_EQ(s.end.minute, 52);
   EXPECT_EQ(s.CycleCode, 2);
   EXPECT_EQ(s.mode, 1);
-  EXPECT_EQ(s.maximumTemperature, 1365);
+  EXPECT_EQ(s.maximumTemperature, 1352);
+  EXPECT_EQ(s.maximumTime, 1210);
+  EXPECT_EQ(s.minimumTemperature, 1341);
+  EXPECT_EQ(s.minimumTime, 1005);
   EXPECT_EQ(s.sterilisationTime, 4);
-  ASSERT_EQ(record->samples.size(), 2u);
-  EXPECT_TRUE(record->samples[0].isPhase());
-  EXPECT_EQ(record->samples[0].pressure, -85);
-  EXPECT_FALSE(record->samples[1].isPhase());
-  EXPECT_EQ(record->samples[1].elapsedSeconds, 65);
-  EXPECT_EQ(record->samples[1].pt[1], 1335);
-  EXPECT_EQ(record->samples[1].pressure, 230);
+  ASSERT_EQ(decoded->samples.size(), 2u);
+  const SampleRecord& phase = decoded->samples[0];
+  EXPECT_TRUE(phase.isPhase());
+  EXPECT_EQ(phase.pressure, -85);
+  EXPECT_EQ(phase.pt[3], 7);
+  const SampleRecord& sample = decoded->samples[1];
+  EXPECT_FALSE(sample.isPhase());
+  EXPECT_EQ(sample.elapsedSeconds, 65);
+  EXPECT_EQ(sample.pt[0], 1340);
+  EXPECT_EQ(sample.pt[1], 1335);
+  EXPECT_EQ(sample.pressure, 230);
 }
 
-TEST(CycleRecord, OneTrailingByteIsIgnoredAndTwoToTwelveEndInAnError) {
-  const std::string header(76, '\0');
-  const std::string data = summary() + sample(0, 163, 215, 15) + sample(4, 120, 300, 50);
-  EXPECT_EQ(decodeCycleRecord(header, data + "x")->samples.size(), 2u);
+TEST(CycleRecord, OneTrailingByteIsIgnoredAndValuesThatDoNotFitAreErrors) {
+  Record record;
+  record.sample(0, 163).sample(256 * 60 - 1, 120);
+  EXPECT_EQ(decodeCycleRecord(record.DeviceHeader, record.CycleData + "x")->samples.size(), 2u);
   for (int extra = 2; extra <= 12; ++extra) {
     std::string error;
-    EXPECT_FALSE(
-        decodeCycleRecord(header, data + std::string(static_cast<std::size_t>(extra), 'x'), &error))
+    EXPECT_FALSE(decodeCycleRecord(record.DeviceHeader,
+                                   record.CycleData + std::string(std::size_t(extra), 'x'), &error))
         << extra;
     EXPECT_FALSE(error.empty());
   }
-}
-
-TEST(CycleRecord, ValuesThatDoNotFitSixteenSignedBitsOrReach256MinutesAreErrors) {
-  const std::string header(76, '\0');
-  EXPECT_FALSE(decodeCycleRecord(header, summary() + sample(0, 163, 0x8000, 15)));
-  EXPECT_FALSE(decodeCycleRecord(header, summary() + sample(256 * 60, 120, 215, 15)));
-  EXPECT_TRUE(decodeCycleRecord(header, summary() + sample(256 * 60 - 1, 120, 215, 15)));
-  std::string badSummary = summary();
-  put16(badSummary, 78, 0xFFFF);
-  EXPECT_FALSE(decodeCycleRecord(header, badSummary));
+  for (const Record& bad : {Record().sample(0, 163, 0x8000), Record().sample(256 * 60, 120),
+                            Record().value16(78, 0xFFFF)}) {
+    EXPECT_FALSE(decodeCycleRecord(bad.DeviceHeader, bad.CycleData));
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ using testing::english;
 using testing::joined;
 using testing::kDashes;
 using testing::kDots;
+using testing::lineList;
 using testing::Record;
 using testing::Words;
 
@@ -41,28 +42,20 @@ TEST(FullView, HeaderOfAnOrdinaryCycleIsTwentyLinesWithLabelsPaddedToColumn31) {
   Record record;
   record.cycleType(0, 1, false, true).headerByte(66, 4).sample(0, kFirstPreVacuum);
   const std::vector<std::string> lines = full(record);
-  const std::vector<std::string> expected = {
-      "Machine                       VX22 CLASS B        ",
-      "Program                       STD 134 WRAPPED     ",
-      "Serial number                 E21041178            ",
-      "Cycle number                  00007/00042",
-      B1,
-      "Cycle                         134 " + kDeg + "C Wrapped",
-      "Sterilisation temperature     134" + kDeg + "C",
-      "Sterilisation pressure        2.10 bar",
-      "Sterilisation time            4 min",
-      B1,
-      "Water supply                  Mains water",
-      "Start mode                    Delayed",
-      "Final phase                   Short drying",
-      B1,
-      "Cycle start                   14/03/2025",
-      "                              09:05",
-      B1,
-      B1,
-      "Time   Ph.  PT1    P      PT2    PT3    PT4 ",
-      kDashes};
-  EXPECT_EQ(slice(lines, 1, 20), expected) << joined(lines);
+  EXPECT_EQ(
+      slice(lines, 1, 20),
+      lineList("Machine                       VX22 CLASS B        ",
+               "Program                       STD 134 WRAPPED     ",
+               "Serial number                 E21041178            ",
+               "Cycle number                  00007/00042", B1,
+               "Cycle                         134 " + kDeg + "C Wrapped",
+               "Sterilisation temperature     134" + kDeg + "C",
+               "Sterilisation pressure        2.10 bar", "Sterilisation time            4 min", B1,
+               "Water supply                  Mains water", "Start mode                    Delayed",
+               "Final phase                   Short drying", B1,
+               "Cycle start                   14/03/2025", "                              09:05",
+               B1, B1, "Time   Ph.  PT1    P      PT2    PT3    PT4 ", kDashes))
+      << joined(lines);
 }
 
 TEST(FullView, FastCycleHasASixteenLineHeaderWithFixedSetPointsAndTenthsOfAMinute) {
@@ -163,32 +156,16 @@ TEST(FullView, NormalFooterShowsExtremesCounterEndAndResultFromPosition19) {
   record.sample(0, kFirstPreVacuum).byte(76, 2).byte(87, 1);
   std::vector<std::string> lines = full(record);
   ASSERT_EQ(lines.size(), 22u + 24u);
-  const std::vector<std::string> expected = {
-      B1,
-      B1,
-      B1,
-      B1,
-      "20:10 MAX 135,2",
-      "16:45 MIN 134,1",
-      B46,
-      B1,
-      "Cycle of the day              03",
-      "Cycle end                     14/03/2025",
-      "                              09:52",
-      B45,
-      B45,
-      "Cycle result                  PASSED",  // position 19 is a blank, not 0
-      B45,
-      B45,
-      B45,
-      "               Operator signature",
-      B45,
-      B45,
-      kDots,
-      B45,
-      "            Keep this report with the",
-      "              sterilisation records"};
-  EXPECT_EQ(slice(lines, 23, 46), expected) << joined(lines);
+  // Position 19 is a blank, not 0: the cycle passed.
+  EXPECT_EQ(
+      slice(lines, 23, 46),
+      lineList(B1, B1, B1, B1, "20:10 MAX 135,2", "16:45 MIN 134,1", B46, B1,
+               "Cycle of the day              03", "Cycle end                     14/03/2025",
+               "                              09:52", B45, B45,
+               "Cycle result                  PASSED", B45, B45, B45,
+               "               Operator signature", B45, B45, kDots, B45,
+               "            Keep this report with the", "              sterilisation records"))
+      << joined(lines);
   EXPECT_EQ(full(record.byte(19, 0))[35], "Cycle result                  FAILED");
 }
 
@@ -197,28 +174,15 @@ TEST(FullView, AlarmFooterTakesItsResultFromPosition87AndNamesTheAlarm) {
   record.alarm(10).byte(87, 0).byte(19, 0);
   std::vector<std::string> lines = full(record, ',', true);
   ASSERT_EQ(lines.size(), 20u + 21u);
-  const std::vector<std::string> expected = {B1,
-                                             B1,
-                                             B1,
-                                             B1,
-                                             "Cycle result              PASSED",
-                                             B1,
-                                             "Alarm                     A10 Temperature low",
-                                             "Action                    Check steam generator",
-                                             "End date                  14/03/2025",
-                                             "End time                  09:52",
-                                             B45,
-                                             B45,
-                                             "                  *** ALARM ***",
-                                             "          Follow the action given above",
-                                             B45,
-                                             B45,
-                                             B45,
-                                             "               Operator signature",
-                                             B45,
-                                             B45,
-                                             kDots};
-  EXPECT_EQ(slice(lines, 21, 41), expected) << joined(lines);
+  EXPECT_EQ(
+      slice(lines, 21, 41),
+      lineList(B1, B1, B1, B1, "Cycle result              PASSED", B1,
+               "Alarm                     A10 Temperature low",
+               "Action                    Check steam generator",
+               "End date                  14/03/2025", "End time                  09:52", B45, B45,
+               "                  *** ALARM ***", "          Follow the action given above", B45,
+               B45, B45, "               Operator signature", B45, B45, kDots))
+      << joined(lines);
   EXPECT_EQ(full(record.byte(87, 1), ',', true)[24], "Cycle result              FAILED");
 }
 
@@ -282,31 +246,28 @@ TEST(FullView, LimitsAreInclusive) {
 }
 
 TEST(FullView, LabelsAndCentredTextsFailOnlyBeyondTheirWidth) {
-  const auto build = [](const Words& words, bool alarm) {
+  // Labels are padded to 30 characters, the result label to 26 in the alarm footer; centred
+  // texts fill at most the 48-character line.
+  const struct {
+    std::size_t text, length;
+    bool alarm, ok;
+  } cases[] = {{321, 30, false, true},  {321, 31, false, false}, {350, 48, false, true},
+               {350, 49, false, false}, {341, 26, true, true},   {341, 27, true, false},
+               {341, 27, false, true},  {341, 31, false, false}};
+  for (const auto& c : cases) {
+    Words words;
+    words.texts.set(c.text, std::string(c.length, 'M'));
     Record record;
-    record.alarm(alarm ? 1 : 0);
-    return FullView(record.DeviceHeader, record.CycleData, alarm, words.with(','));
-  };
+    record.alarm(c.alarm ? 1 : 0);
+    const Report report = FullView(record.DeviceHeader, record.CycleData, c.alarm, words.with(','));
+    EXPECT_EQ(report.ok(), c.ok) << c.text << " of " << c.length;
+    if (c.ok && c.text == 321) {
+      EXPECT_EQ(report.lines[0], std::string(30, 'M') + "VX22 CLASS B        ");
+    }
+  }
   Words words;
-  words.texts.set(321, std::string(30, 'M'));
-  words.texts.set(350, std::string(48, 'S'));
-  words.texts.set(341, std::string(26, 'R'));
-  EXPECT_TRUE(build(words, true).ok());
-  EXPECT_EQ(build(words, false).lines[0], std::string(30, 'M') + "VX22 CLASS B        ");
-  words.texts.set(341, std::string(27, 'R'));  // padded to 26 in the alarm footer, 30 elsewhere
-  EXPECT_EQ(build(words, true).failure, "File error");
-  EXPECT_TRUE(build(words, false).ok());
-  words.texts.set(341, std::string(31, 'R'));
-  EXPECT_FALSE(build(words, false).ok());
-  words.texts.set(341, "R");
-  words.texts.set(321, std::string(31, 'M'));
-  EXPECT_FALSE(build(words, false).ok());
-  words.texts.set(321, "M");
-  words.texts.set(350, std::string(49, 'S'));
-  EXPECT_FALSE(build(words, false).ok());
-  words.texts.set(350, "S");
   words.messages.set(50, std::string(256, 'n'));  // a line of 286 characters
-  EXPECT_FALSE(build(words, false).ok());
+  EXPECT_FALSE(FullView(Record().DeviceHeader, Record().CycleData, false, words.with(',')).ok());
 }
 
 }  // namespace

@@ -63,6 +63,12 @@ CycleFile generatedFile(const devsim::content::CycleRequest& request);
 // A technical report from the simulator, sealed and read back.
 CycleFile generatedTechnicalReport(std::uint64_t seed);
 
+// Expected report lines, in order.
+template <typename... Texts>
+std::vector<std::string> lineList(const Texts&... texts) {
+  return {std::string(texts)...};
+}
+
 // The words of a report line list, for messages: one line per line.
 std::string joined(const std::vector<std::string>& lines);
 
