@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "shell/language_files.h"
+#include "shell/text_encoding.h"
 #include "shell/text_table.h"
 
 namespace vestrim::shell {
@@ -64,47 +64,18 @@ const std::vector<std::string> kSectionPhases = {"1PV", "3PV", "ET ", "SE ",
                                                  "DS ", "SPD", "EPD", "DE "};
 
 struct LanguageFile {
+  explicit LanguageFile(const std::string& language) {
+    const std::filesystem::path path = kLangDir / (language + kLanguageExtension);
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    LoadLanguageTexts(path, texts);
+    records = LoadLanguageMessages(path, messages);
+  }
   std::string bytes;
   LanguageTexts texts;
   LanguageMessages messages;
   std::optional<int> records;
 };
-
-// Each file is read once; map entries stay where they are as others are added.
-const LanguageFile& shipped(const std::string& language) {
-  static std::map<std::string, LanguageFile> loaded;
-  if (const auto found = loaded.find(language); found != loaded.end()) {
-    return found->second;
-  }
-  const std::filesystem::path path = kLangDir / (language + kLanguageExtension);
-  LanguageFile& file = loaded[language];
-  std::ifstream in(path, std::ios::binary);
-  file.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  EXPECT_TRUE(LoadLanguageTexts(path, file.texts)) << path;
-  file.records = LoadLanguageMessages(path, file.messages);
-  return file;
-}
-
-bool isValidUtf8(const std::string& bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    const std::size_t length = lead < 0x80    ? 1
-                               : lead >= 0xF0 ? 4
-                               : lead >= 0xE0 ? 3
-                               : lead >= 0xC2 ? 2
-                                              : 0;
-    if (length == 0 || i + length > bytes.size()) {
-      return false;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) {
-        return false;
-      }
-    }
-    i += length;
-  }
-  return true;
-}
 
 // The part of a cycle name that goes into a saved file's name: blanks and the first "°C" removed.
 std::string fileNamePart(std::string name) {
@@ -122,9 +93,10 @@ bool isFileNameCharacter(char c) {
 
 class ShippedLanguage : public ::testing::TestWithParam<const char*> {
  protected:
-  const LanguageFile& file() const { return shipped(GetParam()); }
-  const LanguageTexts& texts() const { return file().texts; }
-  const LanguageMessages& messages() const { return file().messages; }
+  const LanguageFile& file() const { return file_; }
+  const LanguageTexts& texts() const { return file_.texts; }
+  const LanguageMessages& messages() const { return file_.messages; }
+  const LanguageFile file_{GetParam()};
 };
 
 // The first byte that is neither a printable Windows-1252 character nor part of a CR LF pair.
@@ -142,18 +114,15 @@ std::optional<std::size_t> firstStrayByte(const std::string& bytes) {
   return std::nullopt;
 }
 
-TEST_P(ShippedLanguage, IsSingleByteTextWithCrLfLineEnds) {
+TEST_P(ShippedLanguage, IsSingleByteTextWithCrLfLineEndsAnd294MessageRecords) {
   const std::string& bytes = file().bytes;
   ASSERT_FALSE(bytes.empty());
   // Every file holds non-ASCII letters (the degree sign at least); as single bytes they do
   // not form UTF-8.
   EXPECT_TRUE(std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; }));
-  EXPECT_FALSE(isValidUtf8(bytes));
+  EXPECT_FALSE(isMultiByteUtf8(bytes));
   EXPECT_TRUE(bytes.ends_with("\r\n"));
   EXPECT_EQ(firstStrayByte(bytes), std::nullopt);
-}
-
-TEST_P(ShippedLanguage, ReadsExactly294MessageRecords) {
   EXPECT_EQ(file().records, std::optional<int>(kMaxMessageRecords));
 }
 
@@ -197,7 +166,7 @@ TEST_P(ShippedLanguage, EveryCodeTheReportsLookUpHasAWord) {
   }
 }
 
-TEST_P(ShippedLanguage, PhaseAndEventNamesFillTheThreeCharacterColumn) {
+TEST_P(ShippedLanguage, PhaseAndEventNamesFillTheThreeCharacterColumnAndOneReads120) {
   std::set<std::string> shownPhases;
   for (std::size_t n = kFirstPhaseName; n <= kLastEventText; ++n) {
     EXPECT_EQ(messages()[n].size(), 3u) << "message " << n << ": '" << messages()[n] << "'";
@@ -208,9 +177,7 @@ TEST_P(ShippedLanguage, PhaseAndEventNamesFillTheThreeCharacterColumn) {
   for (const std::string& phase : kSectionPhases) {
     EXPECT_TRUE(shownPhases.contains(phase)) << "'" << phase << "' is missing or hidden";
   }
-}
-
-TEST_P(ShippedLanguage, OnePeriodicSampleEventReads120AndIsNotFollowedByAnother) {
+  // One periodic sample event reads "120"; the short reports also read the message after it.
   std::vector<std::size_t> samples;
   for (std::size_t n = kFirstEventText; n <= kLastEventText; ++n) {
     if (messages()[n] == "120") {
@@ -218,11 +185,10 @@ TEST_P(ShippedLanguage, OnePeriodicSampleEventReads120AndIsNotFollowedByAnother)
     }
   }
   ASSERT_EQ(samples.size(), 1u);
-  // The short reports also read the next message, which must exist and differ.
   EXPECT_LT(samples[0], kLastEventText);
 }
 
-TEST_P(ShippedLanguage, EveryCaptionInUseHasAText) {
+TEST_P(ShippedLanguage, EveryCaptionInUseHasATextAndReportLabelsFitTheirPads) {
   for (std::size_t n = kFirstCaption; n <= kLastCaption; ++n) {
     EXPECT_FALSE(texts()[n].empty()) << "caption " << n;
   }
@@ -230,9 +196,6 @@ TEST_P(ShippedLanguage, EveryCaptionInUseHasAText) {
     EXPECT_EQ(texts()[n].find(' '), std::string::npos) << "caption " << n << ": " << texts()[n];
   }
   EXPECT_TRUE(texts()[kMemorySizeTitle].ends_with("[KB]")) << texts()[kMemorySizeTitle];
-}
-
-TEST_P(ShippedLanguage, ReportLabelsFitTheirPadsAndCentredTextsTheLine) {
   for (const auto& [n, pad] : kLabelPads) {
     EXPECT_LE(texts()[n].size(), pad) << "caption " << n << ": '" << texts()[n] << "'";
   }
@@ -256,8 +219,8 @@ std::set<std::size_t> filledNumbers(const TextTable<Last>& table) {
 }
 
 TEST(ShippedLanguages, BothFillTheSameLinesAndMessages) {
-  const LanguageFile& english = shipped("English");
-  const LanguageFile& italian = shipped("Italiano");
+  const LanguageFile english("English");
+  const LanguageFile italian("Italiano");
   EXPECT_EQ(filledNumbers(english.texts), filledNumbers(italian.texts));
   EXPECT_EQ(filledNumbers(english.messages), filledNumbers(italian.messages));
 }

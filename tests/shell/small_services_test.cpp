@@ -20,21 +20,15 @@ TEST(VersionLine, ReleaseShowsItsRevisionAndABetaItsTwoDigitNumber) {
   EXPECT_EQ(versionLine(3, 0, 12), "Rev. 3.0.beta12");
 }
 
-TEST(ErrorLog, LinesAreAppendedAfterWhatTheLogHeld) {
+TEST(ErrorLog, LinesAreAppendedToWhatTheLogHeldOrANewLogAndAnUnwritableOneIsIgnored) {
   TempFolder folder;
-  folder.write(kErrorLogFileName, "Form: FrmPrg ; Sub: ReadBRx\r\n");
+  ErrorLog(folder.path()).LogError("FrmPrg", "ProtectDataLogger");
   const ErrorLog log(folder.path());
   log.LogError("FrmPrg", "Save");
   log.LogError("FrmPrg", "Save");
-  EXPECT_EQ(
-      folder.read(kErrorLogFileName),
-      "Form: FrmPrg ; Sub: ReadBRx\r\nForm: FrmPrg ; Sub: Save\r\nForm: FrmPrg ; Sub: Save\r\n");
-}
-
-TEST(ErrorLog, MissingLogIsCreatedAndAnUnwritableOneIsIgnored) {
-  TempFolder folder;
-  ErrorLog(folder.path()).LogError("FrmPrg", "ProtectDataLogger");
-  EXPECT_EQ(folder.read(kErrorLogFileName), "Form: FrmPrg ; Sub: ProtectDataLogger\r\n");
+  EXPECT_EQ(folder.read(kErrorLogFileName),
+            "Form: FrmPrg ; Sub: ProtectDataLogger\r\nForm: FrmPrg ; Sub: Save\r\n"
+            "Form: FrmPrg ; Sub: Save\r\n");
   EXPECT_NO_THROW(ErrorLog(folder.path() / "no" / "such" / "folder").LogError("FrmPrg", "Save"));
 }
 
@@ -89,13 +83,11 @@ TEST(ProgramFolder, ChosenFolderIsCreatedAndReceivesTheShippedLanguages) {
   base.write("service/vestrim/Deutsch.lng", "x");
   chooseProgramFolder({chosen, executable.path(), base.path() / "user"});
   EXPECT_FALSE(std::filesystem::exists(chosen / "English.lng"));
-}
 
-TEST(ProgramFolder, WritableExecutableFolderIsAPortableCopy) {
-  TempFolder executable;
-  const ProgramFolder folder = chooseProgramFolder({std::nullopt, executable.path(), "/unused"});
-  EXPECT_TRUE(folder.portable);
-  EXPECT_EQ(folder.path, executable.path());
+  // Without a choice, a writable executable folder is a portable copy.
+  const ProgramFolder portable = chooseProgramFolder({std::nullopt, executable.path(), "/unused"});
+  EXPECT_TRUE(portable.portable);
+  EXPECT_EQ(portable.path, executable.path());
 }
 
 TEST(ProgramFolder, InstalledCopyUsesTheUserFolderWithLanguagesFromItsShareFolder) {
