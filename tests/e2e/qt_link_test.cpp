@@ -4,9 +4,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -159,23 +156,6 @@ TEST_F(QtLinkTest, SilentDeviceEndsInTheReplyTimeoutAndTheReconnection) {
   EXPECT_FALSE(port.isOpen());
   EXPECT_EQ(port.settings(), link::kLowSpeedSettings);
   EXPECT_TRUE(prompts.shown.empty());
-}
-
-TEST(CommandLine, CatalogueOfTheSimulatedDeviceIsPrintedAsJson) {
-  DevsimProcess devsim({"--memory-size", "1048576"});
-  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
-  QTemporaryDir folder;
-  QProcess cli;
-  cli.start(QStringLiteral(VESTRIM_CLI_PATH),
-            {"--folder", folder.path(), "--port", QString::fromStdString(devsim.devicePath()),
-             "--json", "catalogue"});
-  ASSERT_TRUE(cli.waitForFinished(30000));
-  EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-  const QJsonObject result = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
-  EXPECT_EQ(result["memory_size"].toInteger(), 1048576);
-  EXPECT_EQ(result["memory_label"].toString(), "1024");
-  EXPECT_EQ(result["memory_used"].toInteger(), 2152);
-  EXPECT_TRUE(result["rows"].toArray().isEmpty());
 }
 
 TEST(CommandLine, MissingPortIsACleanFailure) {
