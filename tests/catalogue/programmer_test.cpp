@@ -145,36 +145,6 @@ TEST_F(ProgrammerTest, ChainIsListedWithNamesIdsAndDates) {
   EXPECT_EQ(view.memoryValue, devsim::layout::firstFreeLocation(memory()));
 }
 
-TEST_F(ProgrammerTest, InvalidRecordInTheMiddleIsFollowedButNotListed) {
-  append("A1", 0x50, 1, "ONE");
-  const std::uint32_t second = append("B2", 0x50, 2, "TWO");
-  append("C3", 0x50, 3, "THREE");
-  memory().write(devsim::Area::Flash, second + 48, Bytes{0xFF});
-  connectAndSettle();
-  ASSERT_EQ(view.rows.size(), 2u);
-  EXPECT_EQ(view.rows[1].name, "THREE_00003");
-  EXPECT_EQ(view.rows[1].record, 2);
-  EXPECT_EQ(programmer.tables().NumFile, 2);
-}
-
-TEST_F(ProgrammerTest, FirstHeaderPointingToItselfIsListedOnce) {
-  const std::uint32_t first = append("A1", 0x50, 1, "ONE");
-  setNext(first, first);
-  connectAndSettle();
-  ASSERT_EQ(view.rows.size(), 1u);  // read twice: once counted, once as the end
-  EXPECT_EQ(programmer.tables().Pmem, 0u);
-}
-
-TEST_F(ProgrammerTest, LaterHeaderPointingToItselfIsNotListed) {
-  append("A1", 0x50, 1, "ONE");
-  append("B2", 0x50, 2, "TWO");
-  const std::uint32_t third = append("C3", 0x50, 3, "THREE");
-  setNext(third, third);
-  connectAndSettle();
-  ASSERT_EQ(view.rows.size(), 2u);
-  EXPECT_EQ(view.rows[1].name, "TWO_00002");
-}
-
 TEST_F(ProgrammerTest, NextAddressEqualToTheMemorySizeIsAcceptedOneMoreIsACorruptChain) {
   const std::uint32_t first = append("A1", 0x50, 1, "ONE");
   setNext(first, 2097152);
@@ -201,19 +171,6 @@ TEST_F(ProgrammerTest, NextAddressEqualToTheMemorySizeIsAcceptedOneMoreIsACorrup
   EXPECT_FALSE(view.busyPointer);
 }
 
-TEST_F(ProgrammerTest, MemorySizeOfZeroMakesEveryNextAddressACorruptChain) {
-  append("A1", 0x50, 1, "ONE");
-  memory().setReportedSize(0);
-  connectAndSettle();
-  EXPECT_EQ(view.memoryLabel, "0");
-  EXPECT_FALSE(view.progressVisible && view.progressMaximum != 0);
-  EXPECT_EQ(prompts.countOf("A corrupted file will be found and it will be ignored\n\n"
-                            "save all file and after erase the flash\n"),
-            1u);
-  EXPECT_TRUE(view.rows.empty());
-  EXPECT_EQ(view.memoryMaximum, 0u);
-}
-
 TEST_F(ProgrammerTest, ThousandAndFirstRecordAsksToEraseAndNoClearsTheList) {
   layChain(1001);
   prompts.answers = {platform::MessageAnswer::No};
@@ -226,18 +183,6 @@ TEST_F(ProgrammerTest, ThousandAndFirstRecordAsksToEraseAndNoClearsTheList) {
   EXPECT_FALSE(programmer.engine().state().readEnd);
   EXPECT_FALSE(view.busyPointer);
   EXPECT_EQ(folder.read(shell::kErrorLogFileName), "Form: FrmPrg ; Sub: ReadBRx\r\n");
-}
-
-TEST(ProgrammerOverflow, ThousandRecordsAndAnEndMarkerAlreadyOverflow) {
-  for (const int records : {999, 1000}) {
-    ProgrammerRig rig;
-    rig.layChain(records);
-    rig.prompts.answers = {platform::MessageAnswer::No};
-    rig.connectAndSettle();
-    EXPECT_EQ(rig.prompts.countOf("Program error.\nDo you want to erase flash?"),
-              records == 1000 ? 1u : 0u);
-    EXPECT_EQ(rig.view.rows.size(), records == 1000 ? 0u : 999u);
-  }
 }
 
 TEST_F(ProgrammerTest, YesToTheEraseQuestionReadsTheCommandListAndStartsTheErase) {

@@ -87,72 +87,6 @@ TEST_F(DownloadTest, ImageOfTwoFullBlocksIsWrittenWithoutAThirdThenItsHeaderAndB
   EXPECT_FALSE(view.busyPointer);
 }
 
-TEST_F(DownloadTest, SecondFileLinksToTheFirstAndMovesTheFirstFreeLocation) {
-  connect();
-  send(dataFile("a.dtl", 5000 - 2152 - 77));  // the first file ends at 5000
-  device.clearRequests();
-  send(dataFile("b.dtl", 1000 - 77));  // a 1000-byte image
-  ASSERT_EQ(written_, 2);
-  EXPECT_EQ(writes().front().address, 5000u);
-  EXPECT_EQ(flash32(5000 + 50), 6000u);
-  EXPECT_EQ(flash32(5000 + 54), 2152u);
-  EXPECT_EQ(firstFree(), 6000u);
-  EXPECT_EQ(view.rows.size(), 2u);
-}
-
-TEST_F(DownloadTest, EmptyDataloggerIsOneBlockOf77ThenTheHeaderAtTheSameAddress) {
-  connect();
-  send(dataFile("e.dtl", 0));
-  const auto w = writes();
-  ASSERT_GE(w.size(), 2u);
-  EXPECT_EQ(w[0].length, 77);
-  EXPECT_EQ(w[1].address, w[0].address);
-  EXPECT_EQ(w[1].length, 128);
-  EXPECT_EQ(w[1].data[100], 0xFF);  // erased flash after the image stays erased
-}
-
-TEST_F(DownloadTest, CounterOfTheTypesSlotIsIncremented) {
-  devsim::layout::writeCommandSlot(memory(), 1, {.fileType = 0x51, .label = "Firmware"});
-  devsim::layout::writeCommandSlot(memory(), 2, {.fileType = 0x5A, .label = "Other"});
-  devsim::layout::writeCommandSlot(
-      memory(), 3,
-      {.fileType = 0x20, .parameters = {0xFF, 0xEA, 0xFF, 0xFF, 0xFF}, .label = "Data"});
-  devsim::layout::setDownloadCounter(memory(), 3, 41);
-  connect();
-  send(dataFile("d.dat", 100));
-  ASSERT_EQ(written_, 1);
-  EXPECT_EQ(devsim::layout::downloadCounter(memory(), 3), 42);
-  const auto w = writes();
-  EXPECT_EQ(w.back().address, 262u);
-}
-
-TEST_F(DownloadTest, TypeNotEnabledIsRefusedAndNothingIsWritten) {
-  devsim::layout::writeCommandSlot(memory(), 1, {.fileType = 0x20, .label = "Data"});  // flags 0
-  connect();
-  selection.FileOpen({dataFile("d.dtl", 10)});
-  EXPECT_EQ(prompts.countOf("File not enabled to download."), 1u);
-  download.download();
-  settle();
-  EXPECT_EQ(prompts.countOf("File not correct."), 1u);
-  EXPECT_TRUE(writes().empty());
-  EXPECT_EQ(written_, 0);
-}
-
-TEST_F(DownloadTest, MemoryExactlyFullIsAcceptedOneByteMoreIsRefused) {
-  connect();
-  send(dataFile("a.dtl", 1000 - 77));  // ends at 3152
-  memory().setReportedSize(3152 + 500);
-  programmer.walks().CheckDimMMC();  // the size is read again
-  settle();
-  device.clearRequests();
-  send(dataFile("b.dtl", 501 - 77));
-  EXPECT_EQ(prompts.countOf("Memory full, cannot start transfer"), 1u);
-  EXPECT_TRUE(writes().empty());
-  send(dataFile("c.dtl", 500 - 77));
-  EXPECT_EQ(written_, 2);
-  EXPECT_EQ(firstFree(), 3152u + 500);
-}
-
 TEST_F(DownloadTest, MultipleSelectionSendsTheNextFileAfterTheCatalogueOfThePrevious) {
   connect();
   const auto a = dataFile("a.dtl", 50);
@@ -201,25 +135,6 @@ TEST_F(DownloadTest, EraseLeavesTheDefaultCommandListAnEmptyChainAndZeroCounters
   // The menu's erase reads the command list before erasing.
   EXPECT_EQ(device.requests().front().address, 128u);
   EXPECT_FALSE(view.busyPointer);
-}
-
-TEST_F(DownloadTest, ToolbarEraseErasesOnceAndNoChangesNothing) {
-  append("DLCYCLE0001", 0x50, 1, "ONE");
-  connect();
-  prompts.answers = {platform::MessageAnswer::No};
-  erase.eraseFromToolbar();
-  settle();
-  EXPECT_TRUE(device.requests().empty());
-  prompts.answers = {platform::MessageAnswer::Yes};
-  erase.eraseFromToolbar();
-  settle();
-  int eraseCommands = 0;
-  for (const auto& w : writes()) {
-    eraseCommands += w.address == 110 && w.command == 0x80 ? 1 : 0;
-  }
-  EXPECT_EQ(eraseCommands, 1);
-  EXPECT_EQ(device.requests().front().address, 110u);
-  EXPECT_TRUE(view.rows.empty());
 }
 
 TEST_F(DownloadTest, MenuEraseWithThePortClosedOnlyOpensTheLink) {

@@ -83,62 +83,6 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
   EXPECT_EQ(programmer.engine().state().OperationCode, 0);
 }
 
-TEST_F(UploadTest, RowsPairWithTheRecordsTheyShowPastAnInvalidRecord) {
-  const std::uint32_t invalid = append("XXXXXXXXXXXXXXX", 0x50, 9, "X", 50);
-  const std::uint32_t first = append("DLCYCLE00000001", 0x50, 1, "FIRST", 120);
-  const std::uint32_t second = append("DLCYCLE00000002", 0x50, 2, "SECOND", 70);
-  memory().write(devsim::Area::Flash, invalid + 48, Bytes{0xFF});
-  save();
-  ASSERT_EQ(sealed.size(), 2u);
-  EXPECT_EQ(sealed[0].filename(), "FIRST_00001_134Porous_021226_1430.dtl");
-  const Bytes firstStored = contentsOf(sealed[0]);
-  const Bytes secondStored = contentsOf(sealed[1]);
-  EXPECT_EQ(Bytes(firstStored.begin() + 13, firstStored.end() - 2), deviceBytes(first, 286));
-  EXPECT_EQ(Bytes(secondStored.begin() + 13, secondStored.end() - 2), deviceBytes(second, 236));
-}
-
-TEST_F(UploadTest, RowWithoutADateIsSkippedAndAShortCodeIsStillSaved) {
-  append("DLCYCLE00000001", 0x50, 1, "DATED", 10);
-  const std::uint32_t undated = append("DLCYCLE00000002", 0x50, 2, "UNDATED", 10);
-  memory().write(devsim::Area::Flash, undated + 140, Bytes{25});  // hour 25: no date
-  append("A1", 0x50, 3, "SHORT", 10);
-  save();
-  ASSERT_EQ(sealed.size(), 2u);
-  EXPECT_EQ(sealed[1].filename(), "SHORT_00003_134Porous_021226_1430.dtl");
-  EXPECT_EQ(outcome->skipped, (std::vector<std::string>{"DLCYCLE00000002: no date"}));
-}
-
-TEST_F(UploadTest, NoDatedRowEndsAtOnce) {
-  const std::uint32_t undated = append("DLCYCLE00000002", 0x50, 2, "UNDATED", 10);
-  memory().write(devsim::Area::Flash, undated + 143, Bytes{13});
-  save();
-  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::NothingToDo);
-  EXPECT_TRUE(flashReads().empty());
-  EXPECT_FALSE(view.busyPointer);
-}
-
-TEST_F(UploadTest, DeviceLostMidSaveKeepsTheFilesSealedBeforeAndLeavesNoPartialFile) {
-  append("DLCYCLE00000001", 0x50, 1, "ONE", 400, 1);
-  append("DLCYCLE00000002", 0x50, 2, "TWO", 400, 2);
-  append("DLCYCLE00000003", 0x50, 3, "THREE", 400, 3);
-  connectAndSettle();
-  // Five blocks per file: the reply to the second block of the second file
-  // never comes.
-  device.addFault(fault("drop-reply:after=6:count=all"));
-  upload.Save();
-  scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
-  ASSERT_TRUE(outcome.has_value());
-  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::DeviceLost);
-  ASSERT_EQ(sealed.size(), 1u);
-  EXPECT_EQ(reports::LeggiFile(sealed[0]).status, reports::CycleFileStatus::Cycle);
-  int files = 0;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
-    files += entry.is_regular_file() && entry.path().extension() == ".dtl" ? 1 : 0;
-    EXPECT_EQ(entry.path().filename().string().find(".sealing"), std::string::npos);
-  }
-  EXPECT_EQ(files, 1);
-}
-
 TEST_F(UploadTest, FileThatStopsMovingIsGivenUpAfter180Seconds) {
   append("DLCYCLE00000001", 0x50, 1, "ONE", 4000);
   connectAndSettle();
@@ -153,16 +97,6 @@ TEST_F(UploadTest, FileThatStopsMovingIsGivenUpAfter180Seconds) {
   EXPECT_GE(scheduler.now(), 180000);
   EXPECT_LT(scheduler.now(), 182000 + 5000);
   EXPECT_FALSE(view.busyPointer);
-}
-
-TEST_F(UploadTest, SavingTheSameDeviceTwiceReplacesItsFiles) {
-  append("DLCYCLE00000001", 0x50, 1, "ONE", 30);
-  save();
-  outcome.reset();
-  upload.Save();
-  scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
-  ASSERT_EQ(sealed.size(), 2u);
-  EXPECT_EQ(sealed[0], sealed[1]);
 }
 
 }  // namespace
