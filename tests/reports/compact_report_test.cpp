@@ -90,32 +90,6 @@ TEST(LittleView, RecordLinesHoldTimePhasePT1AndPressureIn29Characters) {
   }
 }
 
-TEST(LittleView, HidesOtherEventsEarlyPhasesAndTheCycleEnd) {
-  Words words;
-  words.messages.set(401 + 60, "120");
-  words.messages.set(401 + 61, "120");  // 60 is followed by another "120": not a sample
-  Record record;
-  record.sample(0, kStartKey)
-      .sample(60, 60)
-      .sample(120, 151)
-      .sample(180, kSelfTestEnd)
-      .sample(240, kCycleEnd)
-      .sample(300, kFirstPreVacuum)
-      .sample(360, 255);
-  const Report report = LittleView(record.DeviceHeader, record.CycleData, words.with(','));
-  EXPECT_EQ(times(recordLines(report)), (std::vector<std::string>{"05:00", "06:00"}))
-      << joined(report.lines);
-}
-
-TEST(LittleView, ComparesMinutesByTheirFirstTwoDigits) {
-  // From 100:00 on a time reads as minute 10 to 25, never one past 99.
-  Record record;
-  for (int seconds = 98 * 60; seconds < 125 * 60; seconds += 30) {
-    record.sample(seconds, kSample);
-  }
-  EXPECT_EQ(times(recordLines(compact(record))), (std::vector<std::string>{"98:00", "99:00"}));
-}
-
 TEST(LittleView, FooterOfAnOrdinaryAndOfAFastCycle) {
   Record record;
   record.byte(76, 0);
@@ -135,19 +109,6 @@ TEST(LittleView, FooterOfAnOrdinaryAndOfAFastCycle) {
   EXPECT_EQ(fast.lines[16 + 12], "           UNWRAPPED INSTRUMENTS ONLY");
   EXPECT_EQ(fast.lines[16 + 13], B30);
   EXPECT_EQ(fast.lines[16 + 14], "        FOR IMMEDIATE USE - DO NOT STORE");
-}
-
-TEST(LittleView, EventCodesWithoutANextMessageEndInFileError) {
-  // The full report names event 122 ("---"); the sample test also looks at
-  // message 524, which does not exist.
-  for (const int code : {122, 123, 150}) {
-    Record record;
-    record.sample(0, code);
-    EXPECT_EQ(compact(record).failure, "File error") << code;
-  }
-  EXPECT_TRUE(compact(Record().sample(0, 121)).ok());
-  EXPECT_FALSE(compact(Record().sample(256 * 60, kCycleEnd)).ok());  // a hidden record's time
-  EXPECT_FALSE(compact(Record().sample(0, kCycleEnd).tail("abc")).ok());
 }
 
 }  // namespace

@@ -58,65 +58,6 @@ TEST(FullView, HeaderOfAnOrdinaryCycleIsTwentyLinesWithLabelsPaddedToColumn31) {
       << joined(lines);
 }
 
-TEST(FullView, FastCycleHasASixteenLineHeaderWithFixedSetPointsAndTenthsOfAMinute) {
-  Record record;
-  record.cycleType(12).byte(86, 35).sample(0, kFirstPreVacuum);
-  for (const char separator : {',', '.'}) {
-    const std::vector<std::string> lines = full(record, separator);
-    EXPECT_EQ(lines[6], "Sterilisation temperature     134" + kDeg + "C");
-    EXPECT_EQ(lines[7], "Sterilisation pressure        2.10 bar");
-    EXPECT_EQ(lines[8], std::string("Sterilisation time            3") + separator + "5 min");
-    EXPECT_EQ(lines[10], "Cycle start                   14/03/2025");
-    EXPECT_EQ(lines[14], "Time   Ph.  PT1    P      PT2    PT3    PT4 ");
-    EXPECT_EQ(lines[16].substr(0, 10), "00:00  1PV");
-    EXPECT_EQ(lines[18 + 13], "           UNWRAPPED INSTRUMENTS ONLY");  // the footer's notices
-    EXPECT_EQ(lines[18 + 15], "        FOR IMMEDIATE USE - DO NOT STORE");
-  }
-  EXPECT_EQ(full(record.byte(86, 30))[8], "Sterilisation time            3 min");
-  EXPECT_EQ(full(record.byte(86, 5))[8], "Sterilisation time            0,5 min");
-}
-
-TEST(FullView, SetPointsFollowTheFirstThreeCharactersOfTheCycleName) {
-  Words words;
-  Record record;
-  record.cycleType(6);  // "121 °C Wrapped"
-  std::vector<std::string> lines =
-      FullView(record.DeviceHeader, record.CycleData, false, words.with(',')).lines;
-  EXPECT_EQ(lines[6], "Sterilisation temperature     121" + kDeg + "C");
-  EXPECT_EQ(lines[7], "Sterilisation pressure        1.10 bar");
-  words.messages.set(56, "134x");
-  lines = FullView(record.DeviceHeader, record.CycleData, false, words.with(',')).lines;
-  EXPECT_EQ(lines[6], "Sterilisation temperature     134" + kDeg + "C");
-  EXPECT_EQ(lines[7], "Sterilisation pressure        2.10 bar");
-}
-
-TEST(FullView, WaterStartModeAndFinalPhaseLinesFollowTheirBits) {
-  struct Case {
-    int code, mode;
-    bool bit6;
-    int options;
-    std::string water, finalPhase;
-  };
-  const Case cases[] = {
-      {0, 0, false, 0x02, "Internal tank", "Final phase                   Standard drying"},
-      {0, 0, false, 0x04, "Mains water", "Final phase                   Standard drying"},
-      {0, 0, false, 0x06, "Mains + demineraliser", "Final phase                   Standard drying"},
-      {9, 2, false, 0, "Internal tank", "Final phase                   Long drying"},
-      {10, 0, false, 0, "Internal tank", "Final phase                   Natural cooling"},
-      {11, 0, true, 0, "Internal tank", "Final phase                   Forced cooling"},
-      {14, 0, false, 0, "Internal tank", "13"},  // no text: the item keeps its number
-      {15, 3, false, 0, "Internal tank", "Final phase                   Extended drying +9"},
-  };
-  for (const Case& c : cases) {
-    Record record;
-    record.cycleType(c.code, c.mode, c.bit6).headerByte(66, c.options).byte(88, 9).sample(0, 6);
-    const std::vector<std::string> lines = full(record);
-    EXPECT_EQ(lines[10], "Water supply                  " + c.water) << c.code;
-    EXPECT_EQ(lines[11], "Start mode                    Manual");
-    EXPECT_EQ(lines[12], c.finalPhase) << c.code;
-  }
-}
-
 TEST(FullView, RecordLinesShowTimeNameAndFiveValuesIn45Characters) {
   Record record;
   record.sample(0, kStartKey, 1345, 0, 1340, 5, 1)
@@ -230,44 +171,6 @@ TEST(FullView, EndsInFileErrorOnWhatItCannotShow) {
     EXPECT_EQ(report.failure, "File error") << c.what;
     EXPECT_TRUE(report.lines.empty()) << c.what;
   }
-}
-
-TEST(FullView, LimitsAreInclusive) {
-  Record record;
-  record.sample(256 * 60 - 1, 122).sample(0, kSample, 0x7FFF, 0x7FFF - 100).tail("x");
-  const std::vector<std::string> lines = full(record);
-  EXPECT_EQ(lines[20], "255:59  ---  134,5   2,10  134,0  133,8  133,9");
-  EXPECT_EQ(lines[21].substr(12, 15), "3276,7   326,67");
-  for (int extra = 2; extra <= 12; ++extra) {
-    Record cut = record;
-    cut.tail(std::string(static_cast<std::size_t>(extra - 1), 'x'));
-    EXPECT_FALSE(FullView(cut.DeviceHeader, cut.CycleData, false, english(',')).ok()) << extra;
-  }
-}
-
-TEST(FullView, LabelsAndCentredTextsFailOnlyBeyondTheirWidth) {
-  // Labels are padded to 30 characters, the result label to 26 in the alarm footer; centred
-  // texts fill at most the 48-character line.
-  const struct {
-    std::size_t text, length;
-    bool alarm, ok;
-  } cases[] = {{321, 30, false, true},  {321, 31, false, false}, {350, 48, false, true},
-               {350, 49, false, false}, {341, 26, true, true},   {341, 27, true, false},
-               {341, 27, false, true},  {341, 31, false, false}};
-  for (const auto& c : cases) {
-    Words words;
-    words.texts.set(c.text, std::string(c.length, 'M'));
-    Record record;
-    record.alarm(c.alarm ? 1 : 0);
-    const Report report = FullView(record.DeviceHeader, record.CycleData, c.alarm, words.with(','));
-    EXPECT_EQ(report.ok(), c.ok) << c.text << " of " << c.length;
-    if (c.ok && c.text == 321) {
-      EXPECT_EQ(report.lines[0], std::string(30, 'M') + "VX22 CLASS B        ");
-    }
-  }
-  Words words;
-  words.messages.set(50, std::string(256, 'n'));  // a line of 286 characters
-  EXPECT_FALSE(FullView(Record().DeviceHeader, Record().CycleData, false, words.with(',')).ok());
 }
 
 }  // namespace

@@ -93,23 +93,5 @@ TEST(GeneratedCycles, EveryProgramOpensInItsReportWithEveryRecordInTheFullOne) {
   }
 }
 
-TEST(GeneratedCycles, VacuumTestsShowTheirOwnReports) {
-  ReportWindow window(english(','));
-  for (const std::uint8_t alarm : {0, 33}) {
-    window.load(generatedFile(request(13, 9, alarm)));
-    const Report& report = window.report();
-    ASSERT_TRUE(report.ok()) << report.reason;
-    EXPECT_EQ(window.shown(), alarm ? ReportKind::VacuumTestFull : ReportKind::VacuumTestCompact);
-    const std::vector<std::string> records = recordSection(report, alarm ? 21 : 16);
-    ASSERT_GT(records.size(), 5u) << joined(report.lines);
-    for (const std::string& line : records) {
-      EXPECT_TRUE(line.size() == 32 || line.size() == 33) << line;
-    }
-    const std::string result =
-        alarm ? "Test result                   FAILED" : "Test result                   PASSED";
-    EXPECT_NE(std::find(report.lines.begin(), report.lines.end(), result), report.lines.end());
-  }
-}
-
 }  // namespace
 }  // namespace vestrim::reports

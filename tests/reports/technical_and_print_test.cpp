@@ -13,32 +13,6 @@ using testing::english;
 using testing::kDashes;
 using testing::Record;
 
-// A technical report body as the device stores it: each character + 100.
-std::string stored(const std::string& text) {
-  std::string body;
-  for (const char c : text) {
-    body += static_cast<char>(static_cast<unsigned char>(c) + 100);
-  }
-  return body;
-}
-
-TEST(TechnicalView, DecodesLinesDropsCarriageReturnsAndLosesTextAfterTheLastLineFeed) {
-  std::string body = stored("PT1 121.0") + '\x5C' + stored("C\r\n\r\nA\rB\nno line feed");
-  const Report report = TechnicalView(body);
-  ASSERT_TRUE(report.ok());
-  EXPECT_EQ(report.lines, (std::vector<std::string>{"PT1 121.0\xB0"
-                                                    "C",
-                                                    "", "AB"}));
-  EXPECT_TRUE(TechnicalView(stored("no line feed at all")).lines.empty());
-  // Reports of any length are shown whole.
-  std::string text;
-  for (int i = 1; i <= 1200; ++i) {
-    text += "line " + std::to_string(i) + "\r\n";
-  }
-  ASSERT_EQ(TechnicalView(stored(text)).lines.size(), 1200u);
-  EXPECT_EQ(TechnicalView(stored(text)).lines.back(), "line 1200");
-}
-
 std::vector<std::string> texts(const PrintJob& job) {
   std::vector<std::string> lines;
   for (const PrintPair& pair : job.pairs) {

@@ -71,19 +71,6 @@ TEST(VacuumTestReports, ShowASampleOnceItsMinuteIsPastTheLastSamplesWhateverTheP
                 "01:05              050.8    -0.87", "02:05              050.7    -0.86"}));
 }
 
-TEST(VacuumTestReports, HideEarlyPhasesAndTheCycleEndAndFailOnEventCodesWithoutANextMessage) {
-  Record record = vacuumTest();
-  record.sample(0, 151).sample(1, 162).sample(2, 177).sample(3, kTestStart);
-  const Report report = VacumTestLittleView(record.DeviceHeader, record.CycleData, english(','));
-  EXPECT_EQ(recordLines(report, 16),
-            (std::vector<std::string>{"00:03     VTS     134,5     2,10"}));
-  record.sample(4, 122);
-  EXPECT_EQ(VacumTestFullView(record.DeviceHeader, record.CycleData, english(',')).failure,
-            "File error");
-  EXPECT_EQ(VacumTestLittleView(record.DeviceHeader, record.CycleData, english(',')).failure,
-            "File error");
-}
-
 TEST(VacuumTestReports, AlarmFreeFooterShowsTheEndThenTheResultFromPosition19) {
   Record record = vacuumTest();
   record.byte(87, 1);  // not read here
@@ -97,25 +84,6 @@ TEST(VacuumTestReports, AlarmFreeFooterShowsTheEndThenTheResultFromPosition19) {
   record.byte(19, 0);
   EXPECT_EQ(VacumTestLittleView(record.DeviceHeader, record.CycleData, english(',')).lines[21],
             "Test result                   FAILED");
-}
-
-TEST(VacuumTestReports, AlarmFooterShowsTheResultFromPosition87AndBothAlarmTexts) {
-  Record record = vacuumTest();
-  record.alarm(33).byte(87, 1);
-  const Report report = VacumTestFullView(record.DeviceHeader, record.CycleData, english(','));
-  const std::vector<std::string> footer(report.lines.begin() + 13, report.lines.end());
-  EXPECT_EQ(footer,
-            lineList(B1, B1, B1, B1, "Test result                   FAILED", B1,
-                     "Alarm                         A33 Leak rate too high",
-                     "Action                        Check door gasket",
-                     "End date                      14/03/2025",
-                     "End time                      09:52", B31, B31,
-                     "                  *** ALARM ***", "          Follow the action given above",
-                     B31, B31, B31, "               Operator signature", B31, B31, kDots))
-      << joined(report.lines);
-  record.byte(87, 0).byte(19, 0);
-  EXPECT_EQ(VacumTestFullView(record.DeviceHeader, record.CycleData, english(',')).lines[17],
-            "Test result                   PASSED");
 }
 
 }  // namespace
