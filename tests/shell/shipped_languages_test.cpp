@@ -126,22 +126,6 @@ TEST_P(ShippedLanguage, IsSingleByteTextWithCrLfLineEndsAnd294MessageRecords) {
   EXPECT_EQ(file().records, std::optional<int>(kMaxMessageRecords));
 }
 
-TEST_P(ShippedLanguage, MonthLinesNameTheirFolderAndCarryTheMonthMessage) {
-  for (int month = 1; month <= 12; ++month) {
-    // The file manager takes the text between the quotes after the first comma.
-    const std::string& line = texts()[month];
-    const std::size_t comma = line.find(',');
-    ASSERT_NE(comma, std::string::npos) << line;
-    ASSERT_GE(line.size(), comma + 3) << line;
-    EXPECT_EQ(line[comma + 1], '"') << line;
-    EXPECT_EQ(line.back(), '"') << line;
-    const std::string caption = line.substr(comma + 2, line.size() - comma - 3);
-    const std::string folder = (month < 10 ? "0" : "") + std::to_string(month);
-    EXPECT_TRUE(caption.starts_with(folder + " ")) << caption;
-    EXPECT_EQ(messages()[month], caption);
-  }
-}
-
 TEST_P(ShippedLanguage, CycleNamesBeginWithTheirTemperatureAndMakeSafeFileNames) {
   for (std::size_t n = kFirstCycleName; n <= kLastCycleName; ++n) {
     const std::string& name = messages()[n];

@@ -72,14 +72,6 @@ TEST(MemoryLayout, ChainWalkStopsAtAHeaderThatPointsBackwards) {
   EXPECT_THAT(layout::chainAddresses(memory), ElementsAre(2152u, second));
 }
 
-TEST(MemoryLayout, DownloadCountersAreStoredMostSignificantByteFirstPerSlot) {
-  Memory memory;
-  layout::setDownloadCounter(memory, 5, 0x1234);
-  EXPECT_THAT(memory.read(Area::Eeprom, 256 + 10, 2), ElementsAre(0x12, 0x34));
-  EXPECT_EQ(layout::downloadCounter(memory, 5), 0x1234);
-  EXPECT_THROW(layout::setDownloadCounter(memory, 120, 1), std::out_of_range);
-}
-
 TEST(MemoryLayout, CommandSlotLabelIsCutOrBlankPaddedToSixteenCharacters) {
   Memory memory;
   layout::writeCommandSlot(memory, 91, {.fileType = 0x05, .label = "A label longer than 16"});

@@ -50,29 +50,6 @@ TEST(TechnicalReportContent, HeaderNamesItsTypeCountersDateAndTimeWhereThePenDri
   EXPECT_EQ(stored(maintenance, 202, 5), "07:34");
 }
 
-TEST(TechnicalReportContent, TextIsStoredAsCodePlus100WithTheBoardsDegreeSign) {
-  for (const ServiceVisit kind :
-       {ServiceVisit::Maintenance, ServiceVisit::Calibration, ServiceVisit::Repair}) {
-    const GeneratedReport report = generateTechnicalReport(Machine{}, visit(kind));
-    const Bytes& file = report.bytes;
-    ASSERT_EQ(file.size(), 139 + report.text.size());
-    int degrees = 0;
-    for (std::size_t i = 139; i < file.size(); ++i) {
-      const int shown = (file[i] - 100 + 256) % 256;
-      degrees += file[i] == 92 ? 1 : 0;
-      // Apart from the degree sign: printable ASCII, CR or LF.
-      ASSERT_TRUE(file[i] == 92 || shown == 10 || shown == 13 || (shown >= 32 && shown < 127))
-          << "byte " << i;
-    }
-    EXPECT_GT(degrees, 0);
-    // Every line ends in CR LF, the last one too, so the report window loses nothing.
-    EXPECT_EQ(report.text.back(), '\n');
-    for (std::size_t i = 0; i < report.text.size(); ++i) {
-      EXPECT_EQ(report.text[i] == '\n', i > 0 && report.text[i - 1] == '\r') << "at " << i;
-    }
-  }
-}
-
 TEST(TechnicalReportContent, EachVisitTellsItsOwnStory) {
   const auto shown = [](ServiceVisit kind) {
     return contenttest::reportText(generateTechnicalReport(Machine{}, visit(kind)).bytes);
