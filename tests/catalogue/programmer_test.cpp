@@ -51,18 +51,6 @@ TEST_F(ProgrammerTest, HandshakeSwitchesTo57600AndTheFirstLongFrameReadsTheComma
   EXPECT_TRUE(prompts.shown.empty());
 }
 
-TEST_F(ProgrammerTest, WrongHandshakeByteStallsWithoutAMessage) {
-  device.addFault(fault("wrong-handshake"));
-  programmer.connection().Connect();
-  scheduler.runUntilIdle(60000);
-  EXPECT_EQ(programmer.connection().status(), link::LinkStatus::Stalled);
-  EXPECT_EQ(framesWritten().size(), 1u);
-  EXPECT_EQ(port.settings(), "19200,N,8,1");
-  EXPECT_TRUE(prompts.shown.empty());
-  EXPECT_EQ(dialog.shown, 0);
-  EXPECT_TRUE(view.busyPointer);
-}
-
 TEST_F(ProgrammerTest, SilentDeviceGetsThreeFramesASecondApartThenThePortDialog) {
   device.addFault(fault("silent-handshake:count=all"));
   ports.found = {{"/dev/ttyS0", "serial", std::nullopt},
@@ -130,47 +118,6 @@ TEST_F(ProgrammerTest, PortOverrideIsUsedButNeverStored) {
             shell::PortSetting::fromPath("/dev/ttyUSB0"));
 }
 
-TEST_F(ProgrammerTest, ChainIsListedWithNamesIdsAndDates) {
-  append("DLCYCLE001", 0x50, 0x3039, "CYCLE  134 A");
-  append("DLCYCLE002", 0x50, 7, "CYCLE 121");
-  connectAndSettle();
-  ASSERT_EQ(view.rows.size(), 2u);
-  EXPECT_EQ(view.rows[0].code, "DLCYCLE001");
-  EXPECT_EQ(view.rows[0].description, "DataLogger");
-  EXPECT_EQ(view.rows[0].name, "CYCLE 134A_12345");
-  EXPECT_EQ(view.rows[0].date, "02-12-26 14.30");
-  EXPECT_EQ(view.rows[0].id, "1");
-  EXPECT_EQ(view.rows[1].name, "CYCLE121_00007");
-  EXPECT_EQ(view.rows[1].id, "2");
-  EXPECT_EQ(view.memoryValue, devsim::layout::firstFreeLocation(memory()));
-}
-
-TEST_F(ProgrammerTest, NextAddressEqualToTheMemorySizeIsAcceptedOneMoreIsACorruptChain) {
-  const std::uint32_t first = append("A1", 0x50, 1, "ONE");
-  setNext(first, 2097152);
-  connectAndSettle();
-  EXPECT_TRUE(prompts.shown.empty());
-  EXPECT_EQ(view.rows.size(), 1u);
-
-  setNext(first, 2097153);
-  view.rows.clear();
-  programmer.engine().Wait();
-  programmer.engine().state().startRead = true;
-  programmer.walks().CheckDimMMC();
-  settle();
-  ASSERT_EQ(prompts.shown.size(), 1u);
-  const platform::Message& warning = prompts.shown[0];
-  EXPECT_EQ(warning.text,
-            "A corrupted file will be found and it will be ignored\n\n"
-            "save all file and after erase the flash\n");
-  EXPECT_EQ(warning.title, "Warning !!!");
-  EXPECT_EQ(warning.icon, platform::MessageIcon::Critical);
-  EXPECT_TRUE(warning.systemModal);
-  EXPECT_TRUE(view.rows.empty());  // the offending record is not counted
-  EXPECT_EQ(view.memoryValue, 2097152u);
-  EXPECT_FALSE(view.busyPointer);
-}
-
 TEST_F(ProgrammerTest, ThousandAndFirstRecordAsksToEraseAndNoClearsTheList) {
   layChain(1001);
   prompts.answers = {platform::MessageAnswer::No};
@@ -202,22 +149,6 @@ TEST_F(ProgrammerTest, YesToTheEraseQuestionReadsTheCommandListAndStartsTheErase
   EXPECT_EQ(last[0], 0x50);
   EXPECT_EQ(last[1], 0x6D);
   EXPECT_EQ(folder.read(shell::kErrorLogFileName), "Form: FrmPrg ; Sub: ReadBRx\r\n");
-}
-
-// The walk that the timeout cut short left its loop guard set to the first
-// record's NextAddress; the walk after the reconnection must not take that
-// for a loop and end at the first record.
-TEST_F(ProgrammerTest, ReplyTimeoutDuringTheWalkReconnectsWithoutAMessage) {
-  append("A1", 0x50, 1, "ONE");
-  append("B2", 0x50, 2, "TWO");
-  device.addFault(fault("drop-reply:after=4"));
-  connectAndSettle();
-  EXPECT_TRUE(prompts.shown.empty());
-  EXPECT_EQ(dialog.shown, 0);
-  EXPECT_EQ(speedSwitchFrames(), 2u);
-  EXPECT_EQ(port.openCount(), 2);
-  ASSERT_EQ(view.rows.size(), 2u);
-  EXPECT_EQ(programmer.connection().status(), link::LinkStatus::Connected);
 }
 
 }  // namespace

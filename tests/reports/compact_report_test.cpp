@@ -15,13 +15,9 @@ using testing::kDashes;
 using testing::kDots;
 using testing::lineList;
 using testing::Record;
-using testing::Words;
 
 constexpr int kSample = 120;
-constexpr int kStartKey = 6;
-constexpr int kSelfTestEnd = 162;
 constexpr int kFirstPreVacuum = 163;
-constexpr int kCycleEnd = 177;
 
 const std::string kDeg(1, kDegreeSign);
 
@@ -75,19 +71,6 @@ TEST(LittleView, ShowsPeriodicSamplesAtMostOnceAMinuteAfterTheLastLineShown) {
   }
   EXPECT_EQ(times(recordLines(compact(withPhase))),
             (std::vector<std::string>{"00:00", "01:00", "01:35", "02:40"}));
-}
-
-TEST(LittleView, RecordLinesHoldTimePhasePT1AndPressureIn29Characters) {
-  Record record;
-  record
-      .sample(10, kSample, 986, 0, 0x8000, 0x8000, 0x8000)  // PT2 to PT4 are not read
-      .sample(113, kFirstPreVacuum, 1088, -5);
-  for (const char separator : {',', '.'}) {
-    const std::string s(1, separator);
-    EXPECT_EQ(recordLines(compact(record, separator)),
-              (std::vector<std::string>{"00:10           098" + s + "6    0" + s + "00",
-                                        "01:53    1PV    108" + s + "8   -0" + s + "05"}));
-  }
 }
 
 TEST(LittleView, FooterOfAnOrdinaryAndOfAFastCycle) {

@@ -39,6 +39,12 @@ TEST(SealCheck, AcceptsTheSealedTimeAnHourEarlierAndAFewSecondsOfWriting) {
   }
 }
 
+TEST(SealCheck, ToleranceNeverReachesAcrossAnHour) {
+  EXPECT_FALSE(sealMatches(transfer::dateSeal(at(10, 59, 58)), at(11, 0, 2)));
+  EXPECT_TRUE(sealMatches(transfer::dateSeal(at(10, 59, 58)), at(10, 59, 59)));
+  EXPECT_FALSE(sealMatches(transfer::dateSeal(at(0, 0, 1)), at(23, 59, 59)));
+}
+
 Bytes stored(const Bytes& device, const shell::LocalTime& time) {
   return transfer::sealContents(transfer::dateSeal(time), device);
 }

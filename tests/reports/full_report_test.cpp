@@ -15,15 +15,11 @@ using testing::kDashes;
 using testing::kDots;
 using testing::lineList;
 using testing::Record;
-using testing::Words;
 
 // Phase and event codes with their English names.
-constexpr int kCycleStart = 151;        // "CS "
-constexpr int kFirstPreVacuum = 163;    // "1PV"
-constexpr int kSterilisationEnd = 170;  // "SE "
-constexpr int kExhaust = 171;           // "EX "
-constexpr int kSample = 120;            // "120"
-constexpr int kStartKey = 6;            // "STA"
+constexpr int kFirstPreVacuum = 163;  // "1PV"
+constexpr int kSample = 120;          // "120"
+constexpr int kStartKey = 6;          // "STA"
 
 const std::string kDeg(1, kDegreeSign);
 
@@ -71,27 +67,6 @@ TEST(FullView, RecordLinesShowTimeNameAndFiveValuesIn45Characters) {
   EXPECT_EQ(full(record, '.')[20], "00:00  STA  134.5   0.00  134.0  000.5  000.1");
 }
 
-TEST(FullView, LeavesABlankLineAfterTheMainPhasesOnly) {
-  Words words;
-  words.messages.set(401 + kStartKey, "SE ");  // an event that reads like a phase
-  Record record;
-  record.sample(0, kCycleStart)
-      .sample(1, kFirstPreVacuum)
-      .sample(2, kStartKey)
-      .sample(3, kSterilisationEnd)
-      .sample(4, kExhaust);
-  const std::vector<std::string> lines =
-      FullView(record.DeviceHeader, record.CycleData, false, words.with(',')).lines;
-  EXPECT_EQ(lines[20].substr(7, 3), "CS ");
-  EXPECT_EQ(lines[21].substr(7, 3), "1PV");
-  EXPECT_EQ(lines[22], " ");
-  EXPECT_EQ(lines[23].substr(7, 3), "SE ");  // the event
-  EXPECT_EQ(lines[24].substr(7, 3), "SE ");  // the phase
-  EXPECT_EQ(lines[25], " ");
-  EXPECT_EQ(lines[26].substr(7, 3), "EX ");
-  EXPECT_EQ(lines[27], " ");  // the footer's first line
-}
-
 TEST(FullView, NormalFooterShowsExtremesCounterEndAndResultFromPosition19) {
   Record record;
   record.sample(0, kFirstPreVacuum).byte(76, 2).byte(87, 1);
@@ -125,29 +100,6 @@ TEST(FullView, AlarmFooterTakesItsResultFromPosition87AndNamesTheAlarm) {
                B45, B45, "               Operator signature", B45, B45, kDots))
       << joined(lines);
   EXPECT_EQ(full(record.byte(87, 1), ',', true)[24], "Cycle result              FAILED");
-}
-
-TEST(FullView, DropsPT3AndPT4WhenBothReadZeroInEveryRecordWithEitherSeparator) {
-  Record record;
-  record.sample(0, kFirstPreVacuum, 1000, 5, 990, 0, 0).sample(10, kSample, 1010, 7, 995, 0, 0);
-  for (const char separator : {',', '.'}) {
-    const std::vector<std::string> lines = full(record, separator);
-    EXPECT_EQ(lines[18], "Time   Ph.  PT1    P      PT2  ") << separator;
-    EXPECT_EQ(lines[20], std::string("00:00  1PV  100") + separator + "0   0" + separator +
-                             "05  099" + separator + "0 ");
-    EXPECT_EQ(lines[21], " ");
-    EXPECT_EQ(lines[22].size(), 32u);
-    EXPECT_EQ(lines[12], "Final phase                   Standard drying");  // long lines stay
-    EXPECT_EQ(lines[23], " ");
-    EXPECT_EQ(lines[27], std::string("20:10 MAX 135") + separator + "2");  // after the section
-  }
-  record.sample(20, kSample, 1010, 7, 995, 0, 1);
-  EXPECT_EQ(full(record)[18], "Time   Ph.  PT1    P      PT2    PT3    PT4 ");
-  // Without records nothing contradicts the zero test: the columns go, and
-  // with them every short line.
-  const std::vector<std::string> empty = full(Record().cycleType(14));
-  EXPECT_EQ(empty[18], "Time   Ph.  PT1    P      PT2  ");
-  EXPECT_EQ(empty[12], " ");  // the final phase line that kept its number
 }
 
 TEST(FullView, EndsInFileErrorOnWhatItCannotShow) {

@@ -12,7 +12,6 @@ namespace {
 using devsim::content::CycleRequest;
 using testing::english;
 using testing::generatedFile;
-using testing::joined;
 using testing::kDashes;
 
 const std::set<std::string> kPhasesWithBlankLine = {"1PV", "3PV", "ET ", "SE ",

@@ -15,25 +15,12 @@ using testing::kDots;
 using testing::lineList;
 using testing::Record;
 
-constexpr int kSample = 120;
-constexpr int kTestStart = 178;      // "VTS"
-constexpr int kVacuumReached = 179;  // "VTR"
-constexpr int kStartKey = 6;
-
 const std::string kDeg(1, kDegreeSign);
 
 Record vacuumTest() {
   Record record;
   record.cycleType(13).text(21, "VACUUM TEST         ");
   return record;
-}
-
-std::vector<std::string> recordLines(const Report& report, std::size_t footer) {
-  EXPECT_TRUE(report.ok()) << report.reason;
-  if (report.lines.size() < 13 + footer) {
-    return {};
-  }
-  return {report.lines.begin() + 13, report.lines.end() - static_cast<long>(footer)};
 }
 
 TEST(VacuumTestReports, HeaderIsThirteenLinesWithTheTestsName) {
@@ -49,26 +36,6 @@ TEST(VacuumTestReports, HeaderIsThirteenLinesWithTheTestsName) {
                              "Cycle start                   14/03/2025",
                              "                              09:05", B1, B1,
                              "Time   Ph.         " + kDeg + "C       Bar  ", kDashes));
-}
-
-TEST(VacuumTestReports, ShowASampleOnceItsMinuteIsPastTheLastSamplesWhateverThePhases) {
-  Record record = vacuumTest();
-  record.sample(10, kSample, 512, -86)
-      .sample(55, kSample)
-      .sample(58, kVacuumReached, 509, -87)
-      .sample(65, kSample, 508, -87)
-      .sample(100, kStartKey)
-      .sample(125, kSample, 507, -86);
-  const Report full = VacumTestFullView(record.DeviceHeader, record.CycleData, english(','));
-  EXPECT_EQ(recordLines(full, 21),
-            lineList("00:10             051,2    -0,86", "00:58     VTR     050,9    -0,87",
-                     "01:05              050,8    -0,87", "02:05              050,7    -0,86"))
-      << joined(full.lines);
-  const Report compact = VacumTestLittleView(record.DeviceHeader, record.CycleData, english('.'));
-  EXPECT_EQ(recordLines(compact, 16),
-            (std::vector<std::string>{
-                "00:10              051.2    -0.86", "00:58     VTR     050.9    -0.87",
-                "01:05              050.8    -0.87", "02:05              050.7    -0.86"}));
 }
 
 TEST(VacuumTestReports, AlarmFreeFooterShowsTheEndThenTheResultFromPosition19) {

@@ -16,7 +16,6 @@ using test::readFrame;
 using test::replyTo;
 using test::writeFrame;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 TEST(DeviceProtocol, GivesTheSameAnswersWhetherBytesArriveOneByOneOrAllAtOnce) {

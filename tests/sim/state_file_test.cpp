@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "sim/memory_layout.h"
-#include "tests/support/temp_folder.h"
 
 namespace devsim {
 namespace {
@@ -56,26 +55,6 @@ TEST(StateFile, EachKindOfDamageIsRefusedWithAReason) {
   const DecodedState truncated = decodeState(std::span(good).first(good.size() - 100));
   EXPECT_THAT(truncated.error, HasSubstr("truncated"));
   EXPECT_THAT(decodeState(Bytes{}).error, HasSubstr("not a device state file"));
-}
-
-TEST(StateFile, SavedStateLoadsBackAndReplacesTheOldFileWithoutLeftovers) {
-  const vestrim::testing::TempFolder folder;
-  const fs::path path = folder.path() / "device.state";
-  EXPECT_EQ(loadState(path).status, StateLoadStatus::Missing);  // not an error
-  ASSERT_EQ(saveState(Memory(4096), path), std::nullopt);
-  const Memory memory = someContents();
-  ASSERT_EQ(saveState(memory, path), std::nullopt);
-  const StateLoad loaded = loadState(path);
-  ASSERT_EQ(loaded.status, StateLoadStatus::Loaded) << loaded.error;
-  EXPECT_EQ(*loaded.memory, memory);
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
-
-  const StateLoad corrupt = loadState(folder.write("corrupt.state", "this is not a state file"));
-  EXPECT_EQ(corrupt.status, StateLoadStatus::Failed);
-  EXPECT_THAT(corrupt.error, HasSubstr("corrupt.state"));
-  const auto error = saveState(Memory(4096), folder.path() / "no" / "such" / "device.state");
-  ASSERT_TRUE(error.has_value());
-  EXPECT_THAT(*error, HasSubstr("cannot create"));
 }
 
 }  // namespace

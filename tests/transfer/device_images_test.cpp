@@ -104,5 +104,27 @@ TEST_F(DeviceImages, BrokenFirmwareFilesAreRefusedWhole) {
   EXPECT_TRUE(state.FileNotReady);
 }
 
+TEST_F(DeviceImages, MessageLinesGetTheLanguageTrailerOfTheChosenName) {
+  const Bytes data = pattern(40, 4);
+  binary("msg.bin", data);
+  run("srec_cat " + path("msg.bin") + " -binary -offset 0x10000 -o " + path("AB_IT.msx") +
+      " -Motorola -address-length=3 -disable=header -disable=exec-start-address "
+      "-disable=data-count");
+  // Within a multiple selection the name is bare: its 4th and 5th letters.
+  state.DownloadFileName = "AB_IT.msx";
+  ASSERT_FALSE(LoadS2LinesFile(path("AB_IT.msx"), state));
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), state.LoadBuffer.begin()));
+  EXPECT_EQ(state.LoadBuffer[40], 0xFF);
+  EXPECT_EQ(state.LoadBuffer[41], 'I');
+  EXPECT_EQ(state.LoadBuffer[42], 'T');
+  EXPECT_EQ(state.LoadBuffer[43], 0x91);
+  EXPECT_EQ(state.LoadedLength, 40 + 1 + 64);
+  // Chosen alone, the name is the full path.
+  state.DownloadFileName = "C:\\msg\\AB_IT.msx";
+  ASSERT_FALSE(LoadS2LinesFile(path("AB_IT.msx"), state));
+  EXPECT_EQ(state.LoadBuffer[41], 'm');
+  EXPECT_EQ(state.LoadBuffer[42], 's');
+}
+
 }  // namespace
 }  // namespace vestrim::transfer

@@ -9,8 +9,6 @@
 namespace vestrim::transfer {
 namespace {
 
-using testing::fault;
-
 class DownloadTest : public ::testing::Test, public testing::ProgrammerRig {
  protected:
   DownloadTest() {

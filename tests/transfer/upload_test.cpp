@@ -11,8 +11,6 @@
 namespace vestrim::transfer {
 namespace {
 
-using testing::fault;
-
 class UploadTest : public ::testing::Test, public testing::ProgrammerRig {
  protected:
   UploadTest() {
