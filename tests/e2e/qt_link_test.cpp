@@ -123,25 +123,6 @@ TEST_F(QtLinkTest, ReadsWritesAndReadsBackThroughAPseudoTerminal) {
   EXPECT_TRUE(prompts.shown.empty());
 }
 
-TEST_F(QtLinkTest, ModemLinesOfAPseudoTerminalAreHarmlessAndThePortCanBeReopened) {
-  DevsimProcess devsim({"--memory-size", "4194304"});
-  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
-  connectTo(devsim.devicePath());
-
-  bool closed = false;
-  engine.OffComm([&] { closed = true; });  // pulses DTR, then closes after 0.5 s
-  ASSERT_TRUE(runEventsUntil([&] { return closed; }, 5000));
-  EXPECT_FALSE(port.isOpen());
-
-  ASSERT_TRUE(port.open()) << port.errorText();
-  port.setDtr(true);
-  EXPECT_TRUE(port.isOpen());
-  RequestSequence sequence(engine, {link::requests::CheckDimMMC()});
-  sequence.start();
-  ASSERT_TRUE(runEventsUntil([&] { return sequence.done; }, 5000));
-  EXPECT_EQ(sequence.reads.at(0), (Bytes{0x00, 0x40, 0x00, 0x00}));
-}
-
 TEST_F(QtLinkTest, SilentDeviceEndsInTheReplyTimeoutAndTheReconnection) {
   DevsimProcess devsim({"--fault", "drop-reply:count=all"});
   ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();

@@ -316,16 +316,6 @@ TEST_F(LinkEngineTest, BlockPacingDrivesTheHandshakeAt19200AndTheOperationAt5760
   EXPECT_EQ(pacing.paced, 1);
 }
 
-TEST_F(LinkEngineTest, CatalogueEndTimerRunsTheRegisteredStepAfterOneSecond) {
-  int steps = 0;
-  engine.setCatalogueEndStep([&] { ++steps; });
-  engine.catalogueEndTimer().start();
-  scheduler.advance(999);
-  EXPECT_EQ(steps, 0);
-  scheduler.advance(1);
-  EXPECT_EQ(steps, 1);
-}
-
 // Every fault the device can inject leaves the engine in a known state:
 // finished, idle after "Checksum Error", or handed to the reconnection.
 // Nothing is left busy with no timer to move it on.

@@ -16,13 +16,6 @@ namespace vestrim::reports::testing {
 const shell::LanguageTexts& englishTexts();
 const shell::LanguageMessages& englishMessages();
 
-// Language tables a test may change.
-struct Words {
-  shell::LanguageTexts texts = englishTexts();
-  shell::LanguageMessages messages = englishMessages();
-  ReportLanguage with(char separator) const { return {texts, messages, separator}; }
-};
-
 ReportLanguage english(char separator);
 
 // Lines of blanks by their width, dots and dashes, for expected reports.

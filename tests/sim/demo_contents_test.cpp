@@ -149,28 +149,6 @@ TEST(DemoContent, MonthHoldsWhatASmallClinicRuns) {
   }
 }
 
-TEST(DemoContent, EveryMonthAndCycleCountWithinRangeCanBeGenerated) {
-  for (int month = 1; month <= 12; ++month) {
-    for (const int cycles : {1, 5, 60}) {
-      DemoOptions options = withSeed(static_cast<std::uint64_t>(month));
-      options.month = month;
-      options.year = 2024;
-      options.cycles = cycles;
-      options.technicalReports = month % 4;
-      const Generated g = generated(options);
-      int found = 0;
-      for (const ChainFile& f : g.chain) {
-        found += isCycle(f) ? 1 : 0;
-      }
-      EXPECT_EQ(found, cycles) << "month " << month;
-    }
-  }
-  DemoOptions most = demoOptions();
-  most.cycles = 200;
-  most.technicalReports = 10;
-  EXPECT_NO_THROW(generated(most));
-}
-
 TEST(DemoContent, SeedDecidesContentsNamesTakeSettingsAndNonsenseOrASmallFlashIsRefused) {
   Memory small(64 * 1024);
   EXPECT_THROW(fillDemoContents(small, demoOptions()), std::length_error);
