@@ -57,6 +57,8 @@ TEST(TextEncoding, Windows1252AndUtf8ConvertBothWays) {
   EXPECT_EQ(utf8,
             "25\xC2\xB0"
             "C \xE2\x82\xAC citt\xC3\xA0 \xE2\x80\x9Cquoted\xE2\x80\x9D");
+  // The bytes Windows-1252 leaves undefined stand for the C1 controls of the same number.
+  EXPECT_EQ(windows1252ToUtf8("\x81\x9D"), "\xC2\x81\xC2\x9D");
   EXPECT_TRUE(isMultiByteUtf8(utf8));
   EXPECT_FALSE(isMultiByteUtf8(single));
   EXPECT_FALSE(isMultiByteUtf8("plain ASCII"));

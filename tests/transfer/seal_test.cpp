@@ -53,6 +53,8 @@ TEST(Seal, NameIsProgramNumberCycleAndDateTime) {
             "STD134_00042_134_050312_1420.dtl");
   EXPECT_EQ(sealedFileName(deviceFile(300, "  A B C////", 1000000, 7, 1, 1, 0, 0, 0), messages()),
             "ABC0000_1000000_121Wrapped_010100_0000.dtl");
+  EXPECT_EQ(sealedFileName(deviceFile(300, "////", 1, 2, 1, 1, 0, 0, 0), messages()),
+            "0000_00001_134_010100_0000.dtl");
 }
 
 TEST(Seal, DeviceBytesThatCannotStandInAFileNameBecomeUnderscores) {
