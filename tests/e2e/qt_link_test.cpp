@@ -102,27 +102,6 @@ class QtLinkTest : public ::testing::Test {
   link::LinkEngine engine{port, scheduler, view, prompts, texts};
 };
 
-TEST_F(QtLinkTest, ReadsWritesAndReadsBackThroughAPseudoTerminal) {
-  DevsimProcess devsim;
-  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
-  connectTo(devsim.devicePath());
-
-  Bytes block(128);
-  for (std::size_t i = 0; i < block.size(); ++i) {
-    block[i] = static_cast<std::uint8_t>(255 - i);
-  }
-  RequestSequence sequence(
-      engine, {link::requests::CheckDimMMC(), link::requests::WriteMMC(65536, 0, 128, block),
-               link::requests::ReadFile(65536, 128)});
-  sequence.start();
-  ASSERT_TRUE(runEventsUntil([&] { return sequence.done; }, 10000));
-  ASSERT_EQ(sequence.reads.size(), 2u);
-  EXPECT_EQ(sequence.reads[0], (Bytes{0x00, 0x20, 0x00, 0x00}));
-  EXPECT_EQ(sequence.acknowledged, (std::vector<bool>{true}));
-  EXPECT_EQ(sequence.reads[1], block);
-  EXPECT_TRUE(prompts.shown.empty());
-}
-
 TEST_F(QtLinkTest, SilentDeviceEndsInTheReplyTimeoutAndTheReconnection) {
   DevsimProcess devsim({"--fault", "drop-reply:count=all"});
   ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();

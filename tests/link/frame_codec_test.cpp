@@ -71,55 +71,5 @@ TEST(FrameCodec, ReplyIsCompleteWithNDataBytesForAReadAndOneByteForAWrite) {
   EXPECT_EQ(wireLength(166), 166);
 }
 
-TEST(RequestShapes, EveryOperationAsksForItsAreaAddressAndLengthWithItsData) {
-  Bytes image(300);
-  for (std::size_t i = 0; i < image.size(); ++i) {
-    image[i] = static_cast<std::uint8_t>(i / 2);
-  }
-  const struct {
-    const char* name;
-    Request request;
-    bool isRead;
-    std::uint8_t area;
-    std::uint32_t address;
-    int length;
-    Bytes data;  // the first bytes of a write's data
-  } shapes[] = {
-      {"CheckDimMMC", requests::CheckDimMMC(), true, 0x00, 140, 4, {}},
-      {"ReadMMC", requests::ReadMMC(4000), true, 0x50, 4000, 166, {}},
-      {"WriteMMC", requests::WriteMMC(2408, 2, 44, image), false, 0x50, 2408, 44, {128, 128, 129}},
-      {"WriteCmdDel", requests::WriteCmdDel(), false, 0x00, 110, 1, {0x01}},
-      {"InitMem", requests::InitMem(128, 1, 22, image), false, 0x50, 128, 22, {64, 64, 65}},
-      {"ClrPunEEP", requests::ClrPunEEP(), false, 0x10, 32, 4, {0, 0, 0, 0}},
-      {"ClrCntEEP 0", requests::ClrCntEEP(0), false, 0x10, 256, 128, {0}},
-      {"ClrCntEEP 1", requests::ClrCntEEP(1), false, 0x10, 384, 112, {0}},
-      {"ReadCmndLst", requests::ReadCmndLst(150), true, 0x50, 150, 110, {}},
-      {"ReadFile", requests::ReadFile(9000, 57), true, 0x50, 9000, 57, {}},
-      {"WriteFileType", requests::WriteFileType(2152, image), false, 0x50, 2152, 128, {0, 0, 1}},
-      {"WriteFirstLocFree",
-       requests::WriteFirstLocFree(0x00012345),
-       false,
-       0x10,
-       32,
-       4,
-       {0, 1, 0x23, 0x45}},
-      {"ReadCntFile", requests::ReadCntFile(262), true, 0x10, 262, 2, {}},
-      {"WriteBuffCmd", requests::WriteBuffCmd(262, 0x0102), false, 0x10, 262, 2, {0x01, 0x02}},
-  };
-  for (const auto& shape : shapes) {
-    SCOPED_TRACE(shape.name);
-    const Request& request = shape.request;
-    EXPECT_EQ(request.RequestIsRead, shape.isRead);
-    EXPECT_EQ(request.CommandCode, shape.area);
-    EXPECT_EQ(request.RequestAddress, shape.address);
-    EXPECT_EQ(request.RequestLength, shape.length);
-    EXPECT_EQ(request.data.size(), shape.isRead ? 0u : static_cast<std::size_t>(shape.length));
-    EXPECT_TRUE(std::equal(shape.data.begin(), shape.data.end(), request.data.begin()));
-  }
-  // The last block of 300 bytes ends with byte 299.
-  EXPECT_EQ(requests::WriteMMC(2408, 2, 44, image).data.back(), 149);
-  EXPECT_EQ(requests::WriteMMC(2408, 2, 44, image).BlockIndex, 2);
-}
-
 }  // namespace
 }  // namespace vestrim::link

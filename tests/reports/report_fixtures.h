@@ -6,10 +6,9 @@
 #include "reports/cycle_file.h"
 #include "reports/report_lines.h"
 #include "shell/text_table.h"
-#include "sim/cycle_generator.h"
 
 // What the report tests share: the shipped English words, cycle records
-// written field by field, and the simulator's cycles as stored files.
+// written field by field, and the simulator's technical report as a stored file.
 namespace vestrim::reports::testing {
 
 // The tables of lang/English.lng, loaded once.
@@ -50,9 +49,6 @@ class Record {
   std::string CycleData;
 };
 
-// A cycle from the simulator, sealed and read back as the report window
-// reads it.
-CycleFile generatedFile(const devsim::content::CycleRequest& request);
 // A technical report from the simulator, sealed and read back.
 CycleFile generatedTechnicalReport(std::uint64_t seed);
 

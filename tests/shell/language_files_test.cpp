@@ -114,8 +114,9 @@ TEST(LanguageFiles, Utf8FileLoadsIntoTheSameTablesAsItsWindows1252Twin) {
               "Temperatura \xB0"
               "C, citt\xE0");
     EXPECT_EQ(texts[3], "Attivit\xE0");
-    EXPECT_EQ(texts[2], "3,\"Temperatura \xB0"
-                        "C, citt\xE0\"");
+    EXPECT_EQ(texts[2],
+              "3,\"Temperatura \xB0"
+              "C, citt\xE0\"");
   }
 }
 

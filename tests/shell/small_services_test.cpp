@@ -20,35 +20,6 @@ TEST(VersionLine, ReleaseShowsItsRevisionAndABetaItsTwoDigitNumber) {
   EXPECT_EQ(versionLine(3, 0, 12), "Rev. 3.0.beta12");
 }
 
-TEST(ErrorLog, LinesAreAppendedToWhatTheLogHeldOrANewLogAndAnUnwritableOneIsIgnored) {
-  TempFolder folder;
-  ErrorLog(folder.path()).LogError("FrmPrg", "ProtectDataLogger");
-  const ErrorLog log(folder.path());
-  log.LogError("FrmPrg", "Save");
-  log.LogError("FrmPrg", "Save");
-  EXPECT_EQ(folder.read(kErrorLogFileName),
-            "Form: FrmPrg ; Sub: ProtectDataLogger\r\nForm: FrmPrg ; Sub: Save\r\n"
-            "Form: FrmPrg ; Sub: Save\r\n");
-  EXPECT_NO_THROW(ErrorLog(folder.path() / "no" / "such" / "folder").LogError("FrmPrg", "Save"));
-}
-
-TEST(SafeFile, WholeFileIsReadAndAFailedReadGivesNothing) {
-  TempFolder folder;
-  // More than one read's worth, every byte value included.
-  std::string contents(150000, '\0');
-  for (std::size_t i = 0; i < contents.size(); ++i) {
-    contents[i] = static_cast<char>(i * 7 % 256);
-  }
-  const auto file = folder.write("big.bin", contents);
-  const std::optional<Bytes> read = readWholeFile(file);
-  ASSERT_TRUE(read);
-  EXPECT_EQ(std::string(read->begin(), read->end()), contents);
-  EXPECT_EQ(readWholeFile(folder.write("empty.bin", "")), Bytes{});
-  EXPECT_FALSE(readWholeFile(folder.path() / "missing.bin"));
-  // A folder opens but every read of it fails.
-  EXPECT_FALSE(readWholeFile(folder.path()));
-}
-
 TEST(TextEncoding, Windows1252AndUtf8ConvertBothWays) {
   const std::string single =
       "25\xB0"

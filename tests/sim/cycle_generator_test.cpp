@@ -143,38 +143,6 @@ TEST(CycleContent, EachKindOfProgramRunsItsPhasesInProcessOrder) {
   }
 }
 
-TEST(CycleContent, OptionsShowInTheirProbesTypeByteAndDuration) {
-  CycleRequest bare = request(1, 8);
-  bare.probesThreeAndFour = false;
-  for (const Record& rec : generate(bare).samples) {
-    ASSERT_EQ(rec.pt[2] + rec.pt[3], 0);
-    ASSERT_GT(rec.pt[1], 0);
-  }
-  for (const Record& rec : generate(request(1, 8)).samples) {
-    ASSERT_GT(*std::min_element(rec.pt, rec.pt + 4), 0);
-  }
-
-  CycleRequest liquids = request(kLiquidsCycleCode, 12);
-  liquids.forcedCooling = true;
-  liquids.coldChamber = true;
-  const auto f = generate(liquids);
-  EXPECT_GE(f.samples.size(), 2000u);
-  EXPECT_EQ(f.summary.cycleType, 0x40 | kLiquidsCycleCode);
-  // Cooled until the load is below 80 degrees.
-  const Record& cooled = first(f, 185);
-  EXPECT_LT(*std::max_element(cooled.pt + 1, cooled.pt + 4), 805);
-
-  CycleRequest extended = request(5, 3);
-  extended.drying = DryingMode::Extended;
-  extended.extraDryingMinutes = 5;
-  extended.delayedStart = true;
-  const auto e = generate(extended);
-  EXPECT_EQ(e.summary.cycleType, 0x80 | 0x30 | 5);
-  EXPECT_EQ(e.summary.line13Number, 5);
-  EXPECT_EQ(e.samples[1].code, 86);  // delayed start begins, instead of the start key
-  EXPECT_EQ(first(e, 175).elapsedSeconds - first(e, 172).elapsedSeconds, 20 * 60);
-}
-
 TEST(CycleContent, SameSeedGivesTheSameBytesAndOutOfRangeRequestsAreRefused) {
   EXPECT_EQ(generateCycle(machine(), request(0, 42)).bytes,
             generateCycle(machine(), request(0, 42)).bytes);

@@ -64,14 +64,6 @@ TEST(MemoryLayout, FileThatDoesNotFitIsRefusedAndNothingIsWritten) {
   EXPECT_EQ(layout::firstFreeLocation(memory), 4096u);
 }
 
-TEST(MemoryLayout, ChainWalkStopsAtAHeaderThatPointsBackwards) {
-  Memory memory;
-  layout::appendFile(memory, {.fileType = 0x50}, Bytes(10, 0));
-  const std::uint32_t second = layout::appendFile(memory, {.fileType = 0x50}, Bytes(10, 0));
-  memory.write(Area::Flash, second + 50, Bytes{0x00, 0x00, 0x08, 0x68});
-  EXPECT_THAT(layout::chainAddresses(memory), ElementsAre(2152u, second));
-}
-
 TEST(MemoryLayout, CommandSlotLabelIsCutOrBlankPaddedToSixteenCharacters) {
   Memory memory;
   layout::writeCommandSlot(memory, 91, {.fileType = 0x05, .label = "A label longer than 16"});

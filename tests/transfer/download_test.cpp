@@ -59,32 +59,6 @@ class DownloadTest : public ::testing::Test, public testing::ProgrammerRig {
   int refused_ = 0;
 };
 
-TEST_F(DownloadTest, ImageOfTwoFullBlocksIsWrittenWithoutAThirdThenItsHeaderAndBookkeeping) {
-  connect();
-  send(dataFile("c.dtl", 256 - 76 - 1));  // a 256-byte image
-  ASSERT_EQ(written_, 1);
-  const auto w = writes();
-  ASSERT_EQ(w.size(), 4u);
-  EXPECT_EQ(w[0].address, 2152u);
-  EXPECT_EQ(w[0].length, 128);
-  EXPECT_EQ(w[1].address, 2280u);
-  EXPECT_EQ(w[1].length, 128);
-  // The header block last, with the type byte: until then the file is not
-  // listed.
-  EXPECT_EQ(w[2].address, 2152u);
-  EXPECT_EQ(w[2].length, 128);
-  EXPECT_EQ(w[2].data[48], 0x20);
-  EXPECT_EQ(w[3].command, 0x90);
-  EXPECT_EQ(w[3].address, 32u);
-  EXPECT_EQ(firstFree(), 2152u + 256);
-  EXPECT_EQ(flash32(2152 + 50), 2152u + 256);
-  EXPECT_EQ(flash32(2152 + 54), 0xFFFFFFFFu);
-  ASSERT_EQ(view.rows.size(), 1u);
-  EXPECT_EQ(view.rows[0].code, "DT0369AA        ");  // the eight blanks are part of the name
-  EXPECT_TRUE(state.FileNotReady);
-  EXPECT_FALSE(view.busyPointer);
-}
-
 TEST_F(DownloadTest, MultipleSelectionSendsTheNextFileAfterTheCatalogueOfThePrevious) {
   connect();
   const auto a = dataFile("a.dtl", 50);
