@@ -10,22 +10,6 @@ std::string stamp(int hour, int minute, int day, int month, int year) {
           static_cast<char>(month), static_cast<char>(year)};
 }
 
-// Adds a record to the tables as a walk would have read it.
-void addRecord(CatalogueTables& tables, const std::string& code, std::uint8_t type,
-               const std::string& name = "N", const std::string& id = "00001") {
-  const int k = tables.NumFile++;
-  for (int i = 0; i < 16; ++i) {
-    tables.FileCodeBytes[static_cast<std::size_t>(k * 16 + i)] =
-        i < static_cast<int>(code.size())
-            ? static_cast<std::uint8_t>(code[static_cast<std::size_t>(i)])
-            : 0x00;
-  }
-  tables.FileType[static_cast<std::size_t>(k)] = type;
-  tables.FileName[static_cast<std::size_t>(k)] = name;
-  tables.FileId[static_cast<std::size_t>(k)] = id;
-  tables.FileStamp[static_cast<std::size_t>(k)] = stamp(9, 5, 3, 3, 11);
-}
-
 CatalogueTables withTypes() {
   CatalogueTables tables;
   tables.CommandList[0] = "50FFAAFFFFFFDataLogger      ";
@@ -59,33 +43,6 @@ TEST(CatalogueRows, MemoryLabelIsMegabytesCutToOneDecimalTimes1024) {
   EXPECT_EQ(memorySizeLabel(4194304, ','), "4198,4");
   EXPECT_EQ(memorySizeLabel(0, '.'), "0");
   EXPECT_EQ(memorySizeLabel(99999, '.'), "0");
-}
-
-TEST(CatalogueRows, FileIdCountsFilesOfTheSameKindInListOrder) {
-  CatalogueTables tables = withTypes();
-  addRecord(tables, "DLCYCLE01", 0x50);  // kind "CYCL", DataLogger
-  addRecord(tables, "DLCYCLE02", 0x50);
-  addRecord(tables, "MSGTEXTS", 0x51);  // unrelated
-  addRecord(tables, "XXCYCLEZZ", 0x50);
-  addRecord(tables, "DLCYCLE03", 0x51);  // same code characters, other description
-  const CatalogueDisplay display = MMCshow(tables, 5000);
-  ASSERT_EQ(display.rows.size(), 5u);
-  EXPECT_EQ(display.rows[0].id, "1");
-  EXPECT_EQ(display.rows[1].id, "2");
-  EXPECT_EQ(display.rows[2].id, "1");
-  EXPECT_EQ(display.rows[3].id, "3");
-  EXPECT_EQ(display.rows[4].id, "1");
-}
-
-TEST(CatalogueRows, CodeOfOnlyFFBytesGivesAnEmptyTextButTheRowStays) {
-  CatalogueTables tables = withTypes();
-  addRecord(tables, std::string(16, '\xFF'), 0x50);
-  const CatalogueDisplay display = MMCshow(tables, 2097152 + 10);
-  ASSERT_EQ(display.rows.size(), 1u);
-  EXPECT_EQ(display.rows[0].code, "");
-  // A chain that ran past the memory shows a full bar.
-  EXPECT_EQ(display.memoryMaximum, 2097152u);
-  EXPECT_EQ(display.memoryValue, 2097152u);
 }
 
 }  // namespace

@@ -11,7 +11,6 @@ using testing::B30;
 using testing::B31;
 using testing::english;
 using testing::joined;
-using testing::kDashes;
 using testing::kDots;
 using testing::lineList;
 using testing::Record;
@@ -19,7 +18,6 @@ using testing::Record;
 constexpr int kSample = 120;
 constexpr int kFirstPreVacuum = 163;
 
-const std::string kDeg(1, kDegreeSign);
 
 // The record lines of a compact report: from line 21 to the footer.
 std::vector<std::string> recordLines(const Report& report) {
@@ -40,18 +38,6 @@ std::vector<std::string> times(const std::vector<std::string>& lines) {
 
 Report compact(const Record& record, char separator = ',') {
   return LittleView(record.DeviceHeader, record.CycleData, english(separator));
-}
-
-TEST(LittleView, KeepsTheFullHeaderWithItsOwnColumnHeader) {
-  Record record;
-  const Report report = compact(record);
-  const Report full = FullView(record.DeviceHeader, record.CycleData, false, english(','));
-  ASSERT_EQ(report.lines.size(), 20u + 21u);
-  for (std::size_t i = 0; i < 18; ++i) {
-    EXPECT_EQ(report.lines[i], full.lines[i]) << i;
-  }
-  EXPECT_EQ(report.lines[18], "Time   Ph.       " + kDeg + "C      Bar  ");
-  EXPECT_EQ(report.lines[19], kDashes);
 }
 
 TEST(LittleView, ShowsPeriodicSamplesAtMostOnceAMinuteAfterTheLastLineShown) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // What the tests of generated contents read them with: the PC's own decoder of cycle records
-// and of technical reports, and a walk of the chain from the memory's bytes. Both are written
-// apart from the generator, so a field that one side misplaces shows.
+// and a walk of the chain from the memory's bytes. Both are written apart from the generator,
+// so a field that one side misplaces shows.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "reports/cycle_record.h"
-#include "reports/technical_view.h"
 #include "sim/memory.h"
 
 namespace devsim::contenttest {
@@ -28,15 +27,6 @@ inline vestrim::reports::CycleRecord decoded(std::span<const std::uint8_t> file)
       vestrim::reports::decodeCycleRecord(text(file.first(76)), text(file.subspan(76)), &error);
   EXPECT_TRUE(record) << error;
   return record.value_or(vestrim::reports::CycleRecord{});
-}
-
-// A technical report's text as the report window shows it, one line per line.
-inline std::string reportText(std::span<const std::uint8_t> file) {
-  std::string out;
-  for (const std::string& line : vestrim::reports::TechnicalView(text(file.subspan(139))).lines) {
-    out += line + "\n";
-  }
-  return out;
 }
 
 inline std::uint32_t bigEndian(const Memory& memory, Area area, std::uint32_t address) {

@@ -33,17 +33,6 @@ DemoOptions withSeed(std::uint64_t seed) {
   return options;
 }
 
-bool isCycle(const ChainFile& f) {
-  return f.bytes[48] == 0x50;
-}
-
-// Sakamoto's weekday, 0 = Sunday.
-int weekday(int year, int month, int day) {
-  static const int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-  year -= month < 3;
-  return (year + year / 4 - year / 100 + year / 400 + offsets[month - 1] + day) % 7;
-}
-
 TEST(DemoContent, ChainReachesEveryFileOfAListedTypeAndCountersCountTheDownloads) {
   const Generated g = generated(demoOptions());
   ASSERT_EQ(g.chain.size(), g.manifest.size());
@@ -84,69 +73,6 @@ TEST(DemoContent, ChainReachesEveryFileOfAListedTypeAndCountersCountTheDownloads
   EXPECT_EQ(static_cast<std::size_t>(std::count(listing.begin(), listing.end(), '\n')),
             g.manifest.size() + 1);
   EXPECT_THAT(listing, HasSubstr("TRSERV00001"));
-}
-
-// Weekdays only, one cycle after the other, numbered on; one alarm, whose cycle the repair
-// report names; one cycle without PT3 and PT4, one long one; one to three vacuum tests a week.
-TEST(DemoContent, MonthHoldsWhatASmallClinicRuns) {
-  for (const std::uint64_t seed : {1u, 2u, 3u, 7u}) {
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    const DemoOptions options = withSeed(seed);
-    const Generated g = generated(options);
-    int cycles = 0, fast = 0, alarms = 0, withoutProbes = 0, longCycles = 0, usual = 0, others = 0;
-    int lastNumber = -1, lastDay = 0, lastMinutes = -1, counter = 0, alarmCycle = -1;
-    std::map<int, int> testsPerWeek;
-    for (const ChainFile& f : g.chain) {
-      if (!isCycle(f)) {
-        const std::string text = contenttest::reportText(f.bytes);
-        if (text.find("Breakdown call") != std::string::npos) {
-          EXPECT_THAT(text, HasSubstr("A10 in cycle 0" + std::to_string(alarmCycle)));
-        }
-        continue;
-      }
-      const auto record = contenttest::decoded(f.bytes);
-      const auto& c = record.summary;
-      ++cycles;
-      const int day = c.start.day;
-      EXPECT_EQ(c.start.month, options.month);
-      EXPECT_EQ(c.start.year, options.year % 100);
-      const int dow = weekday(options.year, options.month, day);
-      EXPECT_TRUE(dow >= 1 && dow <= 5) << "day " << day;
-      const int minutes = c.start.hour * 60 + c.start.minute;
-      EXPECT_TRUE(day > lastDay || (day == lastDay && minutes > lastMinutes));
-      counter = day == lastDay ? counter + 1 : 0;
-      EXPECT_EQ(c.counter, counter);
-      lastDay = day;
-      lastMinutes = c.end.hour * 60 + c.end.minute;
-      EXPECT_TRUE(lastNumber < 0 || record.header.FileNumber == lastNumber + 1);
-      lastNumber = record.header.FileNumber;
-      if (c.CycleCode == 13) {
-        ++testsPerWeek[(day + (weekday(options.year, options.month, 1) + 6) % 7) / 7];
-        continue;
-      }
-      ++usual;
-      fast += c.CycleCode == 12 ? 1 : 0;
-      if (c.alarmCode != 0) {
-        ++alarms;
-        alarmCycle = record.header.FileNumber;
-      }
-      longCycles += record.samples.size() >= 2000 ? 1 : 0;
-      withoutProbes += std::all_of(record.samples.begin(), record.samples.end(),
-                                   [](const auto& r) { return r.pt[2] + r.pt[3] == 0; });
-      const std::string temperature = c.text2.substr(0, 3);
-      others += temperature == "134" || temperature == "121" ? 0 : 1;
-    }
-    EXPECT_EQ(cycles, options.cycles);
-    EXPECT_EQ(alarms, 1);
-    EXPECT_EQ(withoutProbes, 1);
-    EXPECT_EQ(longCycles, 1);
-    EXPECT_GE(fast, 1);
-    EXPECT_LE(others, usual - usual * 4 / 5);  // four in five run at 134 or 121 degrees
-    for (const auto& [week, count] : testsPerWeek) {
-      EXPECT_TRUE(count >= 1 && count <= 3) << "week " << week << ": " << count;
-    }
-    EXPECT_GE(testsPerWeek.size(), 4u);
-  }
 }
 
 TEST(DemoContent, SeedDecidesContentsNamesTakeSettingsAndNonsenseOrASmallFlashIsRefused) {

@@ -9,7 +9,6 @@
 namespace devsim {
 namespace {
 
-using test::kEeprom;
 using test::kFlash;
 using test::kRegisters;
 using test::kSpeedSwitchFrame;
@@ -50,12 +49,6 @@ TEST(DeviceCommands, EraseCommandErasesTheWholeFlashAndLeavesTheEepromAlone) {
   EXPECT_EQ(device.baud(), kSlowBaud);
 }
 
-TEST(DeviceCommands, CommandRegisterActsWhenReachedInsideALongerWrite) {
-  Device device;
-  replyTo(device, writeFrame(kRegisters, 108, {0x00, 0x00, 0x01, 0x00}));
-  EXPECT_EQ(device.memory().at(Area::Flash, 128), 0xFF);
-}
-
 TEST(DeviceCommands, ReportedMemorySizeReplacesTheFlashSizeInTheRegistersButNotTheFlash) {
   Device device({.flashSize = 65536});
   replyTo(device, writeFrame(kRegisters, 140, {0x12, 0x34, 0x56, 0x78}));  // ignored
@@ -70,18 +63,6 @@ TEST(DeviceCommands, ReportedMemorySizeReplacesTheFlashSizeInTheRegistersButNotT
   EXPECT_THAT(replyTo(device, readFrame(kRegisters, 138, 8)),
               ElementsAre(0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0xFC, 0x03));
   EXPECT_EQ(device.memory().flashSize(), 65536u);
-}
-
-TEST(DeviceCommands, FreshDeviceListsOneDataLoggerTypeAndNoFiles) {
-  Device device;
-  const Bytes list = replyTo(device, readFrame(kFlash, 128, 110));
-  const Bytes slot0 = {0x50, 0xFF, 0xAA, 0xFF, 0xFF, 0xFF, 'D', 'a', 't', 'a', 'L',
-                       'o',  'g',  'g',  'e',  'r',  ' ',  ' ', ' ', ' ', ' ', ' '};
-  EXPECT_EQ(Bytes(list.begin(), list.begin() + 22), slot0);
-  EXPECT_EQ(list[22], 0xFF);
-  const Bytes header = replyTo(device, readFrame(kFlash, 2152, 166));
-  EXPECT_THAT(Bytes(header.begin(), header.begin() + 166), Each(0xFF));
-  EXPECT_THAT(replyTo(device, readFrame(kEeprom, 32, 4)), ElementsAre(0, 0, 0, 0, 0, 0));
 }
 
 }  // namespace

@@ -3,14 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "tests/sim/content_reader.h"
 
 namespace devsim::content {
 namespace {
 
-using ::testing::HasSubstr;
 
 TechnicalReportRequest visit(ServiceVisit kind) {
   TechnicalReportRequest r;
@@ -48,31 +45,6 @@ TEST(TechnicalReportContent, HeaderNamesItsTypeCountersDateAndTimeWhereThePenDri
   // The saved copy's positions 161..170 and 203..207, counting its first byte as 1.
   EXPECT_EQ(stored(maintenance, 160, 10), "05/03/2025");
   EXPECT_EQ(stored(maintenance, 202, 5), "07:34");
-}
-
-TEST(TechnicalReportContent, EachVisitTellsItsOwnStory) {
-  const auto shown = [](ServiceVisit kind) {
-    return contenttest::reportText(generateTechnicalReport(Machine{}, visit(kind)).bytes);
-  };
-  const std::string maintenance = shown(ServiceVisit::Maintenance);
-  EXPECT_THAT(maintenance, HasSubstr("Scheduled maintenance"));
-  EXPECT_THAT(maintenance, HasSubstr("01843 (00417 since service)"));
-  EXPECT_THAT(maintenance, HasSubstr("134.0\xB0"
-                                     "C"));
-  const std::string calibration = shown(ServiceVisit::Calibration);
-  for (const char* probe : {"PT1", "PT2", "PT3", "PT4"}) {
-    EXPECT_THAT(calibration, HasSubstr(probe));
-  }
-  const std::string repair = shown(ServiceVisit::Repair);
-  EXPECT_THAT(repair, HasSubstr("A10 in cycle 01840"));
-  EXPECT_THAT(repair, HasSubstr("04/03/2025 10:12"));
-  // The lines fit the report window and its 801-line table.
-  std::istringstream in(repair);
-  int lines = 0;
-  for (std::string line; std::getline(in, line); ++lines) {
-    EXPECT_LE(line.size(), 48u);
-  }
-  EXPECT_LT(lines, 801);
 }
 
 }  // namespace

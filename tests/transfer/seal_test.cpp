@@ -82,13 +82,5 @@ TEST(Seal, SameRecordReplacesItsFileAndAnotherRecordOfTheSameNameIsKeptBeside) {
             "STD_00001_134_050312_1420_2.dtl");
 }
 
-TEST(Seal, FolderThatCannotBeWrittenReportsAnErrorAndLeavesNothing) {
-  TempFolder folder;
-  const SealResult result = ProtectDataLogger(
-      folder.path() / "missing", deviceFile(300, "P", 1, 2, 1, 1, 1, 1, 1), messages());
-  EXPECT_TRUE(result.file.empty());
-  EXPECT_FALSE(result.error.empty());
-}
-
 }  // namespace
 }  // namespace vestrim::transfer
