@@ -22,46 +22,6 @@ namespace {
 
 using testing::DevsimProcess;
 
-// Sends requests one after another and keeps each read's data.
-class RequestSequence final : public link::Operation {
- public:
-  RequestSequence(link::LinkEngine& engine, std::vector<link::Request> requests)
-      : engine_(engine), requests_(std::move(requests)) {
-    engine_.registerOperation(link::kReadFile, *this);
-  }
-  void start() {
-    engine_.Wait();
-    engine_.state().OperationCode = link::kReadFile;
-    engine_.state().RetryCount = 0;
-    next();
-  }
-  void onReadReply() override {
-    const auto& rx = engine_.RxBuffer();
-    reads.emplace_back(rx.begin(), rx.begin() + engine_.lastRequest().RequestLength);
-    next();
-  }
-  void onWriteAcknowledged() override {
-    acknowledged.push_back(engine_.state().RetryCount == 0);
-    next();
-  }
-  std::vector<Bytes> reads;
-  std::vector<bool> acknowledged;
-  bool done = false;
-
- private:
-  void next() {
-    if (sent_ == requests_.size()) {
-      done = true;
-      engine_.EndOperation();
-      return;
-    }
-    engine_.MakeBTx(requests_[sent_++]);
-  }
-  link::LinkEngine& engine_;
-  std::vector<link::Request> requests_;
-  std::size_t sent_ = 0;
-};
-
 // Runs the event loop until `done` holds or `timeoutMs` of real time pass.
 bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
   QEventLoop loop;
@@ -77,40 +37,30 @@ bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
   return done();
 }
 
-class QtLinkTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "qt_link_test";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) {
-      static QCoreApplication application(argc, argv);
-    }
-  }
-
-  void connectTo(const std::string& path) {
-    port.setPortName(path);
-    port.setSettings(link::kHighSpeedSettings);
-    ASSERT_TRUE(port.open()) << port.errorText();
-  }
-
+// A request the device never answers ends, in real time and through the Qt timers, in the
+// reply timeout and the reconnection at 19200 baud.
+TEST(QtLink, SilentDeviceEndsInTheReplyTimeoutAndTheReconnection) {
+  static int argc = 1;
+  static char name[] = "qt_link_test";
+  static char* argv[] = {name, nullptr};
+  const QCoreApplication application(argc, argv);
+  DevsimProcess devsim({"--fault", "drop-reply:count=all"});
+  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
   platform::QtSerialPort port;
   platform::QtScheduler scheduler;
   testing::RecordingView view;
   testing::ScriptedPrompts prompts;
-  shell::LanguageTexts texts;
+  const shell::LanguageTexts texts;
   link::LinkEngine engine{port, scheduler, view, prompts, texts};
-};
-
-TEST_F(QtLinkTest, SilentDeviceEndsInTheReplyTimeoutAndTheReconnection) {
-  DevsimProcess devsim({"--fault", "drop-reply:count=all"});
-  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
-  connectTo(devsim.devicePath());
+  port.setPortName(devsim.devicePath());
+  port.setSettings(link::kHighSpeedSettings);
+  ASSERT_TRUE(port.open()) << port.errorText();
   int reconnections = 0;
   engine.setSpeedHandler([&] { ++reconnections; });
 
-  RequestSequence sequence(engine, {link::requests::CheckDimMMC()});
-  sequence.start();
+  engine.Wait();
+  engine.state().OperationCode = link::kCheckDimMMC;
+  engine.MakeBTx(link::requests::CheckDimMMC());
   ASSERT_TRUE(runEventsUntil([&] { return reconnections == 1; }, 10000));
   EXPECT_TRUE(engine.state().TimeoutFlag);
   EXPECT_FALSE(port.isOpen());
