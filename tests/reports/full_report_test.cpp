@@ -102,26 +102,24 @@ TEST(FullView, AlarmFooterTakesItsResultFromPosition87AndNamesTheAlarm) {
   EXPECT_EQ(full(record.byte(87, 1), ',', true)[24], "Cycle result              FAILED");
 }
 
+// A value's high byte of 128 (PT1, PT4, a maximum), 256 minutes (a record, a maximum's time),
+// event codes without a name, a record or the summary cut short.
 TEST(FullView, EndsInFileErrorOnWhatItCannotShow) {
-  struct Case {
-    const char* what;
-    Record record;
-  };
-  std::vector<Case> cases;
-  cases.push_back({"a value's high byte of 128", Record().sample(0, kSample, 0x8000)});
-  cases.push_back({"PT4's high byte of 128", Record().sample(0, kSample, 1, 1, 1, 1, 0x8000)});
-  cases.push_back({"a maximum's high byte of 128", Record().value16(78, 0x8001)});
-  cases.push_back({"256 minutes", Record().sample(256 * 60, kSample)});
-  cases.push_back({"a maximum at 256 minutes", Record().value16(80, 256 * 60)});
-  cases.push_back({"event code 123", Record().sample(0, 123)});
-  cases.push_back({"event code 150", Record().sample(0, 150)});
-  cases.push_back({"a record cut short", Record().sample(0, kSample).tail("ab")});
-  cases.push_back({"a summary cut short", Record()});
-  cases.back().record.CycleData.resize(85);
-  for (const Case& c : cases) {
-    const Report report = FullView(c.record.DeviceHeader, c.record.CycleData, false, english(','));
-    EXPECT_EQ(report.failure, "File error") << c.what;
-    EXPECT_TRUE(report.lines.empty()) << c.what;
+  Record shortSummary;
+  shortSummary.CycleData.resize(85);
+  const Record cases[] = {Record().sample(0, kSample, 0x8000),
+                          Record().sample(0, kSample, 1, 1, 1, 1, 0x8000),
+                          Record().value16(78, 0x8001),
+                          Record().sample(256 * 60, kSample),
+                          Record().value16(80, 256 * 60),
+                          Record().sample(0, 123),
+                          Record().sample(0, 150),
+                          Record().sample(0, kSample).tail("ab"),
+                          shortSummary};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Report report = FullView(cases[i].DeviceHeader, cases[i].CycleData, false, english(','));
+    EXPECT_EQ(report.failure, "File error") << "case " << i;
+    EXPECT_TRUE(report.lines.empty()) << "case " << i;
   }
 }
 

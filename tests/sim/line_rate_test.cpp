@@ -9,7 +9,6 @@ namespace devsim {
 namespace {
 
 using test::kFlash;
-using test::kRegisters;
 using test::kSpeedSwitchFrame;
 using test::readFrame;
 
@@ -34,14 +33,6 @@ TEST(LineRate, SpeedSwitchAcknowledgementStillTravelsAt19200) {
   const auto sent = device.receive(kSpeedSwitchFrame, 0);
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].delayUs, lineTimeUs(7, kSlowBaud));
-}
-
-TEST(LineRate, DelayFaultHoldsTheReplyBackBeyondTheLineTime) {
-  Device device = fastDeviceWithLineRate();
-  device.addFault({.kind = FaultKind::Delay, .ms = 100});
-  const auto sent = device.receive(readFrame(kRegisters, 140, 4), 1'000'000);
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].delayUs, 100'000 + lineTimeUs(15, kFastBaud));
 }
 
 }  // namespace
