@@ -18,7 +18,6 @@ using testing::Record;
 constexpr int kSample = 120;
 constexpr int kFirstPreVacuum = 163;
 
-
 // The record lines of a compact report: from line 21 to the footer.
 std::vector<std::string> recordLines(const Report& report) {
   EXPECT_TRUE(report.ok()) << report.reason;

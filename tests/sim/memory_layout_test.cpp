@@ -64,14 +64,5 @@ TEST(MemoryLayout, FileThatDoesNotFitIsRefusedAndNothingIsWritten) {
   EXPECT_EQ(layout::firstFreeLocation(memory), 4096u);
 }
 
-TEST(MemoryLayout, CommandSlotLabelIsCutOrBlankPaddedToSixteenCharacters) {
-  Memory memory;
-  layout::writeCommandSlot(memory, 91, {.fileType = 0x05, .label = "A label longer than 16"});
-  EXPECT_THAT(flash(memory, 128 + 22 * 91, 22),
-              ElementsAre(0x05, 0, 0, 0, 0, 0, 'A', ' ', 'l', 'a', 'b', 'e', 'l', ' ', 'l', 'o',
-                          'n', 'g', 'e', 'r', ' ', 't'));
-  EXPECT_THROW(layout::writeCommandSlot(memory, 92, {}), std::out_of_range);
-}
-
 }  // namespace
 }  // namespace devsim

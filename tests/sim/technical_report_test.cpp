@@ -8,7 +8,6 @@
 namespace devsim::content {
 namespace {
 
-
 TechnicalReportRequest visit(ServiceVisit kind) {
   TechnicalReportRequest r;
   r.visit = kind;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/serial_port.h"
@@ -22,19 +23,34 @@ inline devsim::FaultRule fault(const std::string& text) {
 // so a reply never arrives inside the write that caused it).
 class SimulatedSerialPort final : public platform::SerialPort {
  public:
-  SimulatedSerialPort(devsim::Device& device, VirtualScheduler& scheduler);
+  SimulatedSerialPort(devsim::Device& device, VirtualScheduler& scheduler)
+      : device_(device), scheduler_(scheduler) {}
 
-  bool open() override;
-  void close() override;
+  bool open() override {
+    open_ = true;
+    ++openCount_;
+    return true;
+  }
+  void close() override {
+    open_ = false;
+    input_.clear();
+    // Answers still on their way are lost with the port.
+    for (auto& delivery : deliveries_) {
+      delivery->stop();
+    }
+  }
   bool isOpen() const override { return open_; }
   void setPortName(const std::string& name) override { name_ = name; }
   std::string portName() const override { return name_; }
-  bool setSettings(const std::string& settings) override;
+  bool setSettings(const std::string& settings) override {
+    settings_ = settings;
+    return true;
+  }
   std::string settings() const override { return settings_; }
   void setDtr(bool on) override { dtrChanges_.push_back(on); }
   void setReceiveThreshold(int bytes) override { threshold_ = bytes; }
   int bytesAvailable() const override { return static_cast<int>(input_.size()); }
-  Bytes readAll() override;
+  Bytes readAll() override { return std::exchange(input_, {}); }
   void discardInput() override { input_.clear(); }
   void write(const Bytes& bytes) override;
   void setEventHandler(std::function<void(platform::SerialEvent)> handler) override {
@@ -47,7 +63,7 @@ class SimulatedSerialPort final : public platform::SerialPort {
   void setDeliverByteByByte(bool byteByByte) { byteByByte_ = byteByByte; }
   // Bytes arriving from the line that the device did not send (noise, a
   // late reply): they are buffered at once.
-  void inject(const Bytes& bytes);
+  void inject(const Bytes& bytes) { arrive(bytes); }
 
   const std::vector<Bytes>& written() const { return written_; }
   const std::vector<bool>& dtrChanges() const { return dtrChanges_; }

@@ -94,16 +94,6 @@ TEST_F(DeviceImages, SectorMapFindsBlocksAndSectors) {
   EXPECT_EQ(FindSectorBlock(state, 0x1000), 0);
 }
 
-TEST_F(DeviceImages, BrokenFirmwareFilesAreRefusedWhole) {
-  folder.write("no_s0.mhx", "S1131000000102030405060708090A0B0C0D0E0FFF\r\n");
-  ASSERT_TRUE(LoadSRecordFile(path("no_s0.mhx"), state));
-  EXPECT_EQ(LoadSRecordFile(path("no_s0.mhx"), state)->text, "File not correct.");
-  EXPECT_TRUE(state.FileNotReady);
-  folder.write("bad_hex.mhx", "S00600004142AA\r\nS1131000ZZ0102030405060708090A0B0C0D0E0FFF\r\n");
-  EXPECT_TRUE(LoadSRecordFile(path("bad_hex.mhx"), state));
-  EXPECT_TRUE(state.FileNotReady);
-}
-
 TEST_F(DeviceImages, MessageLinesGetTheLanguageTrailerOfTheChosenName) {
   const Bytes data = pattern(40, 4);
   binary("msg.bin", data);
