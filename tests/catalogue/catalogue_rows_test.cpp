@@ -37,13 +37,5 @@ TEST(CatalogueRows, StampIsShownOnlyWhenEachValueIsInRange) {
   EXPECT_EQ(stampText(stamp(1, 0, 1, 1, 100)), "");
 }
 
-TEST(CatalogueRows, MemoryLabelIsMegabytesCutToOneDecimalTimes1024) {
-  EXPECT_EQ(memorySizeLabel(2097152, '.'), "2048");
-  EXPECT_EQ(memorySizeLabel(4194304, '.'), "4198.4");
-  EXPECT_EQ(memorySizeLabel(4194304, ','), "4198,4");
-  EXPECT_EQ(memorySizeLabel(0, '.'), "0");
-  EXPECT_EQ(memorySizeLabel(99999, '.'), "0");
-}
-
 }  // namespace
 }  // namespace vestrim::catalogue

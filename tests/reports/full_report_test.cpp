@@ -19,7 +19,6 @@ using testing::Record;
 // Phase and event codes with their English names.
 constexpr int kFirstPreVacuum = 163;  // "1PV"
 constexpr int kSample = 120;          // "120"
-constexpr int kStartKey = 6;          // "STA"
 
 const std::string kDeg(1, kDegreeSign);
 
@@ -52,19 +51,6 @@ TEST(FullView, HeaderOfAnOrdinaryCycleIsTwentyLinesWithLabelsPaddedToColumn31) {
                "Cycle start                   14/03/2025", "                              09:05",
                B1, B1, "Time   Ph.  PT1    P      PT2    PT3    PT4 ", kDashes))
       << joined(lines);
-}
-
-TEST(FullView, RecordLinesShowTimeNameAndFiveValuesIn45Characters) {
-  Record record;
-  record.sample(0, kStartKey, 1345, 0, 1340, 5, 1)
-      .sample(3599, kSample, 7, -10, 0, 32767, 999)
-      .sample(6000, kSample, 1234, 210);
-  const std::vector<std::string> comma = full(record);
-  EXPECT_EQ(comma[20], "00:00  STA  134,5   0,00  134,0  000,5  000,1");
-  EXPECT_EQ(comma[21], "59:59  120  000,7  -0,10  000,0  3276,7  099,9");
-  EXPECT_EQ(comma[22], "100:00  120  123,4   2,10  134,0  133,8  133,9");
-  EXPECT_EQ(comma[20].size(), 45u);
-  EXPECT_EQ(full(record, '.')[20], "00:00  STA  134.5   0.00  134.0  000.5  000.1");
 }
 
 TEST(FullView, NormalFooterShowsExtremesCounterEndAndResultFromPosition19) {

@@ -22,17 +22,6 @@ std::vector<std::string> texts(const PrintJob& job) {
   return lines;
 }
 
-TEST(PrintLayout, PrintsAFullReportWithItsProbesAsShown) {
-  Record record;
-  record.sample(0, 163).sample(10, 120);
-  const Report report = FullView(record.DeviceHeader, record.CycleData, false, english(','));
-  const PrintJob job = printJob(report.lines, ',');
-  EXPECT_EQ(job.font, "Courier New");
-  EXPECT_EQ(job.fontSize, 8);
-  EXPECT_FALSE(job.bold || job.underline);
-  EXPECT_EQ(texts(job), report.lines);
-}
-
 TEST(PrintLayout, PrintsShortLinesAsOneBlankWhenThereAreNoProbeColumns) {
   Record record;
   record.sample(0, 163, 1000, 0, 990, 0, 0);

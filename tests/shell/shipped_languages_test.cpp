@@ -4,14 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstddef>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "shell/language_files.h"
@@ -79,21 +76,20 @@ struct LanguageFile {
 
 class ShippedLanguage : public ::testing::TestWithParam<const char*> {
  protected:
-  const LanguageFile& file() const { return file_; }
-  const LanguageTexts& texts() const { return file_.texts; }
-  const LanguageMessages& messages() const { return file_.messages; }
-  const LanguageFile file_{GetParam()};
+  const LanguageTexts& texts() const { return file.texts; }
+  const LanguageMessages& messages() const { return file.messages; }
+  const LanguageFile file{GetParam()};
 };
 
 TEST_P(ShippedLanguage, IsSingleByteTextWith294MessageRecords) {
-  const std::string& bytes = file().bytes;
+  const std::string& bytes = file.bytes;
   ASSERT_FALSE(bytes.empty());
   // Every file holds non-ASCII letters (the degree sign at least); as single bytes they do
   // not form UTF-8.
   EXPECT_TRUE(std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; }));
   EXPECT_FALSE(isMultiByteUtf8(bytes));
   EXPECT_TRUE(bytes.ends_with("\r\n"));
-  EXPECT_EQ(file().records, std::optional<int>(kMaxMessageRecords));
+  EXPECT_EQ(file.records, std::optional<int>(kMaxMessageRecords));
 }
 
 // The set points of the full report follow the first three characters of the cycle name.

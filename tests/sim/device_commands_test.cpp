@@ -9,10 +9,8 @@
 namespace devsim {
 namespace {
 
-using test::kFlash;
 using test::kRegisters;
 using test::kSpeedSwitchFrame;
-using test::readFrame;
 using test::replyTo;
 using test::writeFrame;
 using ::testing::Each;
@@ -47,22 +45,6 @@ TEST(DeviceCommands, EraseCommandErasesTheWholeFlashAndLeavesTheEepromAlone) {
   EXPECT_THAT(device.memory().raw(Area::Flash), Each(0xFF));
   EXPECT_TRUE(std::ranges::equal(device.memory().raw(Area::Eeprom), eeprom));
   EXPECT_EQ(device.baud(), kSlowBaud);
-}
-
-TEST(DeviceCommands, ReportedMemorySizeReplacesTheFlashSizeInTheRegistersButNotTheFlash) {
-  Device device({.flashSize = 65536});
-  replyTo(device, writeFrame(kRegisters, 140, {0x12, 0x34, 0x56, 0x78}));  // ignored
-  EXPECT_THAT(replyTo(device, readFrame(kRegisters, 140, 4)), ElementsAre(0, 1, 0, 0, 1, 0));
-  device.memory().setReportedSize(0);
-  EXPECT_THAT(replyTo(device, readFrame(kRegisters, 140, 4)), ElementsAre(0, 0, 0, 0, 0, 0));
-  replyTo(device, writeFrame(kFlash, 65000, {0x12, 0x34}));
-  EXPECT_THAT(replyTo(device, readFrame(kFlash, 65000, 2)), ElementsAre(0x12, 0x34, 0x46, 0x00));
-
-  device.memory().setReportedSize(0xFFFFFFFF);
-  replyTo(device, writeFrame(kRegisters, 110, {0x01}));
-  EXPECT_THAT(replyTo(device, readFrame(kRegisters, 138, 8)),
-              ElementsAre(0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0xFC, 0x03));
-  EXPECT_EQ(device.memory().flashSize(), 65536u);
 }
 
 }  // namespace

@@ -101,13 +101,5 @@ TEST(DeviceProtocol, FillsReadsBeyondAnAreaAndAcknowledgesButIgnoresWritesThere)
               ElementsAre(0xFF, 0xFF, 0xFE, 0x01));
 }
 
-TEST(DeviceProtocol, TreatsANonZeroBankAsNoMemory) {
-  Device device;
-  Bytes write = {0x90, 0x00, 0x01, 0x20, 0x00, 0x00, 0x00, 0x07};
-  write = test::withSum16(write);
-  EXPECT_EQ(replyTo(device, write).size(), 2u);
-  EXPECT_EQ(device.memory().at(Area::Eeprom, 32), 0x00);
-}
-
 }  // namespace
 }  // namespace devsim
