@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "catalogue/header_record.h"
+
 namespace vestrim::catalogue {
 namespace {
 
@@ -35,6 +37,18 @@ TEST(CatalogueRows, StampIsShownOnlyWhenEachValueIsInRange) {
   EXPECT_EQ(stampText(stamp(1, 0, 0, 1, 20)), "");
   EXPECT_EQ(stampText(stamp(1, 0, 1, 13, 20)), "");
   EXPECT_EQ(stampText(stamp(1, 0, 1, 1, 100)), "");
+}
+
+TEST(HeaderRecord, BlankRemovalTakesASingleBlankAndEveryOtherOfARun) {
+  const std::pair<std::string, std::string> cases[] = {{"AB  CD", "AB CD"},
+                                                       {"AB C", "ABC"},
+                                                       {"A   B", "A B"},
+                                                       {"A    B", "A  B"},
+                                                       {"CYCLE 134 N 12", "CYCLE134N12"},
+                                                       {"", ""}};
+  for (const auto& [name, shown] : cases) {
+    EXPECT_EQ(removeBlanks(name), shown) << name;
+  }
 }
 
 }  // namespace
