@@ -13,15 +13,12 @@
 int main(int argc, char** argv) {
   std::vector<std::filesystem::path> files;
   for (int i = 1; i < argc; ++i) {
-    const std::filesystem::path given(argv[i]);
-    if (std::filesystem::is_directory(given)) {
-      for (const auto& entry : std::filesystem::directory_iterator(given)) {
-        if (entry.is_regular_file()) {
-          files.push_back(entry.path());
-        }
-      }
-    } else {
-      files.push_back(given);
+    if (!std::filesystem::is_directory(argv[i])) {
+      files.emplace_back(argv[i]);
+      continue;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+      files.push_back(entry.path());
     }
   }
   std::sort(files.begin(), files.end());

@@ -6,22 +6,14 @@
 #include "reports/cycle_file.h"
 #include "reports/report_lines.h"
 #include "shell/text_table.h"
-#include "sim/cycle_generator.h"
 
 // What the report tests share: the shipped English words, cycle records
-// written field by field, and the simulator's cycles as stored files.
+// written field by field, and the simulator's technical report as a stored file.
 namespace vestrim::reports::testing {
 
 // The tables of lang/English.lng, loaded once.
 const shell::LanguageTexts& englishTexts();
 const shell::LanguageMessages& englishMessages();
-
-// Language tables a test may change.
-struct Words {
-  shell::LanguageTexts texts = englishTexts();
-  shell::LanguageMessages messages = englishMessages();
-  ReportLanguage with(char separator) const { return {texts, messages, separator}; }
-};
 
 ReportLanguage english(char separator);
 
@@ -57,11 +49,14 @@ class Record {
   std::string CycleData;
 };
 
-// A cycle from the simulator, sealed and read back as the report window
-// reads it.
-CycleFile generatedFile(const devsim::content::CycleRequest& request);
 // A technical report from the simulator, sealed and read back.
 CycleFile generatedTechnicalReport(std::uint64_t seed);
+
+// Expected report lines, in order.
+template <typename... Texts>
+std::vector<std::string> lineList(const Texts&... texts) {
+  return {std::string(texts)...};
+}
 
 // The words of a report line list, for messages: one line per line.
 std::string joined(const std::vector<std::string>& lines);

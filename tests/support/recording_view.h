@@ -15,10 +15,7 @@ class RecordingView final : public platform::ProgrammerView {
   void setStatusText(int panel, const std::string& text) override { status[panel] = text; }
   void setProgressVisible(bool visible) override { progressVisible = visible; }
   void setProgressMaximum(std::uint32_t maximum) override { progressMaximum = maximum; }
-  void setProgressValue(std::uint32_t value) override {
-    progressValue = value;
-    progressValues.push_back(value);
-  }
+  void setProgressValue(std::uint32_t value) override { progressValue = value; }
   void setBusyPointer(bool busy) override { busyPointer = busy; }
   void setToolbarButtonEnabled(platform::ToolbarButton button, bool enabled) override {
     toolbar[static_cast<std::size_t>(button)] = enabled;
@@ -61,7 +58,6 @@ class RecordingView final : public platform::ProgrammerView {
   bool progressVisible = false;
   std::uint32_t progressMaximum = 0;
   std::uint32_t progressValue = 0;
-  std::vector<std::uint32_t> progressValues;
   bool busyPointer = false;
   std::array<bool, platform::kToolbarButtonCount + 1> toolbar{};
   std::map<platform::Menu, bool> menus;

@@ -11,8 +11,6 @@
 namespace vestrim::transfer {
 namespace {
 
-using testing::fault;
-
 class UploadTest : public ::testing::Test, public testing::ProgrammerRig {
  protected:
   UploadTest() {
@@ -58,6 +56,7 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
   const std::uint32_t a = append("DLCYCLE00000001", 0x50, 1, "A", 256 - 166);
   const std::uint32_t b = append("DLCYCLE00000002", 0x50, 2, "B", 200 - 166);
   const std::uint32_t c = append("DLCYCLE00000003", 0x50, 3, "C", 300 - 166);
+  const std::uint32_t d = append("DLCYCLE00000004", 0x50, 4, "D", 0);  // a header alone
   save();
   EXPECT_EQ(outcome->kind, SaveOutcome::Kind::Finished);
   const std::vector<std::pair<std::uint32_t, int>> expected = {
@@ -65,9 +64,9 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
       // read of 256 (its length field wraps), and nothing of it is kept.
       {a, 128}, {a + 128, 128}, {a + 256, 256}, {b, 128}, {b + 128, 72},  // 200 bytes
       {c, 128}, {c + 128, 128}, {c + 256, 44},                            // 300 bytes
-  };
+      {d, 128}, {d + 128, 38}};
   EXPECT_EQ(flashReads(), expected);
-  ASSERT_EQ(sealed.size(), 3u);
+  ASSERT_EQ(sealed.size(), 4u);
   // Each sealed file holds exactly the device bytes of its record.
   const std::uint32_t starts[] = {a, b, c};
   const std::size_t lengths[] = {256, 200, 300};
@@ -80,68 +79,6 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
   EXPECT_EQ(sealed[0], folder.path() / "2026" / "12" / "A_00001_134Porous_021226_1430.dtl");
   EXPECT_FALSE(view.busyPointer);
   EXPECT_EQ(programmer.engine().state().OperationCode, 0);
-}
-
-TEST_F(UploadTest, HeaderOnlyFileIsOneFullBlockAndItsRemainder) {
-  const std::uint32_t a = append("DLCYCLE00000001", 0x50, 1, "A", 0);
-  save();
-  EXPECT_EQ(flashReads(), (std::vector<std::pair<std::uint32_t, int>>{{a, 128}, {a + 128, 38}}));
-}
-
-TEST_F(UploadTest, RowsPairWithTheRecordsTheyShowPastAnInvalidRecord) {
-  const std::uint32_t invalid = append("XXXXXXXXXXXXXXX", 0x50, 9, "X", 50);
-  const std::uint32_t first = append("DLCYCLE00000001", 0x50, 1, "FIRST", 120);
-  const std::uint32_t second = append("DLCYCLE00000002", 0x50, 2, "SECOND", 70);
-  memory().write(devsim::Area::Flash, invalid + 48, Bytes{0xFF});
-  save();
-  ASSERT_EQ(sealed.size(), 2u);
-  EXPECT_EQ(sealed[0].filename(), "FIRST_00001_134Porous_021226_1430.dtl");
-  const Bytes firstStored = contentsOf(sealed[0]);
-  const Bytes secondStored = contentsOf(sealed[1]);
-  EXPECT_EQ(Bytes(firstStored.begin() + 13, firstStored.end() - 2), deviceBytes(first, 286));
-  EXPECT_EQ(Bytes(secondStored.begin() + 13, secondStored.end() - 2), deviceBytes(second, 236));
-}
-
-TEST_F(UploadTest, RowWithoutADateIsSkippedAndAShortCodeIsStillSaved) {
-  append("DLCYCLE00000001", 0x50, 1, "DATED", 10);
-  const std::uint32_t undated = append("DLCYCLE00000002", 0x50, 2, "UNDATED", 10);
-  memory().write(devsim::Area::Flash, undated + 140, Bytes{25});  // hour 25: no date
-  append("A1", 0x50, 3, "SHORT", 10);
-  save();
-  ASSERT_EQ(sealed.size(), 2u);
-  EXPECT_EQ(sealed[1].filename(), "SHORT_00003_134Porous_021226_1430.dtl");
-  EXPECT_EQ(outcome->skipped, (std::vector<std::string>{"DLCYCLE00000002: no date"}));
-}
-
-TEST_F(UploadTest, NoDatedRowEndsAtOnce) {
-  const std::uint32_t undated = append("DLCYCLE00000002", 0x50, 2, "UNDATED", 10);
-  memory().write(devsim::Area::Flash, undated + 143, Bytes{13});
-  save();
-  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::NothingToDo);
-  EXPECT_TRUE(flashReads().empty());
-  EXPECT_FALSE(view.busyPointer);
-}
-
-TEST_F(UploadTest, DeviceLostMidSaveKeepsTheFilesSealedBeforeAndLeavesNoPartialFile) {
-  append("DLCYCLE00000001", 0x50, 1, "ONE", 400, 1);
-  append("DLCYCLE00000002", 0x50, 2, "TWO", 400, 2);
-  append("DLCYCLE00000003", 0x50, 3, "THREE", 400, 3);
-  connectAndSettle();
-  // Five blocks per file: the reply to the second block of the second file
-  // never comes.
-  device.addFault(fault("drop-reply:after=6:count=all"));
-  upload.Save();
-  scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
-  ASSERT_TRUE(outcome.has_value());
-  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::DeviceLost);
-  ASSERT_EQ(sealed.size(), 1u);
-  EXPECT_EQ(reports::LeggiFile(sealed[0]).status, reports::CycleFileStatus::Cycle);
-  int files = 0;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
-    files += entry.is_regular_file() && entry.path().extension() == ".dtl" ? 1 : 0;
-    EXPECT_EQ(entry.path().filename().string().find(".sealing"), std::string::npos);
-  }
-  EXPECT_EQ(files, 1);
 }
 
 TEST_F(UploadTest, FileThatStopsMovingIsGivenUpAfter180Seconds) {
@@ -158,16 +95,6 @@ TEST_F(UploadTest, FileThatStopsMovingIsGivenUpAfter180Seconds) {
   EXPECT_GE(scheduler.now(), 180000);
   EXPECT_LT(scheduler.now(), 182000 + 5000);
   EXPECT_FALSE(view.busyPointer);
-}
-
-TEST_F(UploadTest, SavingTheSameDeviceTwiceReplacesItsFiles) {
-  append("DLCYCLE00000001", 0x50, 1, "ONE", 30);
-  save();
-  outcome.reset();
-  upload.Save();
-  scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
-  ASSERT_EQ(sealed.size(), 2u);
-  EXPECT_EQ(sealed[0], sealed[1]);
 }
 
 }  // namespace
