@@ -27,6 +27,9 @@ class SimulatedSerialPort final : public platform::SerialPort {
       : device_(device), scheduler_(scheduler) {}
 
   bool open() override {
+    if (openFails_) {
+      return false;
+    }
     open_ = true;
     ++openCount_;
     return true;
@@ -56,9 +59,13 @@ class SimulatedSerialPort final : public platform::SerialPort {
   void setEventHandler(std::function<void(platform::SerialEvent)> handler) override {
     handler_ = std::move(handler);
   }
-  std::string errorText() const override { return {}; }
+  std::string errorText() const override {
+    return openFails_ ? "No such file or directory" : "";
+  }
 
   // Test controls.
+  // The port cannot be opened (a missing adapter).
+  void setOpenFails(bool fails) { openFails_ = fails; }
   // Delivers the device's answers one byte per millisecond instead of whole.
   void setDeliverByteByByte(bool byteByByte) { byteByByte_ = byteByByte; }
   // Bytes arriving from the line that the device did not send (noise, a
@@ -79,6 +86,7 @@ class SimulatedSerialPort final : public platform::SerialPort {
   std::string settings_ = "19200,N,8,1";
   bool open_ = false;
   bool byteByByte_ = false;
+  bool openFails_ = false;
   int openCount_ = 0;
   int threshold_ = 0;
   Bytes input_;
