@@ -11,6 +11,8 @@ bool watches(const FaultRule& rule, RequestClass request) {
       return request == RequestClass::Handshake;
     case FaultKind::BadAck:
       return request == RequestClass::Write;
+    case FaultKind::Silence:
+      return true;
     default:
       break;
   }
@@ -46,8 +48,10 @@ ShapedReply FaultPlan::shape(RequestClass request, Bytes correctReply) {
       case FaultKind::WrongHandshake:
         return 0;
       case FaultKind::OneByteReply:
+      case FaultKind::CutReply:
         return 1;
       case FaultKind::LongReply:
+      case FaultKind::Garbage:
         return 2;
       default:
         return 3;
@@ -77,8 +81,15 @@ ShapedReply FaultPlan::shape(RequestClass request, Bytes correctReply) {
       case FaultKind::LongReply:
         bytes.insert(bytes.end(), rule->extra, rule->byte);
         break;
+      case FaultKind::CutReply:
+        bytes.resize(bytes.size() / 2);
+        break;
+      case FaultKind::Garbage:
+        bytes.insert(bytes.begin(), rule->extra, rule->byte);
+        break;
       case FaultKind::SilentHandshake:
       case FaultKind::DropReply:
+      case FaultKind::Silence:
         reply.sent = false;
         break;
       case FaultKind::Delay:
