@@ -38,8 +38,8 @@ void Connection::setStatus(LinkStatus status) {
     return;
   }
   status_ = status;
-  if (statusHandler_) {
-    statusHandler_(status);
+  for (const auto& listener : statusListeners_) {
+    listener(status);
   }
 }
 

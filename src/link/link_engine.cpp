@@ -94,17 +94,20 @@ void LinkEngine::onPortEvent(platform::SerialEvent event) {
   awaitingReply_ = false;
   reply_ = port_.readAll();
 
-  switch (judgeReply(request_.RequestIsRead, lastChecksum_, reply_)) {
+  switch (judgeReply(request_.RequestIsRead, wireLength(request_.RequestLength), lastChecksum_,
+                     reply_)) {
     case ReplyVerdict::ReadReply:
     case ReplyVerdict::GoodAcknowledgement:
       state_.RetryCount = 0;
       dispatch_->start();
       break;
     case ReplyVerdict::BadAcknowledgement:
+    case ReplyVerdict::BadReadReply:
       if (state_.RetryCount <= 3) {
         // The same frame goes out again after the dispatch pause, whatever
-        // the write was: a block, the last block or a single request. A
-        // write the device did not confirm is never taken as done.
+        // the request was: a block, the last block or a single request. A
+        // write the device did not confirm is never taken as done, and data
+        // that do not add up are never taken for the device's.
         ++state_.RetryCount;
         resendPending_ = true;
         dispatch_->start();
@@ -127,6 +130,9 @@ void LinkEngine::checksumError() {
   state_.startErase = false;
   // RetryCount keeps its value until the next operation starts.
   EndOperation();
+  for (const auto& listener : checksumErrorListeners_) {
+    listener();
+  }
 }
 
 void LinkEngine::GestRx() {

@@ -34,8 +34,8 @@ TEST(FrameCodec, ClearingTheFirstFreePointerIsAWriteAcknowledgedWithTwiceItsChec
   EXPECT_THAT(frame.bytes, ElementsAreArray<std::uint8_t>({0x90, 0x03, 0x00, 0x20, 0x00, 0x00, 0x00,
                                                            0x00, 0x00, 0x00, 0x00, 0xB3, 0x00}));
   EXPECT_EQ(expectedAcknowledgement(frame.checksum), 0x0166);
-  EXPECT_EQ(judgeReply(false, frame.checksum, {0x66, 0x01}), ReplyVerdict::GoodAcknowledgement);
-  EXPECT_EQ(judgeReply(false, frame.checksum, {0x01, 0x66}), ReplyVerdict::BadAcknowledgement);
+  EXPECT_EQ(judgeReply(false, 0, frame.checksum, {0x66, 0x01}), ReplyVerdict::GoodAcknowledgement);
+  EXPECT_EQ(judgeReply(false, 0, frame.checksum, {0x01, 0x66}), ReplyVerdict::BadAcknowledgement);
 }
 
 TEST(FrameCodec, FullBlockOfOnesAt65536HasAChecksumAbove255SentLowByteFirst) {
@@ -65,18 +65,25 @@ TEST(FrameCodec, ReceivedValueIsBuiltFromTheLastTwoBytes) {
 
 TEST(FrameCodec, OneByteAcknowledgementIsBadEvenWhenItMatchesOneHalf) {
   // Expected 66 01: a lone 01 gives 0x0100, a lone 66 gives 0x6600.
-  EXPECT_EQ(judgeReply(false, 0xB3, {0x01}), ReplyVerdict::BadAcknowledgement);
-  EXPECT_EQ(judgeReply(false, 0xB3, {0x66}), ReplyVerdict::BadAcknowledgement);
+  EXPECT_EQ(judgeReply(false, 0, 0xB3, {0x01}), ReplyVerdict::BadAcknowledgement);
+  EXPECT_EQ(judgeReply(false, 0, 0xB3, {0x66}), ReplyVerdict::BadAcknowledgement);
 }
 
-TEST(FrameCodec, ReplyIsCompleteWithNDataBytesForAReadAndOneByteForAWrite) {
-  EXPECT_FALSE(replyComplete(true, 4, 3));
-  EXPECT_TRUE(replyComplete(true, 4, 4));
-  EXPECT_TRUE(replyComplete(true, 4, 9));
+TEST(FrameCodec, ReadIsCompleteWithItsDataAndTheirSumAndAcceptedOnlyWhenTheyAddUp) {
+  EXPECT_FALSE(replyComplete(true, 4, 5));
+  EXPECT_TRUE(replyComplete(true, 4, 6));
   EXPECT_FALSE(replyComplete(false, 4, 0));
   EXPECT_TRUE(replyComplete(false, 4, 1));
-  // Read replies are never rejected, whatever follows the data.
-  EXPECT_EQ(judgeReply(true, 0, {1, 2, 3, 4, 0xFF, 0xFF}), ReplyVerdict::ReadReply);
+  const std::pair<Bytes, ReplyVerdict> cases[] = {
+      {{1, 2, 3, 0xFA, 0x00, 0x01}, ReplyVerdict::ReadReply},  // sum 0x0100, low byte first
+      {{1, 2, 3, 0xFA, 0x00, 0x01, 0x55, 0x55}, ReplyVerdict::ReadReply},  // bytes after it
+      {{0x55, 1, 2, 3, 0xFA, 0x00, 0x01}, ReplyVerdict::BadReadReply},     // a byte before it
+      {{1, 2, 3, 0xFA, 0x01, 0x00}, ReplyVerdict::BadReadReply},
+      {{1, 2, 3, 0xFA, 0x00}, ReplyVerdict::BadReadReply},
+  };
+  for (const auto& [reply, verdict] : cases) {
+    EXPECT_EQ(judgeReply(true, 4, 0, reply), verdict) << reply.size();
+  }
 }
 
 TEST(FrameCodec, ZeroLengthReadAsksTheDeviceFor256Bytes) {

@@ -37,6 +37,7 @@ class RecordingView final : public platform::ProgrammerView {
     memoryMaximum = maximum;
     memoryValue = value;
   }
+  void showLinkNotice(const std::string& text) override { notices.push_back(text); }
 
   bool allToolbarButtons(bool enabled) const {
     for (int button = 1; button <= platform::kToolbarButtonCount; ++button) {
@@ -71,6 +72,7 @@ class RecordingView final : public platform::ProgrammerView {
   std::string memoryLabel;
   std::uint32_t memoryMaximum = 0;
   std::uint32_t memoryValue = 0;
+  std::vector<std::string> notices;
 };
 
 }  // namespace vestrim::testing
