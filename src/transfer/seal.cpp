@@ -60,13 +60,19 @@ bool writeAll(int fd, const Bytes& bytes) {
 std::string safeForFileName(std::string text) {
   for (char& c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F ||
+    // The bytes Windows-1252 leaves undefined stand for control characters.
+    if (byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
+        byte == 0x90 || byte == 0x9D ||
         std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
       c = '_';
     }
   }
   for (std::size_t dots = text.find(".."); dots != std::string::npos; dots = text.find("..")) {
     text.replace(dots, 2, "_");
+  }
+  // A name that begins with a dot is hidden from the file manager's listing.
+  if (!text.empty() && text.front() == '.') {
+    text.front() = '_';
   }
   return text;
 }

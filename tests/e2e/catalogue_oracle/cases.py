@@ -114,7 +114,7 @@ def _many(count: int) -> list[Header]:
 
 
 def _loop_of_two() -> list[Header]:
-    # Two headers pointing at each other: only a header pointing at itself stops the walk.
+    # Two headers pointing at each other: the second points back, which ends the walk.
     files = chain([file(code=text("C1CYCL0001"), name=text("PING")),
                    file(code=text("C1CYCL0002"), name=text("PONG"))])
     files[1].next_address = files[0].address
@@ -192,7 +192,7 @@ def all_cases() -> dict[str, Case]:
         Case("999_files", _image(_many(999)), deadline=240),
         Case("1000_files", _image(_many(1000)), deadline=240),
         Case("1001_files", _image(_many(1001)), deadline=240),
-        Case("two_headers_pointing_at_each_other", _image(_loop_of_two()), deadline=240),
+        Case("two_headers_pointing_at_each_other", _image(_loop_of_two())),
         # Link failures.
         Case("wrong_handshake", _image(rows_and_stamps()),
              faults=["wrong-handshake:count=all"], deadline=30),

@@ -184,9 +184,10 @@ def _walk(device: _Device, host: _Host, memory_size: int):
             host.pmem = p
         if p == 0:
             return "catalogue", records, count, block
+        # Files are only ever appended: a next header before its own closes a loop.
+        if p > memory_size or p < block:
+            return "corrupt", records, count, p
         block = p
-        if p > memory_size:
-            return "corrupt", records, count, block
         count += 1
 
 
