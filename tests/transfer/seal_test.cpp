@@ -1,6 +1,7 @@
 #include "transfer/seal.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -117,6 +118,17 @@ TEST(Seal, FolderThatCannotBeWrittenReportsAnErrorAndLeavesNothing) {
       folder.path() / "missing", deviceFile(300, "P", 1, 2, 1, 1, 1, 1, 1), messages());
   EXPECT_TRUE(result.file.empty());
   EXPECT_FALSE(result.error.empty());
+}
+
+TEST(Seal, TemporaryFileOfAKilledSaveIsRemovedByTheNextSealingThere) {
+  TempFolder folder;
+  const auto abandoned = folder.write(".sealing.2147483646.0", "half");
+  const auto ours = folder.write(".sealing." + std::to_string(::getpid()) + ".999", "running");
+  ASSERT_FALSE(
+      ProtectDataLogger(folder.path(), deviceFile(300, "P", 1, 2, 1, 1, 1, 1, 1), messages())
+          .file.empty());
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+  EXPECT_TRUE(std::filesystem::exists(ours));
 }
 
 }  // namespace
