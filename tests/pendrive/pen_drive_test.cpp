@@ -229,6 +229,16 @@ TEST_F(PenDriveTest, FileThatFailsToReadWhenSavedIsReportedAndTheRestSaved) {
                                        "TWO_00002_134Wrapped_050312_0915.dtl"));
 }
 
+TEST_F(PenDriveTest, FileLongerThanAnyDeviceFileIsReportedWithoutBeingRead) {
+  const auto huge = drive.write("h.moc", deviceFile("DLCYCLE0001", 0x50, 1, "ONE", 5, 3, 12));
+  std::filesystem::resize_file(huge, 17 * 1024 * 1024);  // sparse: costs no disk
+  const PenDriveCatalogue catalogue = ReadPenDrive(drive.path());
+  const PenDriveSave saved = Save(catalogue.files, penDriveRows(catalogue.files, nullptr), shell);
+  EXPECT_TRUE(saved.sealed.empty());
+  ASSERT_EQ(saved.failed.size(), 1u);
+  EXPECT_NE(saved.failed[0].find("longer than any device file"), std::string::npos);
+}
+
 TEST_F(PenDriveTest, ErasesDeleteOnlyDeviceFiles) {
   const auto root = drive.write("a.moc", deviceFile("DLCYCLE0001", 0x50, 1, "ONE", 5, 3, 12));
   const auto nested = drive.write("A/b.MOC", deviceFile("DLCYCLE0002", 0x50, 2, "TWO", 5, 3, 12));
