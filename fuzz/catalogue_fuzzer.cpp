@@ -18,8 +18,8 @@
 #include "fuzz_files.h"
 #include "platform/port_dialog_view.h"
 #include "platform/port_enumerator.h"
-#include "platform/programmer_view.h"
-#include "platform/prompts.h"
+#include "recording_view.h"
+#include "scripted_prompts.h"
 #include "virtual_scheduler.h"
 
 namespace {
@@ -122,39 +122,6 @@ class ScriptedDevice final : public platform::SerialPort {
   std::unique_ptr<platform::Timer> delivery_;
 };
 
-class QuietView final : public platform::ProgrammerView {
- public:
-  void setStatusText(int, const std::string&) override {}
-  void setProgressVisible(bool) override {}
-  void setProgressMaximum(std::uint32_t) override {}
-  void setProgressValue(std::uint32_t) override {}
-  void setBusyPointer(bool) override {}
-  void setToolbarButtonEnabled(platform::ToolbarButton, bool) override {}
-  void setMenuEnabled(platform::Menu, bool) override {}
-  void showCatalogue(const std::vector<platform::CatalogueRow>& rows) override {
-    for (const auto& row : rows) {
-      if (row.record < 0 || row.record >= catalogue::CatalogueTables::kMaxRecords) {
-        std::abort();  // a row that shows no record of the chain
-      }
-    }
-  }
-  void clearCatalogue() override {}
-  void setMemorySizeLabel(const std::string&) override {}
-  void setMemoryBar(std::uint32_t, std::uint32_t) override {}
-};
-
-// Every question is answered No: the fuzzing stays with the walks.
-class NoPrompts final : public platform::Prompts {
- public:
-  platform::MessageAnswer show(const platform::Message&) override {
-    return platform::MessageAnswer::No;
-  }
-  std::optional<std::size_t> choose(const std::string&, const std::string&,
-                                    const std::vector<std::string>&) override {
-    return std::nullopt;
-  }
-};
-
 class NoPorts final : public platform::PortEnumerator {
  public:
   std::vector<platform::SerialPortInfo> ports() const override { return {}; }
@@ -171,8 +138,8 @@ class NoDialog final : public platform::PortDialogView {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   testing::VirtualScheduler scheduler;
   ScriptedDevice port(data, size, scheduler);
-  QuietView view;
-  NoPrompts prompts;
+  testing::RecordingView view;
+  testing::ScriptedPrompts prompts;  // questions answered Yes: an overflow goes on to the erase
   NoPorts ports;
   NoDialog dialog;
   shell::ShellContext shell(fuzz::scratchFolder());
