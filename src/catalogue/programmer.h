@@ -73,7 +73,6 @@ class Programmer {
     job_.reset();
     reconnecting_ = false;
   }
-  bool jobRunning() const { return job_.has_value(); }
   // Reconnections the last job rode out, and why it was given up (if it was).
   int reconnections() const { return reconnections_; }
   std::optional<JobLoss> jobLoss() const { return jobLoss_; }
