@@ -1,14 +1,16 @@
-// Feeds every file of the given files and folders to the fuzz target's
-// entry, as libFuzzer would, without libFuzzer: the seed corpus and any
-// crash found later stay checked in every normal build.
+// Feeds every file of the given files and folders to a fuzz target's entry,
+// as libFuzzer would, without libFuzzer: the seed corpus and any crash found
+// later stay checked in every normal build.
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <vector>
 
-#include "report_fuzz_entry.h"
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 int main(int argc, char** argv) {
   std::vector<std::filesystem::path> files;
@@ -34,7 +36,7 @@ int main(int argc, char** argv) {
     }
     const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
                                   std::istreambuf_iterator<char>()};
-    vestrim::fuzz::runReports(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }
   std::cout << files.size() << " inputs replayed\n";
   return 0;

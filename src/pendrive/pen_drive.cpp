@@ -174,6 +174,14 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
       result.failed.push_back(file.file.string() + ": cannot be copied: " + error.message());
       continue;
     }
+    // A damaged drive can show a file of gigabytes: it is no device file,
+    // and reading it whole would exhaust the memory.
+    const std::uintmax_t size = std::filesystem::file_size(file.file, error);
+    if (!error && size > static_cast<std::uintmax_t>(transfer::kMaxFileLength)) {
+      result.failed.push_back(file.file.string() + ": " + std::to_string(size) +
+                              " bytes, longer than any device file");
+      continue;
+    }
     const std::optional<Bytes> read = shell::readWholeFile(file.file);
     if (!read) {
       result.failed.push_back(file.file.string() + ": cannot be read");

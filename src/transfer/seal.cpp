@@ -1,10 +1,14 @@
 #include "transfer/seal.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "shell/safe_file.h"
 #include "shell/text_encoding.h"
@@ -18,6 +22,7 @@ constexpr std::size_t kProgramLength = 20;
 constexpr std::size_t kStampOffset = 140;
 constexpr std::size_t kCycleTypeOffset = 152;
 constexpr int kCycleNameMessage = 50;
+constexpr const char* kTemporaryPrefix = ".sealing.";
 
 std::uint8_t byteAt(std::span<const std::uint8_t> bytes, std::size_t offset) {
   return offset < bytes.size() ? bytes[offset] : std::uint8_t{0};
@@ -55,18 +60,41 @@ bool writeAll(int fd, const Bytes& bytes) {
   return true;
 }
 
+// A program killed while it sealed leaves its temporary file behind: hidden,
+// never taken for a record, but never to be finished either. Those of
+// processes that are gone are removed.
+void removeAbandonedTemporaries(const std::filesystem::path& folder) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(kTemporaryPrefix)) {
+      continue;
+    }
+    const long pid = std::strtol(name.c_str() + std::strlen(kTemporaryPrefix), nullptr, 10);
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+      std::filesystem::remove(entry.path(), error);
+    }
+  }
+}
+
 }  // namespace
 
 std::string safeForFileName(std::string text) {
   for (char& c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F ||
+    // The bytes Windows-1252 leaves undefined stand for control characters.
+    if (byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
+        byte == 0x90 || byte == 0x9D ||
         std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
       c = '_';
     }
   }
   for (std::size_t dots = text.find(".."); dots != std::string::npos; dots = text.find("..")) {
     text.replace(dots, 2, "_");
+  }
+  // A name that begins with a dot is hidden from the file manager's listing.
+  if (!text.empty() && text.front() == '.') {
+    text.front() = '_';
   }
   return text;
 }
@@ -147,8 +175,9 @@ SealResult sealAs(const std::filesystem::path& folder, std::span<const std::uint
                   const std::string& sealedName) {
   static std::atomic<unsigned> sequence{0};
   const std::string name = shell::windows1252ToUtf8(sealedName);
+  removeAbandonedTemporaries(folder);
   const std::filesystem::path temporary =
-      folder / (".sealing." + std::to_string(::getpid()) + "." + std::to_string(sequence++));
+      folder / (kTemporaryPrefix + std::to_string(::getpid()) + "." + std::to_string(sequence++));
 
   // The stamp is the modification time of the new file as created empty.
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);

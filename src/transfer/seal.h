@@ -28,7 +28,7 @@ std::string dateSeal(const shell::LocalTime& time);
 //      blanks and without its first "°C"
 //   DT day, month, year "_" hour, minute (142, 143, 144 "_" 140, 141)
 // Characters that a file name cannot hold (separators, reserved and
-// control characters, "..") become "_". Bytes beyond a short file read as 0.
+// control characters, "..", a leading ".") become "_". Bytes beyond a short file read as 0.
 std::string sealedFileName(std::span<const std::uint8_t> deviceFile,
                            const shell::LanguageMessages& messages);
 
@@ -36,7 +36,7 @@ std::string sealedFileName(std::span<const std::uint8_t> deviceFile,
 std::string sealedProgramPart(std::span<const std::uint8_t> deviceFile);
 std::string sealedNumberPart(std::span<const std::uint8_t> deviceFile);
 // Makes a piece of a file name safe: separators, reserved and control
-// characters and ".." become "_".
+// characters, "..", and a leading "." (which hides a file) become "_".
 std::string safeForFileName(std::string text);
 
 // The sealed file's bytes for a device file and a stamp.

@@ -151,5 +151,34 @@ TEST_F(ProgrammerTest, YesToTheEraseQuestionReadsTheCommandListAndStartsTheErase
   EXPECT_EQ(folder.read(shell::kErrorLogFileName), "Form: FrmPrg ; Sub: ReadBRx\r\n");
 }
 
+// The walk that the timeout cut short left its loop guard set to the first
+// record's NextAddress; the walk after the reconnection must not take that
+// for a loop and end at the first record. A reply late enough to land in the
+// watch of the reconnection's speed switch cannot be told from its answer:
+// the frame goes out again.
+TEST(ProgrammerReconnection, ReplyTimeoutDuringTheWalkReconnectsWithoutAMessage) {
+  for (const bool lateReply : {false, true}) {
+    SCOPED_TRACE(lateReply);
+    ProgrammerRig rig;
+    const auto speedSwitches = [&] {
+      return std::count(rig.port.written().begin(), rig.port.written().end(), kSpeedSwitch);
+    };
+    rig.append("A1", 0x50, 1, "ONE");
+    rig.append("B2", 0x50, 2, "TWO");
+    rig.device.addFault(fault("drop-reply:after=4"));
+    rig.programmer.connection().Connect();
+    rig.scheduler.runUntil([&] { return speedSwitches() == 2; }, 60000);
+    if (lateReply) {
+      rig.port.inject(Bytes(130, 0x42));
+    }
+    rig.settle();
+    EXPECT_TRUE(rig.prompts.shown.empty());
+    EXPECT_EQ(rig.dialog.shown, 0);
+    EXPECT_EQ(speedSwitches(), lateReply ? 3 : 2);
+    ASSERT_EQ(rig.view.rows.size(), 2u);
+    EXPECT_EQ(rig.programmer.connection().status(), link::LinkStatus::Connected);
+  }
+}
+
 }  // namespace
 }  // namespace vestrim::catalogue

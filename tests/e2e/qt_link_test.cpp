@@ -68,6 +68,22 @@ TEST(QtLink, SilentDeviceEndsInTheReplyTimeoutAndTheReconnection) {
   EXPECT_TRUE(prompts.shown.empty());
 }
 
+TEST(CommandLine, SaveSaysTheLinkWasRebuiltAndGoesOn) {
+  DevsimProcess devsim({"--contents", "demo:cycles=2:reports=0", "--fault", "drop-reply:after=30"});
+  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
+  QTemporaryDir folder;
+  QProcess cli;
+  cli.start(
+      QStringLiteral(VESTRIM_CLI_PATH),
+      {"--folder", folder.path(), "--port", QString::fromStdString(devsim.devicePath()), "save"});
+  ASSERT_TRUE(cli.waitForFinished(90000));
+  const std::string err = cli.readAllStandardError().toStdString();
+  EXPECT_EQ(cli.exitCode(), 0) << err;
+  EXPECT_NE(err.find("vestrim-cli: Link rebuilt (1 of 3); the save resumed with file "),
+            std::string::npos)
+      << err;
+}
+
 TEST(CommandLine, MissingPortIsACleanFailure) {
   QTemporaryDir folder;
   QProcess cli;

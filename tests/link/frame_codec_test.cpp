@@ -54,19 +54,34 @@ TEST(FrameCodec, WriteIsGoodOnlyWhenItsLastTwoBytesReadTwiceItsChecksumLowByteFi
       {32976, {0xA0, 0x01}, ReplyVerdict::GoodAcknowledgement},  // twice the sum, cut to 16 bits
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(judgeReply(false, c.checksum, c.reply), c.verdict)
+    EXPECT_EQ(judgeReply(false, 0, c.checksum, c.reply), c.verdict)
         << c.checksum << " " << c.reply.size();
   }
-  // Read replies are never rejected, whatever follows the data.
-  EXPECT_EQ(judgeReply(true, 0, {1, 2, 3, 4, 0xFF, 0xFF}), ReplyVerdict::ReadReply);
 }
 
-TEST(FrameCodec, ReplyIsCompleteWithNDataBytesForAReadAndOneByteForAWrite) {
-  EXPECT_FALSE(replyComplete(true, 4, 3));
-  EXPECT_TRUE(replyComplete(true, 4, 4));
+TEST(FrameCodec, ReadIsCompleteWithItsDataAndTheValueAfterThem) {
+  EXPECT_FALSE(replyComplete(true, 4, 5));
+  EXPECT_TRUE(replyComplete(true, 4, 6));
   EXPECT_FALSE(replyComplete(true, 0, 9));
   EXPECT_FALSE(replyComplete(false, 4, 0));
   EXPECT_TRUE(replyComplete(false, 4, 1));
+  const struct {
+    Bytes reply;
+    bool sumMatches;
+  } cases[] = {
+      {{1, 2, 3, 0xFA, 0x00, 0x01}, true},              // sum 0x0100, low byte first
+      {{1, 2, 3, 0xFA, 0x00, 0x01, 0x55, 0x55}, true},  // bytes after it
+      {{0x55, 1, 2, 3, 0xFA, 0x00, 0x01}, false},       // a byte before it
+      {{1, 2, 3, 0xFA, 0x01, 0x00}, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(readSumMatches(4, c.reply), c.sumMatches) << c.reply.size();
+    // Judged by its sum only where the device is known to send one.
+    EXPECT_EQ(judgeReply(true, 4, 0, c.reply, true),
+              c.sumMatches ? ReplyVerdict::ReadReply : ReplyVerdict::BadReadReply);
+    EXPECT_EQ(judgeReply(true, 4, 0, c.reply, false), ReplyVerdict::ReadReply);
+  }
+  EXPECT_EQ(judgeReply(true, 4, 0, {1, 2, 3, 0xFA, 0x00}, false), ReplyVerdict::BadReadReply);
   EXPECT_EQ(wireLength(0), 256);
   EXPECT_EQ(wireLength(166), 166);
 }

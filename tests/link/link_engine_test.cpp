@@ -154,6 +154,31 @@ TEST_F(LinkEngineTest, StaleInputLongRepliesAndRepliesByteByByteGiveTheDataAsked
   EXPECT_EQ(probe.data, device.memory().read(devsim::Area::Flash, 128, 166));
 }
 
+TEST(LinkEngine, ReadSumsAreCheckedOnlyOnADeviceWhoseFirstReadsCarryThem) {
+  for (const bool otherRule : {false, true}) {
+    SCOPED_TRACE(otherRule);
+    Rig rig;
+    if (otherRule) {
+      rig.device.addFault(fault("other-sum:count=all"));
+    }
+    for (int i = 0; i < 3; ++i) {
+      rig.probe.read(requests::CheckDimMMC());
+      rig.scheduler.runUntilIdle(5000);
+    }
+    EXPECT_EQ(rig.probe.replies, 3);
+    EXPECT_EQ(rig.probe.data, kTwoMegabytes);
+    rig.device.addFault(fault("garbage"));
+    rig.probe.read(requests::CheckDimMMC());
+    rig.scheduler.runUntilIdle(5000);
+    EXPECT_EQ(rig.probe.replies, 4);
+    // Where the device sums, bytes before the reply cost one more request;
+    // a device with another rule is never refused its replies.
+    EXPECT_EQ(rig.port.written().size(), otherRule ? 4u : 5u);
+    EXPECT_EQ(rig.probe.data == kTwoMegabytes, !otherRule);
+    EXPECT_TRUE(rig.prompts.shown.empty());
+  }
+}
+
 TEST_F(LinkEngineTest, BytesArrivingWhileNoReplyIsAwaitedAreIgnored) {
   probe.write(4096, pattern(10));
   scheduler.runUntilIdle(5000);

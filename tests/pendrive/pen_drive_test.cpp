@@ -4,6 +4,7 @@
 
 #include "pendrive/drive_discovery.h"
 #include "scripted_prompts.h"
+#include "shell/shell_context.h"
 #include "temp_folder.h"
 
 namespace vestrim::pendrive {
@@ -84,6 +85,29 @@ TEST(PenDrive, ErasesDeleteOnlyDeviceFilesTheMenusOfTheRootTheToolbarsThoseFound
   EXPECT_TRUE(std::filesystem::exists(other));
   EXPECT_TRUE(std::filesystem::exists(backup));
   EXPECT_TRUE(std::filesystem::is_directory(drive.path() / "A" / "B"));
+}
+
+TEST(PenDrive, FileLongerThanAnyDeviceFileIsReportedWithoutBeingRead) {
+  TempFolder drive;
+  TempFolder program;
+  shell::ShellContext shell{program.path()};
+  // A header that lists as a cycle, then a length no device file has.
+  std::string header(266, '\x11');
+  header.replace(32, 16, std::string("DLCYCLE0001").append(5, '\0'));
+  header[48] = 0x50;
+  header.replace(96, 20, std::string("ONE").append(17, ' '));
+  for (const auto& [at, value] : {std::pair{140, 9}, {141, 15}, {142, 5}, {143, 3}, {144, 12}}) {
+    header[static_cast<std::size_t>(at)] = static_cast<char>(value);
+  }
+  const auto huge = drive.write("h.moc", header);
+  std::filesystem::resize_file(huge, 17 * 1024 * 1024);  // sparse: costs no disk
+  const PenDriveCatalogue catalogue = ReadPenDrive(drive.path());
+  const auto rows = penDriveRows(catalogue.files, nullptr);
+  ASSERT_EQ(rows.size(), 1u);
+  const PenDriveSave saved = Save(catalogue.files, rows, shell);
+  EXPECT_TRUE(saved.sealed.empty());
+  ASSERT_EQ(saved.failed.size(), 1u);
+  EXPECT_NE(saved.failed[0].find("longer than any device file"), std::string::npos);
 }
 
 TEST(DriveFigures, SizeIsInMegabytesWithOneDecimalAndUseIsAFraction) {

@@ -35,6 +35,8 @@ Bytes requestWatchedBy(FaultKind kind) {
     case FaultKind::SilentHandshake:
     case FaultKind::WrongHandshake:
       return kSpeedSwitchFrame;
+    case FaultKind::OtherSum:
+      return readFrame(kEeprom, 32, 4);
     default:
       return writeFrame(kEeprom, 32, {0x00, 0x00, 0x08, 0x68});
   }

@@ -34,6 +34,7 @@ class RecordingView final : public platform::ProgrammerView {
     memoryMaximum = maximum;
     memoryValue = value;
   }
+  void showLinkNotice(const std::string& text) override { notices.push_back(text); }
 
   bool allToolbarButtons(bool enabled) const {
     for (int button = 1; button <= platform::kToolbarButtonCount; ++button) {
@@ -67,6 +68,7 @@ class RecordingView final : public platform::ProgrammerView {
   std::string memoryLabel;
   std::uint32_t memoryMaximum = 0;
   std::uint32_t memoryValue = 0;
+  std::vector<std::string> notices;
 };
 
 }  // namespace vestrim::testing

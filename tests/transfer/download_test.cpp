@@ -9,6 +9,8 @@
 namespace vestrim::transfer {
 namespace {
 
+using testing::fault;
+
 class DownloadTest : public ::testing::Test, public testing::ProgrammerRig {
  protected:
   DownloadTest() {
@@ -124,6 +126,64 @@ TEST_F(DownloadTest, OverflowAnswerYesEndsInTheErase) {
   EXPECT_TRUE(view.rows.empty());
   EXPECT_EQ(memory().read(devsim::Area::Flash, 2152, 1).front(), 0xFF);
   EXPECT_FALSE(view.busyPointer);
+}
+
+// A 300-byte image: three blocks, then the header block.
+TEST_F(DownloadTest, LostReplyBeforeTheHeaderWritesTheFileAgainAfterItsUnlistedPartialCopy) {
+  connect();
+  device.addFault(fault("drop-reply:on=write:after=1"));
+  const auto file = dataFile("p.dtl", 300 - 77);
+  send(file);
+  EXPECT_EQ(written_, 1);
+  EXPECT_EQ(view.notices,
+            std::vector<std::string>{"Link rebuilt (1 of 3); the send resumed: " + file.string() +
+                                     " is written again from its start"});
+  ASSERT_EQ(view.rows.size(), 1u);
+  EXPECT_EQ(firstFree(), 2152u + 2 * 300);
+  EXPECT_EQ(flash32(2152 + 50), 2152u + 300);  // the partial copy, never given its type
+  EXPECT_EQ(memory().read(devsim::Area::Flash, 2152 + 48, 1).front(), 0xFF);
+}
+
+TEST_F(DownloadTest, LostReplyToTheHeaderBlockEndsTheSendAndSaysSo) {
+  connect();
+  device.addFault(fault("drop-reply:on=write:after=3"));
+  send(dataFile("h.dtl", 300 - 77));
+  EXPECT_EQ(written_, 0);
+  EXPECT_EQ(programmer.jobLoss(), catalogue::JobLoss::DeviceLost);
+  EXPECT_TRUE(download.headerSent());
+  EXPECT_TRUE(view.notices.empty());
+}
+
+// Writes of an erase: the command (0), the command list (1), the first free
+// location (2), the counters (3, 4).
+TEST_F(DownloadTest, EraseRidesOutALostReplyButNeverSendsTheEraseCommandTwice) {
+  const std::pair<const char*, bool> cases[] = {
+      {"drop-reply:on=write", true},          // the command was carried out
+      {"drop-reply:on=write:after=3", true},  // in the counters
+      {"silence", false},                     // the command never reached the device
+  };
+  for (const auto& [faultText, erased] : cases) {
+    SCOPED_TRACE(faultText);
+    testing::ProgrammerRig rig;
+    DownloadState images;
+    Download sending{rig.programmer, rig.shell, images};
+    Erase erasing{rig.programmer, rig.shell, images};
+    rig.append("DLCYCLE0001", 0x50, 1, "ONE");
+    devsim::layout::setDownloadCounter(rig.memory(), 0, 7);
+    rig.connectAndSettle();
+    rig.device.clearRequests();
+    rig.device.addFault(fault(faultText));
+    erasing.eraseFromToolbar();
+    rig.settle();
+    int eraseCommands = 0;
+    for (const auto& r : rig.device.requests()) {
+      eraseCommands += r.kind == devsim::RequestKind::Write && r.address == 110 ? 1 : 0;
+    }
+    EXPECT_EQ(eraseCommands, 1);
+    EXPECT_EQ(rig.view.rows.empty(), erased);
+    EXPECT_EQ(rig.programmer.jobLoss().has_value(), !erased);
+    EXPECT_EQ(devsim::layout::downloadCounter(rig.memory(), 0), erased ? 0 : 7);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "transfer/seal.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -80,6 +81,17 @@ TEST(Seal, SameRecordReplacesItsFileAndAnotherRecordOfTheSameNameIsKeptBeside) {
             "STD_00001_134_050312_1420_2.dtl");
   EXPECT_EQ(ProtectDataLogger(folder.path(), other, messages()).file.filename(),
             "STD_00001_134_050312_1420_2.dtl");
+}
+
+TEST(Seal, TemporaryFileOfAKilledSaveIsRemovedByTheNextSealingThere) {
+  TempFolder folder;
+  const auto abandoned = folder.write(".sealing.2147483646.0", "half");
+  const auto ours = folder.write(".sealing." + std::to_string(::getpid()) + ".999", "running");
+  ASSERT_FALSE(
+      ProtectDataLogger(folder.path(), deviceFile(300, "P", 1, 2, 1, 1, 1, 1, 1), messages())
+          .file.empty());
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+  EXPECT_TRUE(std::filesystem::exists(ours));
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 namespace vestrim::transfer {
 namespace {
 
+using testing::fault;
+
 class UploadTest : public ::testing::Test, public testing::ProgrammerRig {
  protected:
   UploadTest() {
@@ -79,6 +81,82 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
   EXPECT_EQ(sealed[0], folder.path() / "2026" / "12" / "A_00001_134Porous_021226_1430.dtl");
   EXPECT_FALSE(view.busyPointer);
   EXPECT_EQ(programmer.engine().state().OperationCode, 0);
+}
+
+// Five blocks per file: each fault hits the second block of the second file.
+TEST(UploadFaults, LostOrDamagedReplyCostsOnlyTheFileInTransfer) {
+  const std::pair<const char*, int> cases[] = {
+      {"drop-reply", 1},    {"one-byte-reply", 1},  {"cut-reply", 1},
+      {"delay:ms=2100", 1}, {"silence:count=3", 1}, {"drop-reply:count=2", 2},
+      {"garbage", 0},       {"long-reply", 0},      {"delay:ms=1900", 0},
+  };
+  for (const auto& [faultText, reconnections] : cases) {
+    SCOPED_TRACE(faultText);
+    testing::ProgrammerRig rig;
+    Upload upload{rig.programmer, rig.shell};
+    std::vector<std::filesystem::path> sealed;
+    std::optional<SaveOutcome> outcome;
+    upload.setFileSealedHandler([&](const std::filesystem::path& file) { sealed.push_back(file); });
+    upload.setFinishedHandler([&](const SaveOutcome& result) { outcome = result; });
+    for (int day = 1; day <= 3; ++day) {
+      rig.append("DLCYCLE0000000" + std::to_string(day), 0x50, static_cast<std::uint32_t>(day),
+                 "F" + std::to_string(day), 400, static_cast<std::uint8_t>(day));
+    }
+    rig.connectAndSettle();
+    rig.device.addFault(fault(std::string(faultText) + ":after=6"));
+    upload.Save();
+    rig.scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->kind, SaveOutcome::Kind::Finished);
+    EXPECT_EQ(rig.programmer.reconnections(), reconnections);
+    if (reconnections > 0) {
+      EXPECT_EQ(rig.view.notices,
+                std::vector<std::string>{"Link rebuilt (" + std::to_string(reconnections) +
+                                         " of 3); the save resumed with file 2 / 3"});
+    }
+    // Each file sealed once, whole.
+    ASSERT_EQ(sealed.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(sealed[static_cast<std::size_t>(i)].filename().string().substr(0, 9),
+                "F" + std::to_string(i + 1) + "_0000" + std::to_string(i + 1) + "_");
+      EXPECT_EQ(reports::LeggiFile(sealed[static_cast<std::size_t>(i)]).status,
+                reports::CycleFileStatus::Cycle);
+    }
+  }
+}
+
+TEST_F(UploadTest, FourthLostLinkEndsTheSaveKeepingTheFilesSealedBeforeAndNoPartialFile) {
+  append("DLCYCLE00000001", 0x50, 1, "ONE", 400, 1);
+  append("DLCYCLE00000002", 0x50, 2, "TWO", 400, 2);
+  connectAndSettle();
+  device.addFault(fault("drop-reply:after=6:count=all"));
+  upload.Save();
+  scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
+  ASSERT_TRUE(outcome.has_value());
+  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::DeviceLost);
+  EXPECT_EQ(programmer.reconnections(), 3);
+  ASSERT_EQ(sealed.size(), 1u);
+  EXPECT_EQ(reports::LeggiFile(sealed[0]).status, reports::CycleFileStatus::Cycle);
+  int files = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
+    files += entry.is_regular_file() && entry.path().extension() == ".dtl" ? 1 : 0;
+    EXPECT_EQ(entry.path().filename().string().find(".sealing"), std::string::npos);
+  }
+  EXPECT_EQ(files, 1);
+}
+
+TEST_F(UploadTest, DeviceWhoseListChangedWhileTheLinkWasDownIsNotResumed) {
+  append("DLCYCLE00000001", 0x50, 1, "ONE", 400, 1);
+  connectAndSettle();
+  device.addFault(fault("drop-reply:after=2"));
+  upload.Save();
+  scheduler.runUntil([&] { return programmer.engine().state().TimeoutFlag; }, 60000);
+  append("DLCYCLE00000002", 0x50, 2, "TWO", 400, 2);
+  scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
+  ASSERT_TRUE(outcome.has_value());
+  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::DeviceLost);
+  EXPECT_TRUE(sealed.empty());
+  EXPECT_TRUE(programmer.settled());
 }
 
 TEST_F(UploadTest, FileThatStopsMovingIsGivenUpAfter180Seconds) {
