@@ -59,9 +59,7 @@ class SimulatedSerialPort final : public platform::SerialPort {
   void setEventHandler(std::function<void(platform::SerialEvent)> handler) override {
     handler_ = std::move(handler);
   }
-  std::string errorText() const override {
-    return openFails_ ? "No such file or directory" : "";
-  }
+  std::string errorText() const override { return openFails_ ? "No such file or directory" : ""; }
 
   // Test controls.
   // The port cannot be opened (a missing adapter).
