@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QPolygonF>
 #include <algorithm>
@@ -51,6 +52,14 @@ QString tickText(double value, double step, char decimalSeparator) {
   return text.replace(QLatin1Char('.'), QLatin1Char(decimalSeparator));
 }
 
+// A thin line of `width` device units: up to one and a half pixels it is
+// drawn one pixel wide, which a rasteriser draws at a fraction of the cost.
+QPen thinPen(const QColor& colour, double width) {
+  QPen pen(colour, width <= 1.5 ? 1.0 : width);
+  pen.setCosmetic(width <= 1.5);
+  return pen;
+}
+
 QColor probeColour(const ChartCurve& curve) {
   const int probe = curve.name.size() == 3 ? curve.name[2] - '1' : 0;
   return kProbeColours[std::clamp(probe, 0, 3)];
@@ -67,13 +76,49 @@ struct Mapping {
   }
 };
 
-QPolygonF polyline(const ChartCurve& curve, const Mapping& x, const Mapping& y) {
-  QPolygonF line;
-  line.reserve(static_cast<qsizetype>(curve.points.size()));
-  for (const ChartPoint& point : curve.points) {
-    line.append(QPointF(x(point.minutes), y(point.value)));
+// A curve's points on the device, keeping of the points that fall into one
+// column of device pixels only the lowest and the highest, in their order:
+// the drawn line is the same, with far fewer points when records are dense.
+QPolygonF devicePoints(const ChartCurve& curve, const Mapping& x, const Mapping& y) {
+  QPolygonF points;
+  points.reserve(static_cast<qsizetype>(curve.points.size()));
+  std::size_t i = 0;
+  while (i < curve.points.size()) {
+    const double column = std::floor(x(curve.points[i].minutes));
+    QPointF low(x(curve.points[i].minutes), y(curve.points[i].value));
+    QPointF high = low;
+    std::size_t lowAt = i;
+    std::size_t highAt = i;
+    for (; i < curve.points.size() && std::floor(x(curve.points[i].minutes)) == column; ++i) {
+      const QPointF p(x(curve.points[i].minutes), y(curve.points[i].value));
+      if (p.y() > low.y()) {
+        low = p;
+        lowAt = i;
+      }
+      if (p.y() < high.y()) {
+        high = p;
+        highAt = i;
+      }
+    }
+    points.append(lowAt <= highAt ? low : high);
+    if (lowAt != highAt) {
+      points.append(lowAt <= highAt ? high : low);
+    }
   }
-  return line;
+  return points;
+}
+
+// A curve as separate segments with square caps that cover the joins: a
+// rasteriser draws such lines directly, where a polyline's stroke is first
+// built as one outline crossing itself at every turn, at many times the cost.
+void drawCurve(QPainter& painter, const ChartCurve& curve, const Mapping& x, const Mapping& y) {
+  const QPolygonF points = devicePoints(curve, x, y);
+  QVector<QLineF> segments;
+  segments.reserve(points.size());
+  for (qsizetype i = 1; i < points.size(); ++i) {
+    segments.append(QLineF(points[i - 1], points[i]));
+  }
+  painter.drawLines(segments);
 }
 
 // Draws labels along a row from left to right, leaving out one that would
@@ -109,6 +154,14 @@ void CycleChartPainter::paint(QPainter& painter, const QRectF& area) const {
   const QFontMetricsF metrics(font, device);
   const QFontMetricsF smallMetrics(small, device);
   const QRectF r = area.adjusted(8 * pt, 6 * pt, -8 * pt, -6 * pt);
+  // Phase and event names repeat: their widths are measured once.
+  QHash<QString, double> smallWidths;
+  const auto smallWidth = [&](const QString& words) {
+    const auto known = smallWidths.constFind(words);
+    return known != smallWidths.constEnd()
+               ? *known
+               : *smallWidths.insert(words, smallMetrics.horizontalAdvance(words));
+  };
   const auto text = [&](const QRectF& box, int flags, const QString& words, const QColor& colour) {
     painter.setPen(colour);
     painter.drawText(box, flags | Qt::TextSingleLine, words);
@@ -171,19 +224,23 @@ void CycleChartPainter::paint(QPainter& painter, const QRectF& area) const {
   const Mapping temperature{c.temperature, plot.bottom(), -plot.height()};
   const Mapping pressure{c.pressureScale, plot.bottom(), -plot.height()};
 
-  // Phase bands, alternately tinted, their names above the plot.
+  // Phase bands, alternately tinted, their names above the plot. Bands and
+  // grid lie on whole pixels, without antialiasing.
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  QVector<QLineF> edges;
   for (std::size_t i = 0; i < c.phases.size(); ++i) {
     const double x0 = time(c.phases[i].from);
     painter.fillRect(QRectF(x0, stripTop, time(c.phases[i].to) - x0, plot.bottom() - stripTop),
                      kBandColours[i % 2]);
-    painter.setPen(QPen(kBandEdgeColour, 0.5 * pt));
-    painter.drawLine(QPointF(x0, stripTop), QPointF(x0, plot.bottom()));
+    edges.append(QLineF(x0, stripTop, x0, plot.bottom()));
   }
+  painter.setPen(thinPen(kBandEdgeColour, 0.5 * pt));
+  painter.drawLines(edges);
   painter.setFont(small);
   LabelRow phaseNames(3 * pt);
   for (const ChartBand& band : c.phases) {
     const QString name = fromCore(band.label);
-    const double width = smallMetrics.horizontalAdvance(name);
+    const double width = smallWidth(name);
     const double left = std::clamp((time(band.from) + time(band.to) - width) / 2, plot.left(),
                                    plot.right() - width);
     if (!name.isEmpty() && phaseNames.fits(left)) {
@@ -193,7 +250,7 @@ void CycleChartPainter::paint(QPainter& painter, const QRectF& area) const {
   }
 
   // Grid: the two vertical axes share their lines.
-  painter.setPen(QPen(kGridColour, 0.5 * pt));
+  painter.setPen(thinPen(kGridColour, 0.5 * pt));
   for (const double tick : c.temperature.ticks()) {
     painter.drawLine(QPointF(plot.left(), temperature(tick)),
                      QPointF(plot.right(), temperature(tick)));
@@ -203,14 +260,15 @@ void CycleChartPainter::paint(QPainter& painter, const QRectF& area) const {
   }
 
   // Curves: temperatures first, the pressure over them.
+  painter.setRenderHint(QPainter::Antialiasing);
   painter.save();
   painter.setClipRect(plot);
   for (const ChartCurve& curve : c.temperatures) {
-    painter.setPen(QPen(probeColour(curve), 1.2 * pt, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawPolyline(polyline(curve, time, temperature));
+    painter.setPen(QPen(probeColour(curve), 1.2 * pt, Qt::SolidLine, Qt::SquareCap));
+    drawCurve(painter, curve, time, temperature);
   }
-  painter.setPen(QPen(kPressureColour, 1.6 * pt, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-  painter.drawPolyline(polyline(c.pressure, time, pressure));
+  painter.setPen(QPen(kPressureColour, 1.6 * pt, Qt::SolidLine, Qt::SquareCap));
+  drawCurve(painter, c.pressure, time, pressure);
   painter.restore();
   painter.setPen(QPen(kFrameColour, 0.8 * pt));
   painter.setBrush(Qt::NoBrush);
@@ -218,10 +276,11 @@ void CycleChartPainter::paint(QPainter& painter, const QRectF& area) const {
 
   // Events: a tick under the plot each, names in two rows where they fit.
   LabelRow eventRows[2] = {LabelRow(2 * pt), LabelRow(2 * pt)};
+  QVector<QLineF> ticks;
   for (const ChartMarker& event : c.events) {
     const double at = time(event.minutes);
     const QString name = fromCore(event.label);
-    const double width = smallMetrics.horizontalAdvance(name);
+    const double width = smallWidth(name);
     const double left = std::clamp(at - width / 2, r.left(), r.right() - width);
     double tick = 3 * pt;
     for (int row = 0; row < 2; ++row) {
@@ -233,9 +292,10 @@ void CycleChartPainter::paint(QPainter& painter, const QRectF& area) const {
         break;
       }
     }
-    painter.setPen(QPen(kAxisColour, 0.6 * pt));
-    painter.drawLine(QPointF(at, plot.bottom()), QPointF(at, plot.bottom() + tick));
+    ticks.append(QLineF(at, plot.bottom(), at, plot.bottom() + tick));
   }
+  painter.setPen(thinPen(kAxisColour, 0.6 * pt));
+  painter.drawLines(ticks);
 
   // The alarm: a dashed line through the plot and its text in a box.
   if (c.alarm) {
