@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
                                  "Write the report's printed pages to this PDF/A-1b file");
   report->add_flag("--chart", reportOptions.chart, "With --pdf: the cycle chart on a last page")
       ->needs(pdf);
-  report->add_option("--csv", reportOptions.csv, "Write the cycle's samples to this CSV file");
+  auto* csv =
+      report->add_option("--csv", reportOptions.csv, "Write the cycle's samples to this CSV file");
   report
       ->add_option("--separator", csvSeparator,
                    "With --csv: the field separator, \",\" (default), \";\", \"|\" or a tab")
@@ -98,8 +99,10 @@ int main(int argc, char** argv) {
         return text.size() == 1 && vestrim::reports::csvSeparatorAllowed(text[0])
                    ? std::string()
                    : std::string("one of , ; | or a tab");
-      });
-  report->add_option("--png", reportOptions.png, "Write the cycle chart to this PNG file");
+      })
+      ->needs(csv);
+  auto* png =
+      report->add_option("--png", reportOptions.png, "Write the cycle chart to this PNG file");
   report
       ->add_option("--size", pngSize,
                    "With --png: the picture's size in pixels (default 1600x1000)")
@@ -112,7 +115,8 @@ int main(int argc, char** argv) {
                        width >= 200 && height >= 150 && width <= 10000 && height <= 10000
                    ? std::string()
                    : std::string("WIDTHxHEIGHT, 200x150 to 10000x10000");
-      });
+      })
+      ->needs(png);
   report->callback([&] {
     if (!reportSeparator.empty()) {
       reportOptions.decimalSeparator = reportSeparator[0];
