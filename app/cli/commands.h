@@ -14,8 +14,23 @@ int catalogueCommand(const GlobalOptions& options);
 int settingsCommand(const GlobalOptions& options);
 int saveCommand(const GlobalOptions& options);
 int verifyCommand(const std::vector<std::string>& paths);
-int reportCommand(const GlobalOptions& options, const std::string& file, bool full,
-                  std::optional<char> decimalSeparator);
+// What `report` shows or writes.
+struct ReportOptions {
+  bool full = false;
+  std::optional<char> decimalSeparator;
+  std::string pdf;  // the report's pages as PDF/A-1b, with the chart after them when `chart`
+  bool chart = false;
+  std::string csv;  // the samples, fields separated by `csvSeparator`
+  char csvSeparator = ',';
+  std::string png;  // the chart alone, `pngWidth` x `pngHeight` pixels
+  int pngWidth = 1600;
+  int pngHeight = 1000;
+};
+int reportCommand(const GlobalOptions& options, const std::string& file,
+                  const ReportOptions& report);
+// Whether the command line draws (report --pdf or --png): such a run needs
+// Qt Gui, on the offscreen platform, so that no display is needed.
+bool commandLineDraws(int argc, const char* const* argv);
 int sendCommand(const GlobalOptions& options, const std::vector<std::string>& files);
 int eraseCommand(const GlobalOptions& options);
 int drivesCommand(const GlobalOptions& options);

@@ -103,6 +103,10 @@ Record& Record::tail(const std::string& bytes) {
   return *this;
 }
 
+CycleFile generatedFile(const devsim::content::CycleRequest& request) {
+  return sealedAndRead(devsim::content::generateCycle({}, request).bytes);
+}
+
 CycleFile generatedTechnicalReport(std::uint64_t seed) {
   devsim::content::TechnicalReportRequest request;
   request.visit = devsim::content::ServiceVisit::Calibration;

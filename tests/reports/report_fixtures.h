@@ -6,9 +6,10 @@
 #include "reports/cycle_file.h"
 #include "reports/report_lines.h"
 #include "shell/text_table.h"
+#include "sim/cycle_generator.h"
 
 // What the report tests share: the shipped English words, cycle records
-// written field by field, and the simulator's technical report as a stored file.
+// written field by field, and the simulator's cycles and technical report as stored files.
 namespace vestrim::reports::testing {
 
 // The tables of lang/English.lng, loaded once.
@@ -16,6 +17,13 @@ const shell::LanguageTexts& englishTexts();
 const shell::LanguageMessages& englishMessages();
 
 ReportLanguage english(char separator);
+
+// Language tables a test may change.
+struct Words {
+  shell::LanguageTexts texts = englishTexts();
+  shell::LanguageMessages messages = englishMessages();
+  ReportLanguage with(char separator) const { return {texts, messages, separator}; }
+};
 
 // Lines of blanks by their width, dots and dashes, for expected reports.
 inline const std::string B1 = " ";
@@ -49,6 +57,9 @@ class Record {
   std::string CycleData;
 };
 
+// A cycle from the simulator, sealed and read back as the report window
+// reads it.
+CycleFile generatedFile(const devsim::content::CycleRequest& request);
 // A technical report from the simulator, sealed and read back.
 CycleFile generatedTechnicalReport(std::uint64_t seed);
 
