@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/search_index.h"
 #include "cli_options.h"
 
 namespace vestrim::cli {
@@ -20,5 +21,9 @@ int sendCommand(const GlobalOptions& options, const std::vector<std::string>& fi
 int eraseCommand(const GlobalOptions& options);
 int drivesCommand(const GlobalOptions& options);
 int importCommand(const GlobalOptions& options, const std::string& path, bool erase);
+// The archive check; with `restoreTimes` the times of the files copied
+// without them are restored first. `pdf`: also written there.
+int checkCommand(const GlobalOptions& options, const std::string& pdf, bool restoreTimes);
+int listCommand(const GlobalOptions& options, const archive::SearchFilter& filter);
 
 }  // namespace vestrim::cli

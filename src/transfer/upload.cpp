@@ -172,10 +172,16 @@ void Upload::fileComplete() {
     // Nothing came from the device: there is no record to seal.
     outcome_.skipped.push_back(row.code + ": no bytes");
   } else {
-    const SealResult sealed = ProtectDataLogger(monthFolder_, received_, shell_.language.messages);
+    const SealResult sealed =
+        ProtectDataLogger(shell_.ProgramFolder, monthFolder_, received_, shell_.language.messages);
     if (sealed.file.empty()) {
       shell_.log.LogError("FrmPrg", "ProtectDataLogger");
       outcome_.skipped.push_back(row.code + ": " + sealed.error);
+      if (sealed.journalFailed) {
+        engine_.EndOperation();
+        finish(SaveOutcome::Kind::JournalFailed);
+        return;
+      }
     } else {
       ++outcome_.saved;
       if (fileSealed_) {

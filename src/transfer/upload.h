@@ -23,6 +23,8 @@ struct SaveOutcome {
     NothingToDo,  // no rows, or none with a date
     DeviceLost,   // the device stopped answering
     Stalled,      // a file made no progress for 180 s
+    // The archive journal could not be written; the last of `skipped` says why.
+    JournalFailed,
   } kind = Kind::Finished;
   int saved = 0;
   std::vector<std::string> skipped;  // why rows were not saved

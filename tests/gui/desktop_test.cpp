@@ -45,7 +45,9 @@ fs::path sealCycle(const fs::path& folder, const devsim::content::CycleRequest& 
                    const shell::LanguageMessages& messages) {
   fs::create_directories(folder);
   const auto cycle = devsim::content::generateCycle({}, request);
-  return transfer::ProtectDataLogger(folder, cycle.bytes, messages).file;
+  return transfer::ProtectDataLogger(folder.parent_path().parent_path(), folder, cycle.bytes,
+                                     messages)
+      .file;
 }
 
 QTreeWidgetItem* node(QTreeWidget* tree, const QString& caption) {

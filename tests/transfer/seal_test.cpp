@@ -82,15 +82,17 @@ TEST(Seal, ContentsWrapTheFileAndTheByteAfterItInTheirSum) {
 TEST(Seal, SealedFileIsReadBackAsAGoodCycleFile) {
   TempFolder folder;
   const Bytes file = deviceFile(400, "STD 134", 42, 2, 5, 3, 12, 14, 20);
-  const SealResult sealed = ProtectDataLogger(folder.path(), file, messages());
+  const std::filesystem::path month = folder.path() / "2012" / "03";
+  std::filesystem::create_directories(month);
+  const SealResult sealed = ProtectDataLogger(folder.path(), month, file, messages());
   ASSERT_TRUE(sealed.error.empty()) << sealed.error;
-  EXPECT_EQ(sealed.file, folder.path() / "STD134_00042_134_050312_1420.dtl");
+  EXPECT_EQ(sealed.file, month / "STD134_00042_134_050312_1420.dtl");
   const reports::CycleFile read = reports::LeggiFile(sealed.file);
   EXPECT_EQ(read.status, reports::CycleFileStatus::Cycle);
   EXPECT_EQ(read.CycleData.size(), 400u + 1 - 76);
   // Nothing but the sealed file is left in the folder.
   int entries = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(month)) {
     ++entries;
   }
   EXPECT_EQ(entries, 1);
@@ -101,20 +103,21 @@ TEST(Seal, SameRecordReplacesItsFileAndAnotherRecordOfTheSameNameIsKeptBeside) {
   const Bytes first = deviceFile(300, "STD", 1, 2, 5, 3, 12, 14, 20);
   Bytes other = first;
   other[250] ^= 0x5A;
-  EXPECT_EQ(ProtectDataLogger(folder.path(), first, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), first, messages()).file.filename(),
             "STD_00001_134_050312_1420.dtl");
-  EXPECT_EQ(ProtectDataLogger(folder.path(), first, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), first, messages()).file.filename(),
             "STD_00001_134_050312_1420.dtl");
-  EXPECT_EQ(ProtectDataLogger(folder.path(), other, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), other, messages()).file.filename(),
             "STD_00001_134_050312_1420_2.dtl");
-  EXPECT_EQ(ProtectDataLogger(folder.path(), other, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), other, messages()).file.filename(),
             "STD_00001_134_050312_1420_2.dtl");
 }
 
 TEST(Seal, FolderThatCannotBeWrittenReportsAnErrorAndLeavesNothing) {
   TempFolder folder;
-  const SealResult result = ProtectDataLogger(
-      folder.path() / "missing", deviceFile(300, "P", 1, 2, 1, 1, 1, 1, 1), messages());
+  const SealResult result =
+      ProtectDataLogger(folder.path(), folder.path() / "missing",
+                        deviceFile(300, "P", 1, 2, 1, 1, 1, 1, 1), messages());
   EXPECT_TRUE(result.file.empty());
   EXPECT_FALSE(result.error.empty());
 }
