@@ -5,6 +5,7 @@
 #include <fstream>
 #include <optional>
 
+#include "archive/archive_check.h"
 #include "programmer_rig.h"
 #include "reports/cycle_file.h"
 
@@ -168,6 +169,23 @@ TEST_F(UploadTest, SavingTheSameDeviceTwiceReplacesItsFiles) {
   scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
   ASSERT_EQ(sealed.size(), 2u);
   EXPECT_EQ(sealed[0], sealed[1]);
+  // The later entry vouches for the file that replaced the first.
+  const archive::ArchiveCheck check = *archive::checkArchive(folder.path());
+  EXPECT_EQ(check.journalEntries, 2u);
+  EXPECT_EQ(check.count(archive::FileState::Intact), 1u);
+  EXPECT_TRUE(check.passed());
+}
+
+TEST_F(UploadTest, JournalThatCannotBeWrittenStopsTheSaveWithItsReason) {
+  append("DLCYCLE00000001", 0x50, 1, "ONE", 30);
+  append("DLCYCLE00000002", 0x50, 2, "TWO", 30);
+  std::filesystem::create_directories(folder.path() / archive::kJournalFileName);
+  save();
+  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::JournalFailed);
+  EXPECT_TRUE(sealed.empty());
+  EXPECT_NE(outcome->skipped.back().find("journal"), std::string::npos);
+  EXPECT_EQ(flashReads().size(), 2u);  // the second file is not read
+  EXPECT_FALSE(view.busyPointer);
 }
 
 }  // namespace
