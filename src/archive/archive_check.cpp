@@ -173,27 +173,34 @@ std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFol
   return check;
 }
 
-std::vector<std::string> checkReportLines(const ArchiveCheck& check) {
-  const auto core = [](const std::string& utf8) { return shell::utf8ToWindows1252(utf8); };
-  std::vector<std::string> lines;
-  lines.push_back("Archive check of " + core(check.programFolder.string()));
-  lines.push_back("Checked on " + timeText(check.checkedAt));
-  std::string journal = "Journal: ";
+std::string checkedOnLine(const ArchiveCheck& check) {
+  return "Checked on " + timeText(check.checkedAt);
+}
+
+std::string journalLine(const ArchiveCheck& check) {
   if (!check.journalExists) {
-    journal += "none";
-  } else if (!check.journalReadable) {
-    journal += "cannot be read";
-  } else {
-    journal += std::to_string(check.journalEntries) + " entries, " +
-               (check.journalProblems.empty() ? "chain whole" : "chain broken");
+    return "Journal: none";
   }
-  lines.push_back(journal);
+  if (!check.journalReadable) {
+    return "Journal: cannot be read";
+  }
+  return "Journal: " + std::to_string(check.journalEntries) + " entries, " +
+         (check.journalProblems.empty() ? "chain whole" : "chain broken");
+}
+
+std::string countsLine(const ArchiveCheck& check) {
   std::string counts = "Files: " + std::to_string(check.files.size()) + " - ";
   for (std::size_t state = 0; state < kFileStates; ++state) {
     counts += (state ? ", " : "") + std::to_string(check.counts[state]) + " " +
               stateText(static_cast<FileState>(state));
   }
-  lines.push_back(counts);
+  return counts;
+}
+
+std::vector<std::string> checkReportLines(const ArchiveCheck& check) {
+  const auto core = [](const std::string& utf8) { return shell::utf8ToWindows1252(utf8); };
+  std::vector<std::string> lines{"Archive check of " + core(check.programFolder.string()),
+                                 checkedOnLine(check), journalLine(check), countsLine(check)};
   if (check.count(FileState::Intact) != check.files.size()) {
     lines.emplace_back();
     lines.push_back("Files not intact:");

@@ -76,6 +76,11 @@ std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFol
 // The result as lines of single-byte text: the terminal, the PDF and the
 // paper record show these. Intact files are counted, the others listed.
 std::vector<std::string> checkReportLines(const ArchiveCheck& check);
+// Lines of it that the window shows too: "Checked on 07/03/2025 10:12:33",
+// "Journal: 412 entries, chain whole", "Files: 412 - 410 intact, ...".
+std::string checkedOnLine(const ArchiveCheck& check);
+std::string journalLine(const ArchiveCheck& check);
+std::string countsLine(const ArchiveCheck& check);
 
 struct RestoreResult {
   std::vector<std::string> restored;  // paths
