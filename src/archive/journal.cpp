@@ -237,9 +237,7 @@ JournalReading readJournal(const std::filesystem::path& programFolder) {
             std::to_string(previousSequence) + "; ";
     }
     if (chainHash(previousChain, *entry) != entry->chain) {
-      why +=
-          "the chained hash does not match: the entry or the one before it was changed, "
-          "removed or moved";
+      why += "chain broken: this entry or the one before it was changed, removed or moved";
     } else if (!why.empty()) {
       why += "entries were removed or moved";
     }

@@ -61,6 +61,9 @@ void addRow(QTreeWidget* tree, const QString& picture, const QString& what, cons
             const QString& detail) {
   auto* item = new QTreeWidgetItem(tree, {what, where, detail});
   item->setIcon(0, icon(picture));
+  for (int column = 1; column < 3; ++column) {
+    item->setToolTip(column, item->text(column));
+  }
 }
 
 }  // namespace
@@ -110,7 +113,7 @@ ArchiveCheckWindow::ArchiveCheckWindow(std::filesystem::path programFolder, QWid
   findings_->setSortingEnabled(false);
   findings_->header()->setStretchLastSection(true);
   findings_->header()->resizeSection(0, 190);
-  findings_->header()->resizeSection(1, 430);
+  findings_->header()->resizeSection(1, 400);
 
   auto* fingerprintLabel = new QLabel(QStringLiteral("F&ingerprint:"), this);
   fingerprint_ = new QLineEdit(this);
