@@ -16,7 +16,7 @@ namespace {
 
 // Raised with every change of the tables below: an index of another
 // version is made anew.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 constexpr const char* kSchema = R"(
   CREATE TABLE files(
     path TEXT PRIMARY KEY,
@@ -26,8 +26,8 @@ constexpr const char* kSchema = R"(
     name TEXT NOT NULL,      -- the file's name, for the free text
     serial TEXT, number INTEGER, program TEXT, start TEXT, end TEXT,
     alarm INTEGER, result INTEGER, code INTEGER, samples INTEGER);
-  CREATE INDEX files_start ON files(start);
-  PRAGMA user_version = 1;
+  CREATE INDEX files_start ON files(start, path);
+  PRAGMA user_version = 2;
 )";
 
 // A prepared statement, finalised when it goes.

@@ -1,30 +1,58 @@
 #include "archive/stored_files.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "shell/folder_listing.h"
 
 namespace vestrim::archive {
 
-std::vector<StoredFile> storedFiles(const std::filesystem::path& programFolder) {
-  std::vector<StoredFile> files;
-  std::error_code error;
-  std::filesystem::recursive_directory_iterator walk(
-      programFolder, std::filesystem::directory_options::skip_permission_denied, error);
-  for (const std::filesystem::recursive_directory_iterator end; !error && walk != end;
-       walk.increment(error)) {
-    const std::filesystem::directory_entry& entry = *walk;
-    std::error_code ignored;
-    if (walk.depth() == 0 || !entry.is_regular_file(ignored) || entry.is_symlink(ignored) ||
-        !shell::lowered(entry.path().filename().string()).ends_with(".dtl")) {
+namespace {
+
+// One folder's stored files and sub-folders, one stat for each file: the
+// walk over a large archive is what a refresh of the index costs.
+void walk(const std::filesystem::path& programFolder, const std::string& below,
+          std::vector<StoredFile>& files) {
+  const std::filesystem::path folder = programFolder / below;
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) {
+    return;
+  }
+  const int fd = ::dirfd(listing);
+  std::vector<std::string> folders;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") {
       continue;
     }
-    const auto size = entry.file_size(ignored);
-    const auto modified = entry.last_write_time(ignored);
-    files.push_back({entry.path().lexically_relative(programFolder).generic_string(),
-                     static_cast<std::uint64_t>(size),
-                     static_cast<std::int64_t>(modified.time_since_epoch().count())});
+    struct stat status {};
+    if (::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      continue;
+    }
+    const std::string path = below.empty() ? name : below + "/" + name;
+    if (S_ISDIR(status.st_mode)) {
+      folders.push_back(path);
+    } else if (S_ISREG(status.st_mode) && !below.empty() &&
+               shell::lowered(name).ends_with(".dtl")) {
+      files.push_back(
+          {path, static_cast<std::uint64_t>(status.st_size),
+           static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec});
+    }
   }
+  ::closedir(listing);
+  for (const std::string& sub : folders) {
+    walk(programFolder, sub, files);
+  }
+}
+
+}  // namespace
+
+std::vector<StoredFile> storedFiles(const std::filesystem::path& programFolder) {
+  std::vector<StoredFile> files;
+  walk(programFolder, {}, files);
   std::sort(files.begin(), files.end(),
             [](const StoredFile& a, const StoredFile& b) { return a.path < b.path; });
   return files;

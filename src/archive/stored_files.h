@@ -11,7 +11,7 @@ namespace vestrim::archive {
 struct StoredFile {
   std::string path;  // below the program folder, folders joined by "/"
   std::uint64_t size = 0;
-  std::int64_t modified = 0;  // last change, in the file system's clock ticks
+  std::int64_t modified = 0;  // last change, nanoseconds since 1970
 };
 
 // Every stored file (an ordinary file whose name ends in ".dtl", any letter
