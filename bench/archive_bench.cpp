@@ -60,6 +60,10 @@ void sealArchive(const fs::path& program, int count) {
     device[142] = static_cast<std::uint8_t>(1 + day % 28);
     device[143] = static_cast<std::uint8_t>(1 + day / 28 % 12);
     device[144] = static_cast<std::uint8_t>(22 + day / (28 * 12));
+    // The cycle ends an hour after it starts, on the same day.
+    for (std::size_t field = 0; field < 5; ++field) {
+      device[145 + field] = static_cast<std::uint8_t>(device[140 + field] + (field == 0 ? 1 : 0));
+    }
     device[150] = static_cast<std::uint8_t>(i % 12 == 5 ? 10 : 0);
     char month[16];
     std::snprintf(month, sizeof month, "20%02d/%02d", device[144], device[143]);
