@@ -23,8 +23,11 @@ WORK_ROOT = Path(tempfile.mkdtemp(prefix="save-oracle-"))
 atexit.register(shutil.rmtree, WORK_ROOT, True)
 
 ENVIRONMENT = {"LC_ALL": "C.UTF-8", "TZ": "Europe/Rome", "QT_QPA_PLATFORM": "offscreen"}
-# What a program folder holds besides the archive: settings, languages, the error log.
-PROGRAM_FILES = {"Vestrim.ini", "English.lng", "Italiano.lng", "Vestrim_Errors.log"}
+# What a program folder holds besides the archive: settings, languages, the error log, the
+# archive journal.
+PROGRAM_FILES = {
+    "Vestrim.ini", "English.lng", "Italiano.lng", "Vestrim_Errors.log", "Vestrim_Journal.txt"
+}
 
 
 def new_folder(prefix: str) -> Path:
