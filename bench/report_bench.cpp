@@ -277,7 +277,7 @@ class StoredFiles {
       device[59] = static_cast<std::uint8_t>(number);
       device[60] = static_cast<std::uint8_t>(number >> 8);
       const transfer::SealResult sealed =
-          transfer::ProtectDataLogger(folder_.path(), device, words().messages);
+          transfer::ProtectDataLogger(folder_.path(), folder_.path(), device, words().messages);
       if (sealed.file.empty()) {
         throw std::runtime_error("cannot seal: " + sealed.error);
       }

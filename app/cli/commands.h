@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/search_index.h"
 #include "cli_options.h"
 
 namespace vestrim::cli {
@@ -28,12 +29,16 @@ struct ReportOptions {
 };
 int reportCommand(const GlobalOptions& options, const std::string& file,
                   const ReportOptions& report);
-// Whether the command line draws (report --pdf or --png): such a run needs
+// Whether the command line draws (report --pdf or --png, check --pdf): such a run needs
 // Qt Gui, on the offscreen platform, so that no display is needed.
 bool commandLineDraws(int argc, const char* const* argv);
 int sendCommand(const GlobalOptions& options, const std::vector<std::string>& files);
 int eraseCommand(const GlobalOptions& options);
 int drivesCommand(const GlobalOptions& options);
 int importCommand(const GlobalOptions& options, const std::string& path, bool erase);
+// The archive check; with `restoreTimes` the times of the files copied
+// without them are restored first. `pdf`: also written there.
+int checkCommand(const GlobalOptions& options, const std::string& pdf, bool restoreTimes);
+int listCommand(const GlobalOptions& options, const archive::SearchFilter& filter);
 
 }  // namespace vestrim::cli

@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands.h"
 #include "reports/cycle_csv.h"
+#include "shell/text_encoding.h"
 #include "shell/version.h"
 
 int main(int argc, char** argv) {
@@ -142,6 +144,44 @@ int main(int argc, char** argv) {
   import->add_flag("--erase", importErase,
                    "Afterwards delete the imported device files from the drive (asks first)");
   import->callback([&] { status = vestrim::cli::importCommand(options, importPath, importErase);
+});
+
+std::string checkPdf;
+bool restoreTimes = false;
+auto* check = app.add_subcommand(
+    "check",
+    "Check the archive: every sealed file against its seal and the archive journal, the "
+    "journal's chain, gaps in each machine's cycle numbers; ends with the fingerprint");
+check->add_option("--pdf", checkPdf, "Also write the result into this PDF file");
+check->add_flag("--restore-times", restoreTimes,
+                "First set the files copied without their times back to the times their "
+                "seals record (no other file is touched)");
+check->add_flag("--json", options.json, "Print the result as JSON");
+check->callback([&] { status = vestrim::cli::checkCommand(options, checkPdf, restoreTimes); });
+
+vestrim::archive::SearchFilter filter;
+int cycleNumber = -1;
+bool alarm = false;
+bool passed = false;
+auto* list = app.add_subcommand(
+    "list", "List the stored cycles that match (search index in the user's cache folder)");
+list->add_option("--from", filter.from, "Started on this day (YYYY-MM-DD) or later");
+list->add_option("--to", filter.to, "Started on this day (YYYY-MM-DD) or earlier");
+list->add_option("--program", filter.program, "Part of the program's name, any letter case");
+auto* alarmFlag = list->add_flag("--alarm", alarm, "Only cycles that ended with an alarm");
+list->add_flag("--passed", passed, "Only cycles that ended without alarm")->excludes(alarmFlag);
+list->add_option("--cycle", cycleNumber, "This cycle number")->check(CLI::NonNegativeNumber);
+list->add_option("--name", filter.name, "Part of the file's name, any letter case");
+list->add_flag("--json", options.json, "Print the cycles as JSON");
+list->callback([&] {
+  filter.result = alarm    ? vestrim::archive::ResultFilter::Alarm
+                  : passed ? vestrim::archive::ResultFilter::Passed
+                           : vestrim::archive::ResultFilter::Any;
+  if (cycleNumber >= 0) {
+    filter.cycleNumber = cycleNumber;
+  }
+  filter.program = vestrim::shell::utf8ToWindows1252(filter.program);
+  status = vestrim::cli::listCommand(options, filter);
 });
 
 CLI11_PARSE(app, argc, argv);

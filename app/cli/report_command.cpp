@@ -91,14 +91,14 @@ int exportReport(const reports::ReportWindow& window, const reports::CycleFile& 
 }  // namespace
 
 bool commandLineDraws(int argc, const char* const* argv) {
-  bool inReport = false;
+  bool inReport = false;  // in `report` or `check`, the commands that draw
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     if (!inReport) {
       if (argument == "--folder" || argument == "--port" || argument == "--language") {
         ++i;  // the option's value
       } else if (!argument.starts_with("-")) {
-        if (argument != "report") {
+        if (argument != "report" && argument != "check") {
           return false;
         }
         inReport = true;

@@ -38,6 +38,10 @@ int saveCommand(const GlobalOptions& options) {
         fail("the device's replies failed their check five times in a row; " +
              std::to_string(outcome->saved) + " file(s) saved before are intact");
         return 1;
+      case transfer::SaveOutcome::Kind::JournalFailed:
+        fail("the save stopped: " + outcome->skipped.back() + "; " +
+             std::to_string(outcome->saved) + " file(s) saved before are intact");
+        return 1;
       case transfer::SaveOutcome::Kind::Stalled:
         fail("a file made no progress for 180 s; " + std::to_string(outcome->saved) +
              " file(s) saved before are intact");

@@ -189,11 +189,15 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
     }
     const Bytes& bytes = *read;
     const transfer::SealResult sealed =
-        report ? transfer::sealAs(folder, bytes, technicalReportName(bytes))
-               : transfer::ProtectDataLogger(folder, bytes, shell.language.messages);
+        report ? transfer::sealAs(shell.ProgramFolder, folder, bytes, technicalReportName(bytes))
+               : transfer::ProtectDataLogger(shell.ProgramFolder, folder, bytes,
+                                             shell.language.messages);
     if (sealed.file.empty()) {
       shell.log.LogError("FrmPrg", "ProtectDataLogger");
       result.failed.push_back(file.file.string() + ": " + sealed.error);
+      if (sealed.journalFailed) {
+        break;
+      }
       continue;
     }
     result.sealed.push_back(sealed.file);

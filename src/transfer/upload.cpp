@@ -205,10 +205,16 @@ void Upload::fileComplete() {
     // Nothing came from the device: there is no record to seal.
     outcome_.skipped.push_back(row.code + ": no bytes");
   } else {
-    const SealResult sealed = ProtectDataLogger(monthFolder_, received_, shell_.language.messages);
+    const SealResult sealed =
+        ProtectDataLogger(shell_.ProgramFolder, monthFolder_, received_, shell_.language.messages);
     if (sealed.file.empty()) {
       shell_.log.LogError("FrmPrg", "ProtectDataLogger");
       outcome_.skipped.push_back(row.code + ": " + sealed.error);
+      if (sealed.journalFailed) {
+        engine_.EndOperation();
+        finish(SaveOutcome::Kind::JournalFailed);
+        return;
+      }
     } else {
       ++outcome_.saved;
       if (fileSealed_) {
@@ -249,6 +255,11 @@ std::string saveOutcomeText(const SaveOutcome& outcome) {
       return "The device stopped answering; " + saved + " before are intact.";
     case SaveOutcome::Kind::Stalled:
       return "A file made no progress for 180 s; " + saved + " before are intact.";
+    case SaveOutcome::Kind::JournalFailed:
+      return "The save stopped: " +
+             (outcome.skipped.empty() ? std::string("the archive journal could not be written")
+                                      : outcome.skipped.back()) +
+             "; " + saved + " before are intact.";
     case SaveOutcome::Kind::ChecksumError:
       return "The device's replies failed their check five times in a row; " + saved +
              " before are intact.";

@@ -29,6 +29,8 @@ struct SaveOutcome {
     DeviceLost,     // the device stopped answering, and the link did not come back in time
     Stalled,        // a file made no progress for 180 s
     ChecksumError,  // the device's replies failed their check five times in a row
+    // The archive journal could not be written; the last of `skipped` says why.
+    JournalFailed,
   } kind = Kind::Finished;
   int saved = 0;
   std::vector<std::string> skipped;  // why rows were not saved

@@ -43,7 +43,8 @@ TEST(CommandLineExport, PdfCsvAndPngOfAVacuumTestWithoutADisplay) {
   devsim::content::CycleRequest request;
   request.cycleCode = devsim::content::kVacuumTestCode;
   const auto cycle = devsim::content::generateCycle({}, request);
-  const auto sealed = transfer::sealAs(folder.path().toStdString(), cycle.bytes, "vacuum.dtl");
+  const auto sealed = transfer::sealAs(folder.path().toStdString(), folder.path().toStdString(),
+                                       cycle.bytes, "vacuum.dtl");
   ASSERT_FALSE(sealed.file.empty()) << sealed.error;
   const QString stored = QString::fromStdString(sealed.file.string());
   const QString pdf = folder.filePath("v.pdf");
@@ -74,8 +75,8 @@ TEST(CommandLineExport, PdfCsvAndPngOfAVacuumTestWithoutADisplay) {
   // A technical report has no samples and no chart; its PDF is written.
   devsim::content::TechnicalReportRequest technical;
   const auto report = transfer::sealAs(
-      folder.path().toStdString(), devsim::content::generateTechnicalReport({}, technical).bytes,
-      "service.dtl");
+      folder.path().toStdString(), folder.path().toStdString(),
+      devsim::content::generateTechnicalReport({}, technical).bytes, "service.dtl");
   const QString service = QString::fromStdString(report.file.string());
   EXPECT_EQ(cliWithoutDisplay({"--folder", folder.path(), "report", service, "--png", png}).status,
             1);

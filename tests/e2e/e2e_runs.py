@@ -26,7 +26,9 @@ DATA = Path(__file__).resolve().parents[1] / "data"
 LANGUAGES = Path(__file__).resolve().parents[2] / "lang"
 ENV = dict(os.environ, LC_ALL="C.UTF-8", TZ="Europe/Rome", QT_QPA_PLATFORM="offscreen")
 # What a program folder holds besides the archive of sealed files.
-PROGRAM_FILES = {"Vestrim.ini", "English.lng", "Italiano.lng", "Vestrim_Errors.log"}
+PROGRAM_FILES = {
+    "Vestrim.ini", "English.lng", "Italiano.lng", "Vestrim_Errors.log", "Vestrim_Journal.txt"
+}
 # The run's work folders, removed at its end. The first lies in /tmp: a message file sent by its
 # absolute path carries two characters of the path into the device ("p/"), and the recorded
 # device images hold them.

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -15,6 +16,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeView>
@@ -22,6 +24,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "archive/ui/archive_check_window.h"
+#include "archive/ui/cycle_search.h"
 #include "platform/qt/qt_text.h"
 #include "reports/print_layout.h"
 #include "reports/ui/report_view_window.h"
@@ -51,7 +55,9 @@ fs::path sealCycle(const fs::path& folder, const devsim::content::CycleRequest& 
                    const shell::LanguageMessages& messages) {
   fs::create_directories(folder);
   const auto cycle = devsim::content::generateCycle({}, request);
-  return transfer::ProtectDataLogger(folder, cycle.bytes, messages).file;
+  return transfer::ProtectDataLogger(folder.parent_path().parent_path(), folder, cycle.bytes,
+                                     messages)
+      .file;
 }
 
 QString run(const QString& program, const QStringList& arguments) {
@@ -125,6 +131,7 @@ class DesktopTest : public QObject {
   void tamperedAndUnreadableFilesAreRefused();
   void everyCycleOfTheDemoMonthOpensSwitchesAndPrintsItsPrintJob();
   void exportedPdfIsPdfaWithTheLinesTheChartAndTheFilesDigest();
+  void searchFindsCyclesOfEveryFolderAndTheCheckRestoresCopiedTimes();
   void everyControlHasAnAccessibleName();
 
  private:
@@ -133,6 +140,7 @@ class DesktopTest : public QObject {
   reports::ui::ReportViewWindow* openInList(const fs::path& file);
 
   std::unique_ptr<testing::TempFolder> folder_;
+  std::unique_ptr<testing::TempFolder> cache_;
   std::unique_ptr<shell::ShellContext> shell_;
   testing::ScriptedPrompts prompts_;
   std::unique_ptr<shell::ui::MainWindow> window_;
@@ -142,6 +150,8 @@ class DesktopTest : public QObject {
 
 void DesktopTest::init() {
   folder_ = std::make_unique<testing::TempFolder>();
+  cache_ = std::make_unique<testing::TempFolder>();
+  qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache_->path().string()));
   const fs::path program = folder_->path();
   for (const char* name : {"English.lng", "Italiano.lng"}) {
     fs::copy_file(fs::path(VESTRIM_LANG_DIR) / name, program / name);
@@ -363,7 +373,7 @@ void DesktopTest::everyCycleOfTheDemoMonthOpensSwitchesAndPrintsItsPrintJob() {
   for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
     const devsim::Bytes file = memory.read(devsim::Area::Flash, chain[i], chain[i + 1] - chain[i]);
     if (file[devsim::layout::kFileTypeOffset] == devsim::content::kCycleFileType) {
-      sealed.push_back(transfer::ProtectDataLogger(month, file, messages_).file);
+      sealed.push_back(transfer::ProtectDataLogger(folder_->path(), month, file, messages_).file);
     }
   }
   QVERIFY(sealed.size() >= 30);
@@ -437,18 +447,63 @@ void DesktopTest::exportedPdfIsPdfaWithTheLinesTheChartAndTheFilesDigest() {
   QVERIFY(prompts_.shown.empty());
 }
 
+void DesktopTest::searchFindsCyclesOfEveryFolderAndTheCheckRestoresCopiedTimes() {
+  start("English");
+  archive::ui::CycleSearch* search = fileManager()->search();
+  QSignalSpy found(search, &archive::ui::CycleSearch::searchFinished);
+  QTest::mouseClick(search->findChild<QPushButton*>("searchButton"), Qt::LeftButton);
+  QVERIFY(found.wait(20000));
+  QCOMPARE(found.takeFirst().first().toInt(), 3);  // 2025/03 and 2026/11
+  search->findChild<QComboBox*>("searchResult")->setCurrentText("Alarm");
+  QTest::keyClick(search->findChild<QLineEdit*>("searchName"), Qt::Key_Return);
+  QVERIFY(found.wait(20000));
+  QTreeView* results = search->results();
+  QVERIFY(results->isVisible());
+  QCOMPARE(results->model()->rowCount(), 1);
+  QCOMPARE(results->model()->index(0, 7).data().toString(),
+           QString::fromStdString(alarm_.filename().string()));
+  emit results->activated(results->model()->index(0, 0));
+  QVERIFY(window_->reportWindow() && window_->reportWindow()->isVisible());
+  QCOMPARE(window_->reportWindow()->windowTitle(),
+           QString::fromStdString(alarm_.filename().string()));
+
+  fs::last_write_time(cycle_, fs::last_write_time(cycle_) + std::chrono::hours(3));
+  fileManager()->findChild<QAction*>("mnuCheckArchive")->trigger();
+  archive::ui::ArchiveCheckWindow* check = window_->archiveCheckWindow();
+  QVERIFY(check && check->running());
+  QSignalSpy done(check, &archive::ui::ArchiveCheckWindow::checkFinished);
+  QVERIFY(done.wait(20000));
+  auto* findings = check->findChild<QTreeWidget*>("checkFindings");
+  QCOMPARE(findings->topLevelItemCount(), 1);
+  QCOMPARE(findings->topLevelItem(0)->text(0), QString("Copied without its times"));
+  auto* restore = check->findChild<QPushButton*>("checkRestoreTimes");
+  QVERIFY(restore->isEnabled());
+  QTest::mouseClick(restore, Qt::LeftButton);
+  QVERIFY(done.wait(20000));
+  QCOMPARE(findings->topLevelItem(0)->text(0), QString("Intact"));
+  QVERIFY(!restore->isEnabled());
+  QCOMPARE(check->result()->count(archive::FileState::Intact), 3u);
+  QCOMPARE(check->findChild<QLineEdit*>("checkFingerprint")->text(),
+           QString::fromStdString(check->result()->fingerprint));
+}
+
 void DesktopTest::everyControlHasAnAccessibleName() {
   start("English");
   QVERIFY(openInList(cycle_));
+  window_->showArchiveCheck();
+  QSignalSpy checked(window_->archiveCheckWindow(),
+                     &archive::ui::ArchiveCheckWindow::checkFinished);
+  QVERIFY(checked.wait(20000));
   window_->showAbout();
   QStringList unnamed;
   for (QWidget* widget : window_->findChildren<QWidget*>()) {
     if (!widget->isVisible() || !widget->isEnabled()) {
       continue;
     }
-    const bool control = qobject_cast<QAbstractButton*>(widget) ||
-                         qobject_cast<QAbstractItemView*>(widget) ||
-                         qobject_cast<QComboBox*>(widget);
+    const bool control =
+        qobject_cast<QAbstractButton*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
+        qobject_cast<QComboBox*>(widget) || qobject_cast<QAbstractSpinBox*>(widget) ||
+        qobject_cast<QLineEdit*>(widget);
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
     if (control && (!accessible || accessible->text(QAccessible::Name).isEmpty())) {
       unnamed << widget->objectName() + " (" + widget->metaObject()->className() + ")";

@@ -73,13 +73,13 @@ TEST(Seal, SameRecordReplacesItsFileAndAnotherRecordOfTheSameNameIsKeptBeside) {
   const Bytes first = deviceFile(300, "STD", 1, 2, 5, 3, 12, 14, 20);
   Bytes other = first;
   other[250] ^= 0x5A;
-  EXPECT_EQ(ProtectDataLogger(folder.path(), first, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), first, messages()).file.filename(),
             "STD_00001_134_050312_1420.dtl");
-  EXPECT_EQ(ProtectDataLogger(folder.path(), first, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), first, messages()).file.filename(),
             "STD_00001_134_050312_1420.dtl");
-  EXPECT_EQ(ProtectDataLogger(folder.path(), other, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), other, messages()).file.filename(),
             "STD_00001_134_050312_1420_2.dtl");
-  EXPECT_EQ(ProtectDataLogger(folder.path(), other, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), other, messages()).file.filename(),
             "STD_00001_134_050312_1420_2.dtl");
 }
 
@@ -87,9 +87,9 @@ TEST(Seal, TemporaryFileOfAKilledSaveIsRemovedByTheNextSealingThere) {
   TempFolder folder;
   const auto abandoned = folder.write(".sealing.2147483646.0", "half");
   const auto ours = folder.write(".sealing." + std::to_string(::getpid()) + ".999", "running");
-  ASSERT_FALSE(
-      ProtectDataLogger(folder.path(), deviceFile(300, "P", 1, 2, 1, 1, 1, 1, 1), messages())
-          .file.empty());
+  ASSERT_FALSE(ProtectDataLogger(folder.path(), folder.path(),
+                                 deviceFile(300, "P", 1, 2, 1, 1, 1, 1, 1), messages())
+                   .file.empty());
   EXPECT_FALSE(std::filesystem::exists(abandoned));
   EXPECT_TRUE(std::filesystem::exists(ours));
 }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <optional>
 
+#include "archive/archive_check.h"
 #include "programmer_rig.h"
 #include "reports/cycle_file.h"
 
@@ -172,6 +173,33 @@ TEST_F(UploadTest, FileThatStopsMovingIsGivenUpAfter180Seconds) {
   EXPECT_EQ(outcome->kind, SaveOutcome::Kind::Stalled);
   EXPECT_GE(scheduler.now(), 180000);
   EXPECT_LT(scheduler.now(), 182000 + 5000);
+  EXPECT_FALSE(view.busyPointer);
+}
+
+TEST_F(UploadTest, SavingTheSameDeviceTwiceReplacesItsFiles) {
+  append("DLCYCLE00000001", 0x50, 1, "ONE", 30);
+  save();
+  outcome.reset();
+  upload.Save();
+  scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
+  ASSERT_EQ(sealed.size(), 2u);
+  EXPECT_EQ(sealed[0], sealed[1]);
+  // The later entry vouches for the file that replaced the first.
+  const archive::ArchiveCheck check = *archive::checkArchive(folder.path());
+  EXPECT_EQ(check.journalEntries, 2u);
+  EXPECT_EQ(check.count(archive::FileState::Intact), 1u);
+  EXPECT_TRUE(check.passed());
+}
+
+TEST_F(UploadTest, JournalThatCannotBeWrittenStopsTheSaveWithItsReason) {
+  append("DLCYCLE00000001", 0x50, 1, "ONE", 30);
+  append("DLCYCLE00000002", 0x50, 2, "TWO", 30);
+  std::filesystem::create_directories(folder.path() / archive::kJournalFileName);
+  save();
+  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::JournalFailed);
+  EXPECT_TRUE(sealed.empty());
+  EXPECT_NE(outcome->skipped.back().find("journal"), std::string::npos);
+  EXPECT_EQ(flashReads().size(), 2u);  // the second file is not read
   EXPECT_FALSE(view.busyPointer);
 }
 

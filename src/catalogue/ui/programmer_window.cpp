@@ -142,7 +142,8 @@ ProgrammerWindow::ProgrammerWindow(const ProgrammerServices& services, shell::Sh
     setStatusText(2, text);
     emit refreshRequested();
     if (outcome.kind == transfer::SaveOutcome::Kind::DeviceLost ||
-        outcome.kind == transfer::SaveOutcome::Kind::Stalled) {
+        outcome.kind == transfer::SaveOutcome::Kind::Stalled ||
+        outcome.kind == transfer::SaveOutcome::Kind::JournalFailed) {
       prompts_.show({.text = text,
                      .title = {},
                      .icon = platform::MessageIcon::Exclamation,
