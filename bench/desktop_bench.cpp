@@ -69,6 +69,7 @@ void drawn(QWidget* widget) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured
   QApplication application(argc, argv);
   const fs::path work = fs::temp_directory_path() / "vestrim-desktop-bench";
   fs::remove_all(work);
@@ -88,9 +89,14 @@ int main(int argc, char** argv) {
     std::snprintf(name, sizeof name, "CYCLE_%05d.dtl", i);
     std::ofstream(crowded / name, std::ios::binary) << small;
   }
-  const fs::path longFile = transfer::ProtectDataLogger(program, program / "2025" / "05",
-                                                        bench::longCycleFile(5000), messages)
-                                .file;
+  fs::create_directories(program / "2025" / "05");
+  const transfer::SealResult sealed = transfer::ProtectDataLogger(
+      program, program / "2025" / "05", bench::longCycleFile(5000), messages);
+  if (sealed.file.empty()) {
+    std::cerr << "the long cycle could not be sealed: " << sealed.error << "\n";
+    return 1;
+  }
+  const fs::path longFile = sealed.file;
 
   QElapsedTimer clock;
   clock.start();
