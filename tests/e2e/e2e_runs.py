@@ -172,7 +172,8 @@ class Device:
         self.seen = 0
         with selectors.DefaultSelector() as selector:  # its first line names the terminal
             selector.register(self.process.stdout, selectors.EVENT_READ)
-            line = self.process.stdout.readline() if selector.select(10) else b""
+            # A loaded machine running the sanitizer build can take long to start it.
+            line = self.process.stdout.readline() if selector.select(60) else b""
         self.pty = line.decode().strip()
         if not self.pty.startswith("/"):
             self.stop()
