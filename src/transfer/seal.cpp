@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 #include "archive/journal.h"
 #include "shell/safe_file.h"
@@ -64,8 +66,18 @@ bool writeAll(int fd, const Bytes& bytes) {
 
 // A program killed while it sealed leaves its temporary file behind: hidden,
 // never taken for a record, but never to be finished either. Those of
-// processes that are gone are removed.
+// processes that are gone are removed, once per folder and process: a
+// killed program's files are there before we start, and scanning a folder of
+// thousands of records before every seal would make an import quadratic.
 void removeAbandonedTemporaries(const std::filesystem::path& folder) {
+  static std::mutex guard;
+  static std::set<std::filesystem::path> cleaned;
+  {
+    const std::lock_guard lock(guard);
+    if (!cleaned.insert(folder).second) {
+      return;
+    }
+  }
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     const std::string name = entry.path().filename().string();
