@@ -8,8 +8,8 @@ SimulatedSerialPort::SimulatedSerialPort(devsim::Device& device, VirtualSchedule
     : device_(device), scheduler_(scheduler) {}
 
 bool SimulatedSerialPort::open() {
-  if (openFails_) {
-    error_ = "the port does not exist";
+  if (openFails_ != OpenFailure::None) {
+    error_ = openFails_ == OpenFailure::Missing ? "No such file or directory" : "Permission denied";
     return false;
   }
   open_ = true;

@@ -36,9 +36,12 @@ class SimulatedSerialPort final : public platform::SerialPort {
     handler_ = std::move(handler);
   }
   std::string errorText() const override { return error_; }
+  bool permissionDenied() const override { return openFails_ == OpenFailure::NoPermission; }
 
   // Test controls.
-  void setOpenFails(bool fails) { openFails_ = fails; }
+  enum class OpenFailure { None, Missing, NoPermission };
+  void setOpenFails(bool fails) { openFails_ = fails ? OpenFailure::Missing : OpenFailure::None; }
+  void setOpenFailure(OpenFailure failure) { openFails_ = failure; }
   // Delivers the device's answers one byte per millisecond instead of whole.
   void setDeliverByteByByte(bool byteByByte) { byteByByte_ = byteByByte; }
   // Bytes arriving from the line that the device did not send (noise, a
@@ -59,7 +62,7 @@ class SimulatedSerialPort final : public platform::SerialPort {
   std::string settings_ = "19200,N,8,1";
   std::string error_;
   bool open_ = false;
-  bool openFails_ = false;
+  OpenFailure openFails_ = OpenFailure::None;
   bool byteByByte_ = false;
   int openCount_ = 0;
   int threshold_ = 0;
