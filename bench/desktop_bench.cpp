@@ -88,9 +88,9 @@ int main(int argc, char** argv) {
     std::snprintf(name, sizeof name, "CYCLE_%05d.dtl", i);
     std::ofstream(crowded / name, std::ios::binary) << small;
   }
-  const fs::path longFile =
-      transfer::ProtectDataLogger(program / "2025" / "05", bench::longCycleFile(5000), messages)
-          .file;
+  const fs::path longFile = transfer::ProtectDataLogger(program, program / "2025" / "05",
+                                                        bench::longCycleFile(5000), messages)
+                                .file;
 
   QElapsedTimer clock;
   clock.start();

@@ -20,9 +20,9 @@ inline devsim::Bytes longCycleFile(int records) {
   const std::size_t samples = (device.size() - kHeader - kSummary) / kSample;
   devsim::Bytes file(device.begin(), device.begin() + kHeader + kSummary);
   for (int i = 0; i < records; ++i) {
-    const auto from = device.begin() + static_cast<std::ptrdiff_t>(
-                                           kHeader + kSummary +
-                                           static_cast<std::size_t>(i) % samples * kSample);
+    const auto from =
+        device.begin() + static_cast<std::ptrdiff_t>(
+                             kHeader + kSummary + static_cast<std::size_t>(i) % samples * kSample);
     const std::size_t at = file.size();
     file.insert(file.end(), from, from + kSample);
     file[at] = static_cast<std::uint8_t>((i * 3) & 0xFF);

@@ -1,6 +1,6 @@
 // Writes the fuzz target's seed corpus: a handful of stored files made from
 // the simulator's cycles and a technical report, each sealed as saving
-// seals it, kept to a few KB. Usage: report_fuzz_seeds FOLDER
+// seals it, kept to a few KB. Usage: report_fuzz_seeds FOLDER (fuzz/corpus/report)
 #include <cstdio>
 #include <filesystem>
 #include <fstream>

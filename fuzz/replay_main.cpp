@@ -1,27 +1,26 @@
-// Feeds every file of the given files and folders to the fuzz target's
-// entry, as libFuzzer would, without libFuzzer: the seed corpus and any
-// crash found later stay checked in every normal build.
+// Feeds every file of the given files and folders to a fuzz target's entry,
+// as libFuzzer would, without libFuzzer: the seed corpus and any crash found
+// later stay checked in every normal build.
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <vector>
 
-#include "report_fuzz_entry.h"
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 int main(int argc, char** argv) {
   std::vector<std::filesystem::path> files;
   for (int i = 1; i < argc; ++i) {
-    const std::filesystem::path given(argv[i]);
-    if (std::filesystem::is_directory(given)) {
-      for (const auto& entry : std::filesystem::directory_iterator(given)) {
-        if (entry.is_regular_file()) {
-          files.push_back(entry.path());
-        }
-      }
-    } else {
-      files.push_back(given);
+    if (!std::filesystem::is_directory(argv[i])) {
+      files.emplace_back(argv[i]);
+      continue;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+      files.push_back(entry.path());
     }
   }
   std::sort(files.begin(), files.end());
@@ -37,7 +36,7 @@ int main(int argc, char** argv) {
     }
     const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
                                   std::istreambuf_iterator<char>()};
-    vestrim::fuzz::runReports(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }
   std::cout << files.size() << " inputs replayed\n";
   return 0;

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "reports/cycle_chart_data.h"
+#include "reports/cycle_csv.h"
 #include "reports/cycle_file.h"
 #include "reports/cycle_record.h"
 #include "reports/cycle_reports.h"
@@ -84,6 +86,10 @@ void runWindow(const reports::CycleFile& file, const reports::ReportLanguage& la
   window.pressSwitch();
   expectContract(window.report());
   reports::printedLines(window.print());
+  if (const auto record = window.record()) {
+    reports::cycleChart(*record, language);
+    reports::cycleCsv(*record, language);
+  }
 }
 
 }  // namespace

@@ -96,9 +96,12 @@ std::optional<Transmission> Device::handleLong(const IncomingFrame& frame, std::
     return send(record, frame, faults_.shape(RequestClass::Read, std::move(reply)), nowUs);
   }
 
-  const std::optional<int> newBaud = applyWrite(area, frame);
-  auto reply = send(record, frame,
-                    faults_.shape(RequestClass::Write, littleEndian16(2u * frame.sentSum)), nowUs);
+  ShapedReply shaped = faults_.shape(RequestClass::Write, littleEndian16(2u * frame.sentSum));
+  // A silent device did not take the frame in: the write is not carried out.
+  const bool heard = std::find(shaped.applied.begin(), shaped.applied.end(), FaultKind::Silence) ==
+                     shaped.applied.end();
+  const std::optional<int> newBaud = heard ? applyWrite(area, frame) : std::nullopt;
+  auto reply = send(record, frame, std::move(shaped), nowUs);
   // The acknowledgement still goes out at the old speed; the device switches after it.
   baud_ = newBaud.value_or(baud_);
   return reply;
@@ -116,7 +119,8 @@ std::optional<Transmission> Device::handleSpeedSwitch(const IncomingFrame& frame
   // A device that stays silent or answers wrongly did not take the frame in, so it keeps its
   // speed and its registers.
   const bool understood = std::none_of(reply.applied.begin(), reply.applied.end(), [](auto k) {
-    return k == FaultKind::SilentHandshake || k == FaultKind::WrongHandshake;
+    return k == FaultKind::SilentHandshake || k == FaultKind::WrongHandshake ||
+           k == FaultKind::Silence;
   });
   const std::optional<int> newBaud = understood ? applyWrite(Area::Register, frame) : std::nullopt;
   auto sent = send(record, frame, std::move(reply), nowUs);

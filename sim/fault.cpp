@@ -10,7 +10,8 @@ namespace {
 
 constexpr std::array kKinds = {
     FaultKind::SilentHandshake, FaultKind::WrongHandshake, FaultKind::DropReply, FaultKind::BadAck,
-    FaultKind::OneByteReply,    FaultKind::LongReply,      FaultKind::Delay};
+    FaultKind::OneByteReply,    FaultKind::LongReply,      FaultKind::Delay,     FaultKind::Garbage,
+    FaultKind::CutReply,        FaultKind::Silence,        FaultKind::OtherSum};
 
 struct KindInfo {
   std::string_view name;
@@ -34,6 +35,14 @@ KindInfo info(FaultKind kind) {
       return {"long-reply", "on extra byte", "extra bytes (default 3 x 0x55) after the reply"};
     case FaultKind::Delay:
       return {"delay", "on ms", "reply delayed by ms (default 2500)"};
+    case FaultKind::Garbage:
+      return {"garbage", "on extra byte", "extra bytes (default 3 x 0x55) before the reply"};
+    case FaultKind::CutReply:
+      return {"cut-reply", "on", "the first half of the reply, then nothing"};
+    case FaultKind::Silence:
+      return {"silence", "", "the request is not taken in: no reply, a write not carried out"};
+    case FaultKind::OtherSum:
+      return {"other-sum", "", "the value after a read's data is not their sum"};
   }
   return {"?", "", ""};
 }

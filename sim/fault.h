@@ -16,10 +16,14 @@ enum class FaultKind : std::uint8_t {
   OneByteReply,     // only the first byte of the reply
   LongReply,        // the reply followed by `extra` bytes of value `byte`
   Delay,            // the reply goes out `ms` later
+  Garbage,          // `extra` bytes of value `byte` go out before the reply
+  CutReply,         // the first half of the reply, then nothing
+  Silence,          // the request is not taken in: no reply, a write is not carried out
+  OtherSum,         // the value after a read's data is not their sum (a board with another rule)
 };
 
-// Which requests a rule watches. Handshake faults always watch the speed-switch frame and
-// bad-ack always watches writes; for them this field is not used.
+// Which requests a rule watches. Handshake faults always watch the speed-switch frame,
+// bad-ack always watches writes and silence every request; for them this field is not used.
 enum class FaultOn : std::uint8_t { Long, Read, Write, Handshake };
 
 // One scripted fault. Of the requests the rule watches, the first `after` pass untouched and

@@ -11,6 +11,10 @@ bool watches(const FaultRule& rule, RequestClass request) {
       return request == RequestClass::Handshake;
     case FaultKind::BadAck:
       return request == RequestClass::Write;
+    case FaultKind::Silence:
+      return true;
+    case FaultKind::OtherSum:
+      return request == RequestClass::Read;
     default:
       break;
   }
@@ -44,10 +48,13 @@ ShapedReply FaultPlan::shape(RequestClass request, Bytes correctReply) {
     switch (kind) {
       case FaultKind::BadAck:
       case FaultKind::WrongHandshake:
+      case FaultKind::OtherSum:
         return 0;
       case FaultKind::OneByteReply:
+      case FaultKind::CutReply:
         return 1;
       case FaultKind::LongReply:
+      case FaultKind::Garbage:
         return 2;
       default:
         return 3;
@@ -71,14 +78,27 @@ ShapedReply FaultPlan::shape(RequestClass request, Bytes correctReply) {
       case FaultKind::WrongHandshake:
         bytes.assign(1, rule->byte);
         break;
+      case FaultKind::OtherSum:
+        if (bytes.size() >= 2) {
+          bytes[bytes.size() - 2] ^= 0xA5;
+          bytes[bytes.size() - 1] ^= 0x5A;
+        }
+        break;
       case FaultKind::OneByteReply:
         bytes.resize(std::min<std::size_t>(bytes.size(), 1));
         break;
       case FaultKind::LongReply:
         bytes.insert(bytes.end(), rule->extra, rule->byte);
         break;
+      case FaultKind::CutReply:
+        bytes.resize(bytes.size() / 2);
+        break;
+      case FaultKind::Garbage:
+        bytes.insert(bytes.begin(), rule->extra, rule->byte);
+        break;
       case FaultKind::SilentHandshake:
       case FaultKind::DropReply:
+      case FaultKind::Silence:
         reply.sent = false;
         break;
       case FaultKind::Delay:

@@ -13,6 +13,22 @@ void fail(const std::string& message) {
   std::cerr << "vestrim-cli: " << message << '\n';
 }
 
+std::optional<std::filesystem::path> programFolderOnly(const GlobalOptions& options) {
+  std::error_code error;
+  if (!options.folder.empty() && !std::filesystem::is_directory(options.folder, error)) {
+    fail("no such folder: " + options.folder);
+    return std::nullopt;
+  }
+  const shell::ProgramFolder folder = shell::chooseProgramFolder(platform::qtProgramFolderPlaces(
+      options.folder.empty() ? std::nullopt
+                             : std::optional<std::filesystem::path>(options.folder)));
+  if (!folder.error.empty()) {
+    fail(folder.error);
+    return std::nullopt;
+  }
+  return folder.path;
+}
+
 std::unique_ptr<shell::ShellContext> startShell(const GlobalOptions& options) {
   const shell::ProgramFolder folder = shell::chooseProgramFolder(platform::qtProgramFolderPlaces(
       options.folder.empty() ? std::nullopt

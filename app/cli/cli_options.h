@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,11 @@ struct GlobalOptions {
 // The program folder, its settings and the language, as the program starts
 // with them. Nothing (after telling the user why) when the run cannot go on.
 std::unique_ptr<shell::ShellContext> startShell(const GlobalOptions& options);
+
+// The program folder alone, for the commands that need neither settings
+// nor a language (the archive's check and list). Nothing, after saying
+// why, when there is none.
+std::optional<std::filesystem::path> programFolderOnly(const GlobalOptions& options);
 
 // Prints `message` as vestrim-cli's own error on stderr.
 void fail(const std::string& message);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/search_index.h"
 #include "cli_options.h"
 
 namespace vestrim::cli {
@@ -14,11 +15,30 @@ int catalogueCommand(const GlobalOptions& options);
 int settingsCommand(const GlobalOptions& options);
 int saveCommand(const GlobalOptions& options);
 int verifyCommand(const std::vector<std::string>& paths);
-int reportCommand(const GlobalOptions& options, const std::string& file, bool full,
-                  std::optional<char> decimalSeparator);
+// What `report` shows or writes.
+struct ReportOptions {
+  bool full = false;
+  std::optional<char> decimalSeparator;
+  std::string pdf;  // the report's pages as PDF/A-1b, with the chart after them when `chart`
+  bool chart = false;
+  std::string csv;  // the samples, fields separated by `csvSeparator`
+  char csvSeparator = ',';
+  std::string png;  // the chart alone, `pngWidth` x `pngHeight` pixels
+  int pngWidth = 1600;
+  int pngHeight = 1000;
+};
+int reportCommand(const GlobalOptions& options, const std::string& file,
+                  const ReportOptions& report);
+// Whether the command line draws (report --pdf or --png, check --pdf): such a run needs
+// Qt Gui, on the offscreen platform, so that no display is needed.
+bool commandLineDraws(int argc, const char* const* argv);
 int sendCommand(const GlobalOptions& options, const std::vector<std::string>& files);
 int eraseCommand(const GlobalOptions& options);
 int drivesCommand(const GlobalOptions& options);
 int importCommand(const GlobalOptions& options, const std::string& path, bool erase);
+// The archive check; with `restoreTimes` the times of the files copied
+// without them are restored first. `pdf`: also written there.
+int checkCommand(const GlobalOptions& options, const std::string& pdf, bool restoreTimes);
+int listCommand(const GlobalOptions& options, const archive::SearchFilter& filter);
 
 }  // namespace vestrim::cli

@@ -15,7 +15,6 @@ DeviceSession::DeviceSession(const GlobalOptions& options, shell::ShellContext& 
       download_(programmer_, shell, downloadState_),
       erase_(programmer_, shell, downloadState_),
       selection_(programmer_, shell, download_, downloadState_) {
-  programmer_.engine().addTimeoutListener([this] { deviceLost_ = true; });
   if (!options.port.empty()) {
     const auto port = link::portSettingOf(options.port);
     if (!port) {
@@ -24,7 +23,7 @@ DeviceSession::DeviceSession(const GlobalOptions& options, shell::ShellContext& 
     }
     programmer_.connection().setPortOverride(port);
   }
-  programmer_.connection().setStatusHandler([this](link::LinkStatus status) {
+  programmer_.connection().addStatusListener([this](link::LinkStatus status) {
     if (status == link::LinkStatus::Stalled && !failure_) {
       failure_ =
           "the device answered the speed switch wrongly on " + portText() + "; the link stalled";

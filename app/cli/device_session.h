@@ -28,8 +28,10 @@ class DeviceSession {
   transfer::DownloadState& downloadState() { return downloadState_; }
   transfer::Erase& erase() { return erase_; }
   transfer::FileSelection& selection() { return selection_; }
-  // True once the reply timeout has fired: the device stopped answering.
-  bool deviceLost() const { return deviceLost_; }
+  // True once the running save, send or erase was given up: the device
+  // stopped answering and the link did not come back for it, or its replies
+  // failed their check five times in a row.
+  bool jobGivenUp() const { return programmer_.jobLoss().has_value(); }
   TerminalView& view() { return view_; }
   shell::ShellContext& shell() { return shell_; }
 
@@ -60,7 +62,6 @@ class DeviceSession {
   transfer::Download download_;
   transfer::Erase erase_;
   transfer::FileSelection selection_;
-  bool deviceLost_ = false;
   bool portValid_ = true;
   std::optional<std::string> failure_;
 };

@@ -1,13 +1,27 @@
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <cstdio>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands.h"
+#include "reports/cycle_csv.h"
+#include "shell/text_encoding.h"
 #include "shell/version.h"
 
 int main(int argc, char** argv) {
-  QCoreApplication application(argc, argv);
+  // Drawing a PDF or a PNG needs Qt Gui; on the offscreen platform it needs
+  // no display. Every other command runs on Qt Core alone.
+  const bool draws = vestrim::cli::commandLineDraws(argc, argv);
+  if (draws) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  const std::unique_ptr<QCoreApplication> application =
+      draws ? std::make_unique<QGuiApplication>(argc, argv)
+            : std::make_unique<QCoreApplication>(argc, argv);
   QCoreApplication::setApplicationName("vestrim-cli");
   QCoreApplication::setApplicationVersion(vestrim::shell::kVersion);
 
@@ -55,24 +69,67 @@ int main(int argc, char** argv) {
       ->callback([&] { status = vestrim::cli::eraseCommand(options); });
 
   std::string reportFile;
-  bool reportFull = false;
   std::string reportSeparator;
+  std::string csvSeparator;
+  std::string pngSize;
+  vestrim::cli::ReportOptions reportOptions;
+  const auto oneCharacter = [](const std::string& text) {
+    return text.size() == 1 ? std::string() : std::string("one character");
+  };
   auto* report = app.add_subcommand(
-      "report", "Show a stored file's report as the report window builds it, in UTF-8");
+      "report",
+      "Show a stored file's report as the report window builds it, in UTF-8; or export it as "
+      "PDF/A, its samples as CSV, its chart as PNG");
   report->add_option("FILE", reportFile, "A stored cycle file or technical report (.dtl)")
       ->required();
-  report->add_flag("--full", reportFull,
+  report->add_flag("--full", reportOptions.full,
                    "The full report for a cycle without alarm (the compact one opens first)");
   report
       ->add_option("--decimal-separator", reportSeparator,
                    "Decimal separator of the numbers (default: the locale's)")
+      ->check(oneCharacter);
+  auto* pdf = report->add_option("--pdf", reportOptions.pdf,
+                                 "Write the report's printed pages to this PDF/A-1b file");
+  report->add_flag("--chart", reportOptions.chart, "With --pdf: the cycle chart on a last page")
+      ->needs(pdf);
+  auto* csv =
+      report->add_option("--csv", reportOptions.csv, "Write the cycle's samples to this CSV file");
+  report
+      ->add_option("--separator", csvSeparator,
+                   "With --csv: the field separator, \",\" (default), \";\", \"|\" or a tab")
       ->check([](const std::string& text) {
-        return text.size() == 1 ? std::string() : std::string("one character");
-      });
+        return text.size() == 1 && vestrim::reports::csvSeparatorAllowed(text[0])
+                   ? std::string()
+                   : std::string("one of , ; | or a tab");
+      })
+      ->needs(csv);
+  auto* png =
+      report->add_option("--png", reportOptions.png, "Write the cycle chart to this PNG file");
+  report
+      ->add_option("--size", pngSize,
+                   "With --png: the picture's size in pixels (default 1600x1000)")
+      ->check([](const std::string& text) {
+        int width = 0;
+        int height = 0;
+        char x = 0;
+        char rest = 0;
+        return std::sscanf(text.c_str(), "%d%c%d%c", &width, &x, &height, &rest) == 3 && x == 'x' &&
+                       width >= 200 && height >= 150 && width <= 10000 && height <= 10000
+                   ? std::string()
+                   : std::string("WIDTHxHEIGHT, 200x150 to 10000x10000");
+      })
+      ->needs(png);
   report->callback([&] {
-    status = vestrim::cli::reportCommand(
-        options, reportFile, reportFull,
-        reportSeparator.empty() ? std::nullopt : std::optional<char>(reportSeparator[0]));
+    if (!reportSeparator.empty()) {
+      reportOptions.decimalSeparator = reportSeparator[0];
+    }
+    if (!csvSeparator.empty()) {
+      reportOptions.csvSeparator = csvSeparator[0];
+    }
+    if (!pngSize.empty()) {
+      std::sscanf(pngSize.c_str(), "%dx%d", &reportOptions.pngWidth, &reportOptions.pngHeight);
+    }
+    status = vestrim::cli::reportCommand(options, reportFile, reportOptions);
   });
 
   app.add_subcommand("drives", "List the removable drives with their size and use")->callback([&] {
@@ -87,6 +144,44 @@ int main(int argc, char** argv) {
   import->add_flag("--erase", importErase,
                    "Afterwards delete the imported device files from the drive (asks first)");
   import->callback([&] { status = vestrim::cli::importCommand(options, importPath, importErase);
+});
+
+std::string checkPdf;
+bool restoreTimes = false;
+auto* check = app.add_subcommand(
+    "check",
+    "Check the archive: every sealed file against its seal and the archive journal, the "
+    "journal's chain, gaps in each machine's cycle numbers; ends with the fingerprint");
+check->add_option("--pdf", checkPdf, "Also write the result into this PDF file");
+check->add_flag("--restore-times", restoreTimes,
+                "First set the files copied without their times back to the times their "
+                "seals record (no other file is touched)");
+check->add_flag("--json", options.json, "Print the result as JSON");
+check->callback([&] { status = vestrim::cli::checkCommand(options, checkPdf, restoreTimes); });
+
+vestrim::archive::SearchFilter filter;
+int cycleNumber = -1;
+bool alarm = false;
+bool passed = false;
+auto* list = app.add_subcommand(
+    "list", "List the stored cycles that match (search index in the user's cache folder)");
+list->add_option("--from", filter.from, "Started on this day (YYYY-MM-DD) or later");
+list->add_option("--to", filter.to, "Started on this day (YYYY-MM-DD) or earlier");
+list->add_option("--program", filter.program, "Part of the program's name, any letter case");
+auto* alarmFlag = list->add_flag("--alarm", alarm, "Only cycles that ended with an alarm");
+list->add_flag("--passed", passed, "Only cycles that ended without alarm")->excludes(alarmFlag);
+list->add_option("--cycle", cycleNumber, "This cycle number")->check(CLI::NonNegativeNumber);
+list->add_option("--name", filter.name, "Part of the file's name, any letter case");
+list->add_flag("--json", options.json, "Print the cycles as JSON");
+list->callback([&] {
+  filter.result = alarm    ? vestrim::archive::ResultFilter::Alarm
+                  : passed ? vestrim::archive::ResultFilter::Passed
+                           : vestrim::archive::ResultFilter::Any;
+  if (cycleNumber >= 0) {
+    filter.cycleNumber = cycleNumber;
+  }
+  filter.program = vestrim::shell::utf8ToWindows1252(filter.program);
+  status = vestrim::cli::listCommand(options, filter);
 });
 
 CLI11_PARSE(app, argc, argv);

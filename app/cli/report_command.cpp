@@ -1,12 +1,21 @@
+#include <QString>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "commands.h"
+#include "reports/cycle_chart_data.h"
+#include "reports/cycle_csv.h"
 #include "reports/cycle_file.h"
+#include "reports/pdf_document_info.h"
 #include "reports/report_window.h"
+#include "reports/ui/cycle_chart.h"
+#include "reports/ui/print_painter.h"
+#include "shell/safe_file.h"
+#include "shell/sha256.h"
 #include "shell/text_encoding.h"
 
 namespace vestrim::cli {
@@ -37,10 +46,73 @@ std::string notShowable(const reports::CycleFile& read, const std::string& file)
                                                                : ": nothing to show");
 }
 
+// Writes the files the options ask for; their paths on stdout.
+int exportReport(const reports::ReportWindow& window, const reports::CycleFile& read,
+                 const std::string& file, const ReportOptions& report) {
+  const std::optional<reports::CycleRecord> record = window.record();
+  if ((report.chart || !report.csv.empty() || !report.png.empty()) && !record) {
+    fail(file + ": a technical report has no samples and no chart");
+    return 1;
+  }
+  const std::optional<reports::CycleChart> chart =
+      record ? std::optional(reports::cycleChart(*record, window.language())) : std::nullopt;
+  bool ok = true;
+  const auto done = [&](bool success, const std::string& path, const QString& why) {
+    if (success) {
+      std::cout << path << '\n';
+    } else {
+      fail(why.toStdString());
+      ok = false;
+    }
+  };
+  if (!report.pdf.empty()) {
+    const std::optional<std::string> sha256 = shell::sha256OfFile(file);
+    QString error = "cannot read " + QString::fromStdString(file);
+    done(sha256 && reports::ui::printJobToPdf(
+                       window.print(), report.pdf,
+                       reports::reportDocumentInfo(std::filesystem::path(file).filename().string(),
+                                                   read, *sha256),
+                       report.chart ? &*chart : nullptr, &error),
+         report.pdf, error);
+  }
+  if (!report.csv.empty()) {
+    done(shell::replaceFile(report.csv,
+                            reports::cycleCsv(*record, window.language(), report.csvSeparator)),
+         report.csv, "cannot write " + QString::fromStdString(report.csv));
+  }
+  if (!report.png.empty()) {
+    QString error;
+    done(reports::ui::chartToPng(*chart, {report.pngWidth, report.pngHeight}, report.png, &error),
+         report.png, error);
+  }
+  return ok ? 0 : 1;
+}
+
 }  // namespace
 
-int reportCommand(const GlobalOptions& options, const std::string& file, bool full,
-                  std::optional<char> decimalSeparator) {
+bool commandLineDraws(int argc, const char* const* argv) {
+  bool inReport = false;  // in `report` or `check`, the commands that draw
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (!inReport) {
+      if (argument == "--folder" || argument == "--port" || argument == "--language") {
+        ++i;  // the option's value
+      } else if (!argument.starts_with("-")) {
+        if (argument != "report" && argument != "check") {
+          return false;
+        }
+        inReport = true;
+      }
+    } else if (argument == "--pdf" || argument == "--png" || argument.starts_with("--pdf=") ||
+               argument.starts_with("--png=")) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int reportCommand(const GlobalOptions& options, const std::string& file,
+                  const ReportOptions& report) {
   const std::unique_ptr<shell::ShellContext> shell = startShell(options);
   if (!shell) {
     return 1;
@@ -51,7 +123,7 @@ int reportCommand(const GlobalOptions& options, const std::string& file, bool fu
     return 1;
   }
   const reports::ReportLanguage language{shell->language.texts, shell->language.messages,
-                                         decimalSeparator.value_or(shell->decimalSeparator)};
+                                         report.decimalSeparator.value_or(shell->decimalSeparator)};
   const reports::CycleFile read = reports::LeggiFile(file);
   reports::ReportWindow window(language);
   window.load(read);
@@ -59,15 +131,17 @@ int reportCommand(const GlobalOptions& options, const std::string& file, bool fu
     std::cerr << notShowable(read, file) << '\n';
     return 1;
   }
-  if (full && window.switchEnabled()) {
+  if (report.full && window.switchEnabled()) {
     window.pressSwitch();
   }
-  const reports::Report& report = window.report();
-  if (!report.ok()) {
-    std::cerr << report.failure << '\n';
+  if (!window.report().ok()) {
+    std::cerr << window.report().failure << '\n';
     return 1;
   }
-  for (const std::string& line : report.lines) {
+  if (!report.pdf.empty() || !report.csv.empty() || !report.png.empty()) {
+    return exportReport(window, read, file, report);
+  }
+  for (const std::string& line : window.report().lines) {
     std::cout << printable(line) << '\n';
   }
   return 0;

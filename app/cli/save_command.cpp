@@ -30,7 +30,16 @@ int saveCommand(const GlobalOptions& options) {
                   << shell.ProgramFolder.string() << '\n';
         return 0;
       case transfer::SaveOutcome::Kind::DeviceLost:
-        fail("the device stopped answering on " + session.portText() + "; " +
+        fail("the device stopped answering on " + session.portText() + " (the link was rebuilt " +
+             std::to_string(session.programmer().reconnections()) + " time(s) for this save); " +
+             std::to_string(outcome->saved) + " file(s) saved before are intact");
+        return 1;
+      case transfer::SaveOutcome::Kind::ChecksumError:
+        fail("the device's replies failed their check five times in a row; " +
+             std::to_string(outcome->saved) + " file(s) saved before are intact");
+        return 1;
+      case transfer::SaveOutcome::Kind::JournalFailed:
+        fail("the save stopped: " + outcome->skipped.back() + "; " +
              std::to_string(outcome->saved) + " file(s) saved before are intact");
         return 1;
       case transfer::SaveOutcome::Kind::Stalled:

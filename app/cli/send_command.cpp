@@ -36,14 +36,23 @@ int sendCommand(const GlobalOptions& options, const std::vector<std::string>& fi
     }
     // The run ends when the program waits for the user: every file written,
     // a file refused, or "Checksum Error".
-    const bool ended =
-        session.runUntil([&] { return session.deviceLost() || session.programmer().settled(); });
+    const auto lost = [&] {
+      return session.programmer().jobLoss() == catalogue::JobLoss::DeviceLost;
+    };
+    const bool ended = session.runUntil([&] { return lost() || session.programmer().settled(); });
     if (!ended) {
       return 1;
     }
-    if (session.deviceLost()) {
+    if (lost()) {
+      // Before its header block the file in transfer is not listed; after
+      // it, the file may be, with its bookkeeping half done.
       fail("the device stopped answering on " + session.portText() + "; " + std::to_string(sent) +
-           " of " + std::to_string(paths.size()) + " file(s) written");
+           " of " + std::to_string(paths.size()) + " file(s) written" +
+           (session.download().headerSent()
+                ? "; " + session.downloadState().DownloadFileName +
+                      " may stand in the device without its first free location and counter "
+                      "brought up to date"
+                : std::string()));
       return 1;
     }
     if (refused || sent < static_cast<int>(paths.size())) {
@@ -63,13 +72,23 @@ int eraseCommand(const GlobalOptions& options) {
       return 1;
     }
     const bool ended = session.runUntil([&] {
-      return session.deviceLost() ||
+      return session.jobGivenUp() ||
              (session.view().catalogueShown && session.programmer().settled());
     });
-    if (!ended || session.deviceLost()) {
-      if (session.deviceLost()) {
-        fail("the device stopped answering on " + session.portText() + " during the erase");
-      }
+    if (!ended) {
+      return 1;
+    }
+    if (session.programmer().jobLoss() == catalogue::JobLoss::DeviceLost) {
+      const char* const state[] = {
+          "the memory was not erased",
+          "the erase command went out unconfirmed: read the catalogue before erasing again",
+          "the memory was erased, but its command list, first free location and counters may "
+          "not be reset: erase again"};
+      fail("the device stopped answering on " + session.portText() + " during the erase; " +
+           state[static_cast<int>(session.erase().stage())]);
+      return 1;
+    }
+    if (session.jobGivenUp()) {
       return 1;
     }
     std::cerr << "Memory erased; the device holds " << session.view().rows.size() << " files.\n";

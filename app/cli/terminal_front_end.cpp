@@ -30,6 +30,11 @@ void TerminalView::setStatusText(int panel, const std::string& text) {
   std::cerr << shell::windows1252ToUtf8(text) << '\n';
 }
 
+void TerminalView::showLinkNotice(const std::string& text) {
+  endProgressLine();
+  std::cerr << "vestrim-cli: " << shell::windows1252ToUtf8(text) << '\n';
+}
+
 void TerminalView::setProgressVisible(bool visible) {
   progressVisible_ = visible;
   lastPercent_ = -1;

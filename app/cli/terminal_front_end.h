@@ -29,6 +29,7 @@ class TerminalView final : public platform::ProgrammerView {
     memoryMaximum = maximum;
     memoryValue = value;
   }
+  void showLinkNotice(const std::string& text) override;
 
   // Ends a progress bar line before other output.
   void endProgressLine();

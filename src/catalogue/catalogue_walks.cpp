@@ -145,12 +145,17 @@ void CatalogueWalks::catalogueRecordRead() {
     }
     return;
   }
+  const std::uint32_t recordAddress = state.BlockAddress;
   tables_.NextAddress[index] = tables_.P;
   state.BlockAddress = tables_.P;
   tables_.PrevAddress[index] = k == 0   ? 0xFFFFFFFFu
                                : k == 1 ? link::kFirstFileAddress
                                         : tables_.NextAddress[index - 2];
-  if (tables_.P > tables_.MemorySize) {
+  // Files are only ever appended, so a next header lies after its own: one
+  // before it would lead the walk round a loop until the table overflows
+  // (whose answer erases the flash). A header pointing at itself is ended by
+  // the loop guard above.
+  if (tables_.P > tables_.MemorySize || tables_.P < recordAddress) {
     corruptChain();
     return;
   }

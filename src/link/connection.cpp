@@ -38,8 +38,8 @@ void Connection::setStatus(LinkStatus status) {
     return;
   }
   status_ = status;
-  if (statusHandler_) {
-    statusHandler_(status);
+  for (const auto& listener : statusListeners_) {
+    listener(status);
   }
 }
 
@@ -147,13 +147,14 @@ void Connection::sendSpeedSwitch() {
 
 void Connection::watchEnded() {
   platform::SerialPort& port = engine_.port();
-  if (port.bytesAvailable() >= 2) {
-    // More than an acknowledgement: the bytes are left to the reply
-    // handling, and the link stays at 19200 baud.
-    setStatus(LinkStatus::Stalled);
-    return;
+  Bytes answer = port.readAll();
+  if (answer.size() >= 2) {
+    // More than an acknowledgement: the tail of a reply that came too late
+    // for its request (the link was being rebuilt for it) has mixed with the
+    // answer. It cannot be told apart: the frame goes out again, as after
+    // silence, instead of leaving the link stalled.
+    answer.clear();
   }
-  const Bytes answer = port.readAll();
   if (answer.empty() && handshakeAttempts_ <= 1) {
     ++handshakeAttempts_;
     engine_.blockPacingTimer().start(kHandshakeRetryMs);

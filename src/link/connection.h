@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "link/link_engine.h"
 #include "platform/port_dialog_view.h"
@@ -43,8 +44,8 @@ class Connection {
 
   // What runs once the link is at 57600 baud: the command-list walk.
   void setConnectedStep(std::function<void()> ReadCmndLst) { connected_ = std::move(ReadCmndLst); }
-  void setStatusHandler(std::function<void(LinkStatus)> handler) {
-    statusHandler_ = std::move(handler);
+  void addStatusListener(std::function<void(LinkStatus)> listener) {
+    statusListeners_.push_back(std::move(listener));
   }
   // A port for this run only: used instead of the settings file's, and never
   // written to it.
@@ -90,7 +91,7 @@ class Connection {
   const platform::PortEnumerator& ports_;
   platform::PortDialogView& dialog_;
   std::function<void()> connected_;
-  std::function<void(LinkStatus)> statusHandler_;
+  std::vector<std::function<void(LinkStatus)>> statusListeners_;
   std::optional<shell::PortSetting> override_;
 
   LinkStatus status_ = LinkStatus::Closed;

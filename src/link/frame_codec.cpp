@@ -1,5 +1,8 @@
 #include "link/frame_codec.h"
 
+#include <algorithm>
+#include <numeric>
+
 #include "link/device_addresses.h"
 
 namespace vestrim::link {
@@ -69,13 +72,28 @@ int wireLength(int requestLength) {
 
 bool replyComplete(bool requestIsRead, int requestLength, std::size_t bufferedBytes) {
   if (requestIsRead) {
-    return requestLength > 0 && bufferedBytes >= static_cast<std::size_t>(requestLength);
+    return requestLength > 0 && bufferedBytes >= static_cast<std::size_t>(requestLength) + 2;
   }
   return bufferedBytes > 0;
 }
 
-ReplyVerdict judgeReply(bool requestIsRead, std::uint32_t checksum, const Bytes& reply) {
+bool readSumMatches(int readLength, const Bytes& reply) {
+  const auto length = static_cast<std::size_t>(std::max(readLength, 0));
+  if (reply.size() < length + 2) {
+    return false;
+  }
+  const auto data = reply.begin() + static_cast<std::ptrdiff_t>(length);
+  const auto sum = std::accumulate(reply.begin(), data, 0u) & 0xFFFFu;
+  return static_cast<unsigned>(data[0] | data[1] << 8) == sum;
+}
+
+ReplyVerdict judgeReply(bool requestIsRead, int readLength, std::uint32_t checksum,
+                        const Bytes& reply, bool checkReadSum) {
   if (requestIsRead) {
+    const auto length = static_cast<std::size_t>(std::max(readLength, 0));
+    if (reply.size() < length + 2 || (checkReadSum && !readSumMatches(readLength, reply))) {
+      return ReplyVerdict::BadReadReply;
+    }
     return ReplyVerdict::ReadReply;
   }
   return receivedValue(reply) == expectedAcknowledgement(checksum)

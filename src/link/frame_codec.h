@@ -43,18 +43,29 @@ std::uint16_t receivedValue(const Bytes& reply);
 int wireLength(int requestLength);
 
 // Whether enough bytes are buffered to look at the reply: a read needs its
-// N data bytes, a write at least one byte.
+// N data bytes and the two bytes of their sum, a write at least one byte.
 bool replyComplete(bool requestIsRead, int requestLength, std::size_t bufferedBytes);
 
 enum class ReplyVerdict {
-  ReadReply,            // a read reply: its first N bytes are the data
+  ReadReply,            // a read reply whose data add up: its first N bytes are the data
+  BadReadReply,         // a read reply whose two bytes after the data are not their sum
   GoodAcknowledgement,  // a write acknowledged with the expected value
   BadAcknowledgement,   // a write acknowledged with any other value
 };
 
+// Whether the two bytes after the `readLength` data bytes of a read reply
+// are the data's sum modulo 65536, low byte first.
+bool readSumMatches(int readLength, const Bytes& reply);
+
 // The one place where a complete reply is matched with the request it
-// answers. Read replies are never rejected: the value after the data is not
-// checked, because the device's rule for it is not known.
-ReplyVerdict judgeReply(bool requestIsRead, std::uint32_t checksum, const Bytes& reply);
+// answers. A read of `readLength` bytes is answered with the data and then
+// a 16-bit value, low byte first. The device's rule for that value is not
+// known for every board: it is checked against the data's sum only when
+// `checkReadSum` says that this device sends their sum, so that bytes that
+// reached the line before the reply (noise, the tail of an earlier reply)
+// are never taken for data there. Bytes after the value are ignored. A write
+// is judged by the last two bytes of its acknowledgement.
+ReplyVerdict judgeReply(bool requestIsRead, int readLength, std::uint32_t checksum,
+                        const Bytes& reply, bool checkReadSum = false);
 
 }  // namespace vestrim::link

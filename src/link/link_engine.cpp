@@ -94,17 +94,24 @@ void LinkEngine::onPortEvent(platform::SerialEvent event) {
   awaitingReply_ = false;
   reply_ = port_.readAll();
 
-  switch (judgeReply(request_.RequestIsRead, lastChecksum_, reply_)) {
+  const int length = wireLength(request_.RequestLength);
+  if (request_.RequestIsRead && readSums_ == ReadSums::Unknown) {
+    learnReadSums(readSumMatches(length, reply_));
+  }
+  switch (judgeReply(request_.RequestIsRead, length, lastChecksum_, reply_,
+                     readSums_ == ReadSums::Checked)) {
     case ReplyVerdict::ReadReply:
     case ReplyVerdict::GoodAcknowledgement:
       state_.RetryCount = 0;
       dispatch_->start();
       break;
     case ReplyVerdict::BadAcknowledgement:
+    case ReplyVerdict::BadReadReply:
       if (state_.RetryCount <= 3) {
         // The same frame goes out again after the dispatch pause, whatever
-        // the write was: a block, the last block or a single request. A
-        // write the device did not confirm is never taken as done.
+        // the request was: a block, the last block or a single request. A
+        // write the device did not confirm is never taken as done, and data
+        // that do not add up are never taken for the device's.
         ++state_.RetryCount;
         resendPending_ = true;
         dispatch_->start();
@@ -112,6 +119,18 @@ void LinkEngine::onPortEvent(platform::SerialEvent event) {
         checksumError();
       }
       break;
+  }
+}
+
+void LinkEngine::learnReadSums(bool matches) {
+  // Boards are known whose value after read data is the data's sum; the
+  // rule is not stated for every board. Replies are checked against it only
+  // once the first reads of this engine all carried it; one that does not
+  // means this device has another rule, and its reads are never rejected.
+  if (!matches) {
+    readSums_ = ReadSums::Unchecked;
+  } else if (++matchingReads_ == kReadsBeforeSumsAreChecked) {
+    readSums_ = ReadSums::Checked;
   }
 }
 
@@ -127,6 +146,9 @@ void LinkEngine::checksumError() {
   state_.startErase = false;
   // RetryCount keeps its value until the next operation starts.
   EndOperation();
+  for (const auto& listener : checksumErrorListeners_) {
+    listener();
+  }
 }
 
 void LinkEngine::GestRx() {

@@ -71,6 +71,11 @@ class LinkEngine {
   void addTimeoutListener(std::function<void()> listener) {
     timeoutListeners_.push_back(std::move(listener));
   }
+  // Called after "Checksum Error" has ended the operation: an operation that
+  // waits on the device learns that it was given up.
+  void addChecksumErrorListener(std::function<void()> listener) {
+    checksumErrorListeners_.push_back(std::move(listener));
+  }
   // What the catalogue-end timer does when it fires.
   void setCatalogueEndStep(std::function<void()> step) { catalogueEndStep_ = std::move(step); }
 
@@ -132,6 +137,14 @@ class LinkEngine {
   std::function<void()> setSpeed_;
   std::function<void()> catalogueEndStep_;
   std::vector<std::function<void()>> timeoutListeners_;
+  std::vector<std::function<void()>> checksumErrorListeners_;
+
+  // Whether read replies are checked against the data's sum (learnReadSums).
+  enum class ReadSums { Unknown, Checked, Unchecked };
+  static constexpr int kReadsBeforeSumsAreChecked = 3;
+  void learnReadSums(bool matches);
+  ReadSums readSums_ = ReadSums::Unknown;
+  int matchingReads_ = 0;
 
   Request request_;
   Bytes lastFrame_;

@@ -174,6 +174,14 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
       result.failed.push_back(file.file.string() + ": cannot be copied: " + error.message());
       continue;
     }
+    // A damaged drive can show a file of gigabytes: it is no device file,
+    // and reading it whole would exhaust the memory.
+    const std::uintmax_t size = std::filesystem::file_size(file.file, error);
+    if (!error && size > static_cast<std::uintmax_t>(transfer::kMaxFileLength)) {
+      result.failed.push_back(file.file.string() + ": " + std::to_string(size) +
+                              " bytes, longer than any device file");
+      continue;
+    }
     const std::optional<Bytes> read = shell::readWholeFile(file.file);
     if (!read) {
       result.failed.push_back(file.file.string() + ": cannot be read");
@@ -181,11 +189,15 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
     }
     const Bytes& bytes = *read;
     const transfer::SealResult sealed =
-        report ? transfer::sealAs(folder, bytes, technicalReportName(bytes))
-               : transfer::ProtectDataLogger(folder, bytes, shell.language.messages);
+        report ? transfer::sealAs(shell.ProgramFolder, folder, bytes, technicalReportName(bytes))
+               : transfer::ProtectDataLogger(shell.ProgramFolder, folder, bytes,
+                                             shell.language.messages);
     if (sealed.file.empty()) {
       shell.log.LogError("FrmPrg", "ProtectDataLogger");
       result.failed.push_back(file.file.string() + ": " + sealed.error);
+      if (sealed.journalFailed) {
+        break;
+      }
       continue;
     }
     result.sealed.push_back(sealed.file);

@@ -72,7 +72,8 @@ struct PenDriveSave {
 // the month folder (a technical report: "SERVICE") of the program folder.
 // Technical reports are named program_number_TechnicalReport_date_time.dtl
 // from the date and time in their text. A file that cannot be read to its
-// end is not sealed.
+// end is not sealed. An archive journal that cannot be written ends the
+// import at that row.
 PenDriveSave Save(const std::vector<PenDriveFile>& files,
                   const std::vector<platform::CatalogueRow>& rows, shell::ShellContext& shell,
                   const Progress& progress = {});

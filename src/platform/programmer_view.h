@@ -29,6 +29,8 @@ struct CatalogueRow {
   std::string date;         // "File date": DD-MM-YY hh.mm, or empty
   std::string id;           // "File Id": running number per kind of file
   int record = 0;           // index of the header record in the chain
+
+  bool operator==(const CatalogueRow&) const = default;
 };
 
 // What the device link and the operations built on it show of their work:
@@ -57,6 +59,11 @@ class ProgrammerView {
   virtual void clearCatalogue() = 0;
   virtual void setMemorySizeLabel(const std::string& text) = 0;
   virtual void setMemoryBar(std::uint32_t maximum, std::uint32_t value) = 0;
+
+  // A notice the user must not miss although the work goes on: the link was
+  // lost and rebuilt, and the running save, send or erase resumed. Shown in
+  // status panel 2 unless the view has a better place for it.
+  virtual void showLinkNotice(const std::string& text) { setStatusText(2, text); }
 };
 
 }  // namespace vestrim::platform

@@ -19,6 +19,8 @@ std::optional<std::string> sealAt(const shell::LocalTime& date, int secondsOfDay
   return transfer::dateSeal(time);
 }
 
+}  // namespace
+
 bool isTechnicalReport(const Bytes& stored) {
   // The file code starts at stored offset 45 (device offset 32); files
   // sealed with their mark one byte earlier are recognised too.
@@ -27,8 +29,6 @@ bool isTechnicalReport(const Bytes& stored) {
   };
   return markAt(44) || markAt(45);
 }
-
-}  // namespace
 
 bool sealMatches(const std::string& seal, const shell::LocalTime& modified) {
   if (seal.size() != kSealLength) {

@@ -55,6 +55,9 @@ struct CycleFile {
 // seconds after the seal was taken, and summer-time shifts.
 bool sealMatches(const std::string& seal, const shell::LocalTime& modified);
 
+// Whether a stored file's bytes are marked "TR", a technical report.
+bool isTechnicalReport(const Bytes& stored);
+
 // Judges and splits a stored file's bytes, given its modification time.
 CycleFile readCycleFile(const Bytes& stored, const shell::LocalTime& modified);
 

@@ -97,6 +97,13 @@ PrintJob ReportWindow::print() const {
   return printJob(report_.lines, language_.decimalSeparator);
 }
 
+std::optional<CycleRecord> ReportWindow::record() const {
+  if (IsTechnicalReport_ || shown_ == ReportKind::None) {
+    return std::nullopt;
+  }
+  return decodeCycleRecord(DeviceHeader_, CycleData_);
+}
+
 void ReportWindow::show(ReportKind kind) {
   shown_ = kind;
   switch (kind) {

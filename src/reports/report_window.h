@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/prompts.h"
 #include "reports/cycle_file.h"
+#include "reports/cycle_record.h"
 #include "reports/print_layout.h"
 #include "reports/report_lines.h"
 
@@ -62,6 +64,11 @@ class ReportWindow {
 
   // The print job of the lines on show (nothing to print after a failure).
   PrintJob print() const;
+
+  // The decoded record of the cycle on show, which the chart and the CSV
+  // export take: nothing for a technical report, a file that cannot be
+  // shown or a record that does not decode.
+  std::optional<CycleRecord> record() const;
 
  private:
   void show(ReportKind kind);

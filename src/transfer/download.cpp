@@ -95,12 +95,25 @@ void Download::download() {
   }
   engine_.Wait();
   if (engine_.port().isOpen()) {
-    engine_.state().startWrite = true;
-    programmer_.walks().ReadMMC();
+    programmer_.beginJob({.linkLost = [this] { return !headerSent_; },
+                          .resume = [this]() -> std::optional<std::string> {
+                            engine_.Wait();
+                            start();
+                            return "the send resumed: " + state_.DownloadFileName +
+                                   " is written again from its start";
+                          },
+                          .lost = [](catalogue::JobLoss) {}});
+    start();
   } else {
     engine_.port().setSettings(link::kLowSpeedSettings);
     programmer_.connection().SetSpeed();
   }
+}
+
+void Download::start() {
+  headerSent_ = false;
+  engine_.state().startWrite = true;
+  programmer_.walks().ReadMMC();
 }
 
 void Download::allocate() {
@@ -185,6 +198,7 @@ void Download::WriteFileType() {
   state.OperationCode = link::kWriteFileType;
   state.RetryCount = 0;
   state.beginBlocks(state.BlockAddress, 0);
+  headerSent_ = true;
   state_.TxBuffer[48] = state_.FileTypeToFind;
   // An image shorter than the header block leaves erased flash after it.
   if (state_.FileLength < link::kBlockLength) {
@@ -245,6 +259,7 @@ void Download::written() {
 }
 
 void Download::tell(bool written) {
+  programmer_.endJob();
   for (const auto& listener : finished_) {
     listener(written);
   }

@@ -18,7 +18,10 @@ inline constexpr int kTextDownloading = 310;
 // end, the blocks are written, then the header block with the type byte
 // (last, so that an interrupted download is never listed), the new first
 // free location and the download counter of the file's type; then the
-// catalogue is read again.
+// catalogue is read again. A lost reply before the header block went out
+// costs only that try: once the link is rebuilt the file is written again,
+// after the partial copy (which stays unlisted). Once the header block has
+// gone out the device's bookkeeping may be half done, and the download ends.
 class Download final : public link::Operation {
  public:
   Download(catalogue::Programmer& programmer, shell::ShellContext& shell, DownloadState& state);
@@ -30,6 +33,11 @@ class Download final : public link::Operation {
 
   // The Download command: starts writing the image in TxBuffer.
   void download();
+
+  // Whether the header block of the file in transfer has gone out: after a
+  // lost link the file may then stand in the device with its bookkeeping
+  // half done.
+  bool headerSent() const { return headerSent_; }
 
   // Called when a download has written its file and the counters (before
   // the catalogue is read again), and when one was refused.
@@ -43,6 +51,7 @@ class Download final : public link::Operation {
  private:
   void afterLoad(bool refused);
   void refused(const platform::Message& message);
+  void start();
   void allocate();
   void WriteMMC();
   void WriteFileType();
@@ -57,6 +66,7 @@ class Download final : public link::Operation {
   shell::ShellContext& shell_;
   DownloadState& state_;
   std::vector<std::function<void(bool)>> finished_;
+  bool headerSent_ = false;
 
   void tell(bool written);
 };

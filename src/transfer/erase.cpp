@@ -38,7 +38,32 @@ void Erase::eraseFromToolbar() {
   engine_.state().startErase = false;
   engine_.state().OperationCode = link::kNoOperation;
   engine_.Wait();
+  beginJob();
   WriteCmdDel();
+}
+
+void Erase::beginJob() {
+  stage_ = Stage::NotSent;
+  programmer_.beginJob({.linkLost = [] { return true; },
+                        .resume = [this] { return resume(); },
+                        .lost = [](catalogue::JobLoss) {}});
+}
+
+std::optional<std::string> Erase::resume() {
+  engine_.Wait();
+  if (stage_ == Stage::NotSent) {
+    WriteCmdDel();
+    return "the erase goes on";
+  }
+  // The erase command went out: it is never sent again. Only a memory that
+  // reads back erased (no record in its chain) lets the bookkeeping go on.
+  const catalogue::CatalogueTables& tables = programmer_.tables();
+  if (tables.NumFile != 0 || tables.FileType[0] != 0xFF) {
+    return std::nullopt;
+  }
+  stage_ = Stage::Acknowledged;
+  InitMem();
+  return "the memory reads back erased; the erase goes on with its bookkeeping";
 }
 
 void Erase::eraseFromMenu() {
@@ -54,6 +79,7 @@ void Erase::eraseFromMenu() {
   engine_.state().startErase = true;
   engine_.state().OperationCode = link::kNoOperation;
   engine_.Wait();
+  beginJob();
   programmer_.walks().ReadCmndLst();
 }
 
@@ -63,6 +89,7 @@ void Erase::WriteCmdDel() {
   state.RetryCount = 0;
   state.beginBlocks(state.BlockAddress, 0);
   programmer_.tables().NumFile = 0;
+  stage_ = Stage::Sent;
   engine_.MakeBTx(link::requests::WriteCmdDel());
 }
 
@@ -124,6 +151,7 @@ void Erase::onWriteAcknowledged() {
   ProgrammerState& state = engine_.state();
   switch (state.OperationCode) {
     case link::kWriteCmdDel:
+      stage_ = Stage::Acknowledged;
       eraseWait_->start();
       break;
     case link::kInitMem:
@@ -148,6 +176,7 @@ void Erase::onWriteAcknowledged() {
         state.OperationCode = link::kNoOperation;
         state.startWrite = false;
         state.startRead = true;
+        programmer_.endJob();
         programmer_.walks().ReadMMC();
       }
       break;

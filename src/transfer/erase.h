@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "catalogue/programmer.h"
 #include "link/operation.h"
@@ -20,8 +22,15 @@ inline constexpr const char* kDefaultCommandSlot = "50FFAAFFFFFFDataLogger      
 // 4 to 7): the erase command, 2 s for the device, a command list with the
 // datalogger type only, the first free location and the download counters
 // cleared; then the (empty) catalogue is read again.
+//
+// A lost reply is ridden out without ever sending the erase command twice:
+// before it went out the erase starts once the link is back; after it, the
+// erase goes on with the bookkeeping only when the device reads back erased.
 class Erase final : public link::Operation {
  public:
+  // How far the erase command got.
+  enum class Stage { NotSent, Sent, Acknowledged };
+
   Erase(catalogue::Programmer& programmer, shell::ShellContext& shell, DownloadState& state);
 
   // The toolbar's Erase: after the question, the erase command at once (if
@@ -35,8 +44,12 @@ class Erase final : public link::Operation {
 
   void WriteCmdDel();
 
+  Stage stage() const { return stage_; }
+
  private:
   bool confirmed();
+  void beginJob();
+  std::optional<std::string> resume();
   void InitMem();
   void ClrPunEEP();
   void ClrCntEEP();
@@ -47,6 +60,7 @@ class Erase final : public link::Operation {
   DownloadState& state_;
   std::unique_ptr<platform::Timer> eraseWait_;
   Bytes commandListImage_;
+  Stage stage_ = Stage::NotSent;
 };
 
 }  // namespace vestrim::transfer

@@ -1,11 +1,17 @@
 #include "transfer/seal.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
+#include "archive/journal.h"
 #include "shell/safe_file.h"
 #include "shell/text_encoding.h"
 
@@ -18,6 +24,7 @@ constexpr std::size_t kProgramLength = 20;
 constexpr std::size_t kStampOffset = 140;
 constexpr std::size_t kCycleTypeOffset = 152;
 constexpr int kCycleNameMessage = 50;
+constexpr const char* kTemporaryPrefix = ".sealing.";
 
 std::uint8_t byteAt(std::span<const std::uint8_t> bytes, std::size_t offset) {
   return offset < bytes.size() ? bytes[offset] : std::uint8_t{0};
@@ -55,18 +62,41 @@ bool writeAll(int fd, const Bytes& bytes) {
   return true;
 }
 
+// A program killed while it sealed leaves its temporary file behind: hidden,
+// never taken for a record, but never to be finished either. Those of
+// processes that are gone are removed.
+void removeAbandonedTemporaries(const std::filesystem::path& folder) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(kTemporaryPrefix)) {
+      continue;
+    }
+    const long pid = std::strtol(name.c_str() + std::strlen(kTemporaryPrefix), nullptr, 10);
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+      std::filesystem::remove(entry.path(), error);
+    }
+  }
+}
+
 }  // namespace
 
 std::string safeForFileName(std::string text) {
   for (char& c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F ||
+    // The bytes Windows-1252 leaves undefined stand for control characters.
+    if (byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
+        byte == 0x90 || byte == 0x9D ||
         std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
       c = '_';
     }
   }
   for (std::size_t dots = text.find(".."); dots != std::string::npos; dots = text.find("..")) {
     text.replace(dots, 2, "_");
+  }
+  // A name that begins with a dot is hidden from the file manager's listing.
+  if (!text.empty() && text.front() == '.') {
+    text.front() = '_';
   }
   return text;
 }
@@ -80,6 +110,25 @@ std::string dateSeal(const shell::LocalTime& time) {
     seal.push_back(t[5 - i]);
   }
   return seal;
+}
+
+std::optional<shell::LocalTime> sealedTime(const std::string& stamp) {
+  if (stamp.size() != 12 ||
+      !std::all_of(stamp.begin(), stamp.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  // D1 T6 D2 T5 D3 T4 D4 T3 D5 T2 D6 T1: D at the even places, T backwards
+  // at the odd ones.
+  const auto pair = [&](std::size_t first, std::size_t second) {
+    return (stamp[first] - '0') * 10 + (stamp[second] - '0');
+  };
+  const shell::LocalTime time{2000 + pair(8, 10), pair(4, 6), pair(0, 2),
+                              pair(11, 9),        pair(7, 5), pair(3, 1)};
+  if (time.month < 1 || time.month > 12 || time.day < 1 || time.day > 31 || time.hour > 23 ||
+      time.minute > 59 || time.second > 59) {
+    return std::nullopt;
+  }
+  return time;
 }
 
 std::string sealedProgramPart(std::span<const std::uint8_t> deviceFile) {
@@ -137,18 +186,20 @@ Bytes sealContents(const std::string& stamp, std::span<const std::uint8_t> devic
   return sealed;
 }
 
-SealResult ProtectDataLogger(const std::filesystem::path& folder,
+SealResult ProtectDataLogger(const std::filesystem::path& programFolder,
+                             const std::filesystem::path& folder,
                              std::span<const std::uint8_t> deviceFile,
                              const shell::LanguageMessages& messages) {
-  return sealAs(folder, deviceFile, sealedFileName(deviceFile, messages));
+  return sealAs(programFolder, folder, deviceFile, sealedFileName(deviceFile, messages));
 }
 
-SealResult sealAs(const std::filesystem::path& folder, std::span<const std::uint8_t> deviceFile,
-                  const std::string& sealedName) {
+SealResult sealAs(const std::filesystem::path& programFolder, const std::filesystem::path& folder,
+                  std::span<const std::uint8_t> deviceFile, const std::string& sealedName) {
   static std::atomic<unsigned> sequence{0};
   const std::string name = shell::windows1252ToUtf8(sealedName);
+  removeAbandonedTemporaries(folder);
   const std::filesystem::path temporary =
-      folder / (".sealing." + std::to_string(::getpid()) + "." + std::to_string(sequence++));
+      folder / (kTemporaryPrefix + std::to_string(::getpid()) + "." + std::to_string(sequence++));
 
   // The stamp is the modification time of the new file as created empty.
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -164,15 +215,33 @@ SealResult sealAs(const std::filesystem::path& folder, std::span<const std::uint
     return {{}, "cannot write " + name + " in " + folder.string()};
   }
 
+  std::error_code error;
+  const auto dropTemporary = [&] { std::filesystem::remove(temporary, error); };
+  const std::filesystem::path below = folder.lexically_relative(programFolder);
+  if (below.empty() || *below.begin() == "..") {
+    dropTemporary();
+    return {{}, folder.string() + " is not inside " + programFolder.string()};
+  }
+  // The name is chosen, entered and taken under the journal's lock. The
+  // entry goes first: a failure after it leaves an entry without its file,
+  // which the check reports, never a file nobody vouches for.
+  std::string journalError;
+  const std::unique_ptr<archive::JournalWriter> journal =
+      archive::JournalWriter::open(programFolder, journalError);
   std::filesystem::path target = folder / name;
   const std::string stem = name.substr(0, name.size() - 4);
-  for (int copy = 2; std::filesystem::exists(target) && !sameRecord(target, sealed); ++copy) {
+  for (int copy = 2; journal && std::filesystem::exists(target) && !sameRecord(target, sealed);
+       ++copy) {
     target = folder / (stem + "_" + std::to_string(copy) + ".dtl");
   }
-  std::error_code error;
+  if (!journal || !journal->append((below / target.filename()).lexically_normal().generic_string(),
+                                   sealed, journalError)) {
+    dropTemporary();
+    return {{}, "the archive journal cannot be written (" + journalError + ")", true};
+  }
   std::filesystem::rename(temporary, target, error);
   if (error) {
-    std::filesystem::remove(temporary, error);
+    dropTemporary();
     return {{}, "cannot rename the sealed file to " + target.string()};
   }
   return {target, {}};

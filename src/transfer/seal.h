@@ -19,6 +19,8 @@ namespace vestrim::transfer {
 // The 12 stamp digits: with D = ddmmyy and T = hhmmss, D1 T6 D2 T5 D3 T4
 // D4 T3 D5 T2 D6 T1.
 std::string dateSeal(const shell::LocalTime& time);
+// The time a stamp records; nothing when it is not 12 digits of a time.
+std::optional<shell::LocalTime> sealedTime(const std::string& stamp);
 
 // The sealed name, P_N_Y_DT.dtl, in the system's single-byte text:
 //   P  the program text (header 96..115) trimmed, without blanks, a
@@ -28,7 +30,7 @@ std::string dateSeal(const shell::LocalTime& time);
 //      blanks and without its first "°C"
 //   DT day, month, year "_" hour, minute (142, 143, 144 "_" 140, 141)
 // Characters that a file name cannot hold (separators, reserved and
-// control characters, "..") become "_". Bytes beyond a short file read as 0.
+// control characters, "..", a leading ".") become "_". Bytes beyond a short file read as 0.
 std::string sealedFileName(std::span<const std::uint8_t> deviceFile,
                            const shell::LanguageMessages& messages);
 
@@ -36,7 +38,7 @@ std::string sealedFileName(std::span<const std::uint8_t> deviceFile,
 std::string sealedProgramPart(std::span<const std::uint8_t> deviceFile);
 std::string sealedNumberPart(std::span<const std::uint8_t> deviceFile);
 // Makes a piece of a file name safe: separators, reserved and control
-// characters and ".." become "_".
+// characters, "..", and a leading "." (which hides a file) become "_".
 std::string safeForFileName(std::string text);
 
 // The sealed file's bytes for a device file and a stamp.
@@ -45,21 +47,29 @@ Bytes sealContents(const std::string& stamp, std::span<const std::uint8_t> devic
 struct SealResult {
   std::filesystem::path file;  // the sealed file; empty on failure
   std::string error;
+  // The archive journal could not take the file's entry: nothing was
+  // sealed, and the save or import stops, since what follows would fail
+  // the same way.
+  bool journalFailed = false;
 };
 
-// Seals `deviceFile` into `folder` (ProtectDataLogger): the sealed file is
-// written under a temporary name, stamped with that file's own modification
-// time, and renamed into place only when complete. An existing file of the
-// same name holding the same record (same bytes after the stamp) is replaced;
-// one holding another record is kept, and the new one gets "_2", "_3", ...
-// before ".dtl".
-SealResult ProtectDataLogger(const std::filesystem::path& folder,
+// Seals `deviceFile` into `folder`, a folder below `programFolder`
+// (ProtectDataLogger): the sealed file is written under a temporary name,
+// stamped with that file's own modification time, entered in the archive
+// journal of `programFolder` and only then renamed into place, all under
+// the journal's lock, so that saves from several programs into one shared
+// folder neither pick the same name nor break the journal's chain. An
+// existing file of the same name holding the same record (same bytes after
+// the stamp) is replaced; one holding another record is kept, and the new
+// one gets "_2", "_3", ... before ".dtl".
+SealResult ProtectDataLogger(const std::filesystem::path& programFolder,
+                             const std::filesystem::path& folder,
                              std::span<const std::uint8_t> deviceFile,
                              const shell::LanguageMessages& messages);
 
 // Seals `deviceFile` into `folder` under `name` (single-byte text), as
 // ProtectDataLogger does with the name it builds.
-SealResult sealAs(const std::filesystem::path& folder, std::span<const std::uint8_t> deviceFile,
-                  const std::string& name);
+SealResult sealAs(const std::filesystem::path& programFolder, const std::filesystem::path& folder,
+                  std::span<const std::uint8_t> deviceFile, const std::string& name);
 
 }  // namespace vestrim::transfer

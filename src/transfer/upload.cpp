@@ -29,11 +29,6 @@ Upload::Upload(catalogue::Programmer& programmer, shell::ShellContext& shell)
     }
   });
   guard_->setInterval(kFileGuardMs);
-  engine_.addTimeoutListener([this] {
-    if (running_) {
-      deviceLost();
-    }
-  });
 }
 
 void Upload::Save() {
@@ -69,7 +64,36 @@ void Upload::Save() {
   }
   running_ = true;
   saveIndex_ = 0;
+  programmer_.beginJob({.linkLost =
+                            [this] {
+                              // The file in transfer is dropped and read again from
+                              // its start; the files sealed before it stay.
+                              received_.clear();
+                              guard_->start();
+                              return true;
+                            },
+                        .resume = [this] { return resume(); },
+                        .lost =
+                            [this](catalogue::JobLoss loss) {
+                              guard_->stop();
+                              received_.clear();
+                              finish(loss == catalogue::JobLoss::ChecksumError
+                                         ? SaveOutcome::Kind::ChecksumError
+                                         : SaveOutcome::Kind::DeviceLost);
+                            }});
   nextRow();
+}
+
+std::optional<std::string> Upload::resume() {
+  // Rows are paired with records by position: a device whose list changed
+  // while the link was down cannot be resumed safely.
+  if (!running_ || programmer_.rows() != rows_) {
+    return std::nullopt;
+  }
+  const std::string where = std::to_string(saveIndex_ + 1) + " / " + std::to_string(rows_.size());
+  engine_.Wait();
+  nextRow();
+  return "the save resumed with file " + where;
 }
 
 void Upload::nextRow() {
@@ -117,6 +141,15 @@ void Upload::ReadFile() {
       fileIndex_ == 0 ? link::kFirstFileAddress : tables.NextAddress[index - 1];
   const std::int64_t length = std::int64_t{tables.NextAddress[index]} - start;
   received_.clear();
+  if (length > kMaxFileLength) {
+    outcome_.skipped.push_back(rows_[saveIndex_].code + ": " + std::to_string(length) +
+                               " bytes, longer than any device file");
+    state.OperationCode = link::kNoOperation;
+    guard_->stop();
+    ++saveIndex_;
+    nextRow();
+    return;
+  }
   if (length < 0) {
     engine_.prompts().show({.text = "Internal error (invalid data).",
                             .title = "",
@@ -172,10 +205,16 @@ void Upload::fileComplete() {
     // Nothing came from the device: there is no record to seal.
     outcome_.skipped.push_back(row.code + ": no bytes");
   } else {
-    const SealResult sealed = ProtectDataLogger(monthFolder_, received_, shell_.language.messages);
+    const SealResult sealed =
+        ProtectDataLogger(shell_.ProgramFolder, monthFolder_, received_, shell_.language.messages);
     if (sealed.file.empty()) {
       shell_.log.LogError("FrmPrg", "ProtectDataLogger");
       outcome_.skipped.push_back(row.code + ": " + sealed.error);
+      if (sealed.journalFailed) {
+        engine_.EndOperation();
+        finish(SaveOutcome::Kind::JournalFailed);
+        return;
+      }
     } else {
       ++outcome_.saved;
       if (fileSealed_) {
@@ -187,16 +226,10 @@ void Upload::fileComplete() {
   nextRow();
 }
 
-void Upload::deviceLost() {
-  // The file in transfer is dropped; the files sealed before it stay. The
-  // link is rebuilt by the reconnection, which owns the busy state now.
-  guard_->stop();
-  received_.clear();
-  finish(SaveOutcome::Kind::DeviceLost);
-}
-
 void Upload::finish(SaveOutcome::Kind kind) {
   running_ = false;
+  guard_->stop();
+  programmer_.endJob();
   outcome_.kind = kind;
   if (refresh_) {
     refresh_();
@@ -222,6 +255,14 @@ std::string saveOutcomeText(const SaveOutcome& outcome) {
       return "The device stopped answering; " + saved + " before are intact.";
     case SaveOutcome::Kind::Stalled:
       return "A file made no progress for 180 s; " + saved + " before are intact.";
+    case SaveOutcome::Kind::JournalFailed:
+      return "The save stopped: " +
+             (outcome.skipped.empty() ? std::string("the archive journal could not be written")
+                                      : outcome.skipped.back()) +
+             "; " + saved + " before are intact.";
+    case SaveOutcome::Kind::ChecksumError:
+      return "The device's replies failed their check five times in a row; " + saved +
+             " before are intact.";
   }
   return saved + ".";
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,14 +16,21 @@ namespace vestrim::transfer {
 inline constexpr int kTextUploading = 311;
 // A file that has not moved on for this long is given up.
 inline constexpr int kFileGuardMs = 180000;
+// No device file is longer: the device's flash holds a few megabytes. A
+// catalogue that makes one longer (a device that reports gigabytes of
+// memory) would keep the save reading for days and hold it all in memory.
+inline constexpr std::int64_t kMaxFileLength = 16 * 1024 * 1024;
 
 // How a Save ended.
 struct SaveOutcome {
   enum class Kind {
-    Finished,     // every dated row was saved (or skipped for a reason given)
-    NothingToDo,  // no rows, or none with a date
-    DeviceLost,   // the device stopped answering
-    Stalled,      // a file made no progress for 180 s
+    Finished,       // every dated row was saved (or skipped for a reason given)
+    NothingToDo,    // no rows, or none with a date
+    DeviceLost,     // the device stopped answering, and the link did not come back in time
+    Stalled,        // a file made no progress for 180 s
+    ChecksumError,  // the device's replies failed their check five times in a row
+    // The archive journal could not be written; the last of `skipped` says why.
+    JournalFailed,
   } kind = Kind::Finished;
   int saved = 0;
   std::vector<std::string> skipped;  // why rows were not saved
@@ -32,6 +40,9 @@ struct SaveOutcome {
 // is read out of the device block by block (ReadFile, operation 9), then
 // sealed into the year and month folders of the program folder. A state
 // machine driven by the link's replies and timers: one file after another.
+// A lost reply costs only the file in transfer: once the link is rebuilt
+// the save reads that file again from its start and goes on, up to three
+// times per save.
 class Upload final : public link::Operation {
  public:
   Upload(catalogue::Programmer& programmer, shell::ShellContext& shell);
@@ -56,7 +67,7 @@ class Upload final : public link::Operation {
   void sendBlock();
   void fileComplete();
   void finish(SaveOutcome::Kind kind);
-  void deviceLost();
+  std::optional<std::string> resume();
 
   catalogue::Programmer& programmer_;
   link::LinkEngine& engine_;

@@ -2,28 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "catalogue/header_record.h"
+
 namespace vestrim::catalogue {
 namespace {
 
 std::string stamp(int hour, int minute, int day, int month, int year) {
   return {static_cast<char>(hour), static_cast<char>(minute), static_cast<char>(day),
           static_cast<char>(month), static_cast<char>(year)};
-}
-
-// Adds a record to the tables as a walk would have read it.
-void addRecord(CatalogueTables& tables, const std::string& code, std::uint8_t type,
-               const std::string& name = "N", const std::string& id = "00001") {
-  const int k = tables.NumFile++;
-  for (int i = 0; i < 16; ++i) {
-    tables.FileCodeBytes[static_cast<std::size_t>(k * 16 + i)] =
-        i < static_cast<int>(code.size())
-            ? static_cast<std::uint8_t>(code[static_cast<std::size_t>(i)])
-            : 0x00;
-  }
-  tables.FileType[static_cast<std::size_t>(k)] = type;
-  tables.FileName[static_cast<std::size_t>(k)] = name;
-  tables.FileId[static_cast<std::size_t>(k)] = id;
-  tables.FileStamp[static_cast<std::size_t>(k)] = stamp(9, 5, 3, 3, 11);
 }
 
 CatalogueTables withTypes() {
@@ -53,54 +39,16 @@ TEST(CatalogueRows, StampIsShownOnlyWhenEachValueIsInRange) {
   EXPECT_EQ(stampText(stamp(1, 0, 1, 1, 100)), "");
 }
 
-TEST(CatalogueRows, MemoryLabelIsMegabytesCutToOneDecimalTimes1024) {
-  EXPECT_EQ(memorySizeLabel(2097152, '.'), "2048");
-  EXPECT_EQ(memorySizeLabel(4194304, '.'), "4198.4");
-  EXPECT_EQ(memorySizeLabel(4194304, ','), "4198,4");
-  EXPECT_EQ(memorySizeLabel(0, '.'), "0");
-  EXPECT_EQ(memorySizeLabel(99999, '.'), "0");
-}
-
-TEST(CatalogueRows, InvalidRecordsAreNotListedAndLowerTheRecordCount) {
-  CatalogueTables tables = withTypes();
-  addRecord(tables, "DLCYCLE01", 0x50, "FIRST", "00007");
-  addRecord(tables, "XXXX", 0xFF);
-  addRecord(tables, "DLCYCLE02", 0x50, "SECOND", "00008");
-  const CatalogueDisplay display = MMCshow(tables, 1048576);
-  ASSERT_EQ(display.rows.size(), 2u);
-  EXPECT_EQ(tables.NumFile, 2);
-  EXPECT_EQ(display.rows[0].name, "FIRST_00007");
-  EXPECT_EQ(display.rows[0].date, "03-03-11 09.05");
-  EXPECT_EQ(display.rows[1].name, "SECOND_00008");
-  EXPECT_EQ(display.rows[1].record, 2);
-  EXPECT_EQ(display.memoryMaximum, 2097152u);
-  EXPECT_EQ(display.memoryValue, 1048576u);
-}
-
-TEST(CatalogueRows, FileIdCountsFilesOfTheSameKindInListOrder) {
-  CatalogueTables tables = withTypes();
-  addRecord(tables, "DLCYCLE01", 0x50);  // kind "CYCL", DataLogger
-  addRecord(tables, "DLCYCLE02", 0x50);
-  addRecord(tables, "MSGTEXTS", 0x51);  // unrelated
-  addRecord(tables, "XXCYCLEZZ", 0x50);
-  addRecord(tables, "DLCYCLE03", 0x51);  // same code characters, other description
-  const CatalogueDisplay display = MMCshow(tables, 5000);
-  ASSERT_EQ(display.rows.size(), 5u);
-  EXPECT_EQ(display.rows[0].id, "1");
-  EXPECT_EQ(display.rows[1].id, "2");
-  EXPECT_EQ(display.rows[2].id, "1");
-  EXPECT_EQ(display.rows[3].id, "3");
-  EXPECT_EQ(display.rows[4].id, "1");
-}
-
-TEST(CatalogueRows, CodeOfOnlyFFBytesGivesAnEmptyTextButTheRowStays) {
-  CatalogueTables tables = withTypes();
-  addRecord(tables, std::string(16, '\xFF'), 0x50);
-  const CatalogueDisplay display = MMCshow(tables, 2097152 + 10);
-  ASSERT_EQ(display.rows.size(), 1u);
-  EXPECT_EQ(display.rows[0].code, "");
-  // A chain that ran past the memory shows a full bar.
-  EXPECT_EQ(display.memoryValue, 2097152u);
+TEST(HeaderRecord, BlankRemovalTakesASingleBlankAndEveryOtherOfARun) {
+  const std::pair<std::string, std::string> cases[] = {{"AB  CD", "AB CD"},
+                                                       {"AB C", "ABC"},
+                                                       {"A   B", "A B"},
+                                                       {"A    B", "A  B"},
+                                                       {"CYCLE 134 N 12", "CYCLE134N12"},
+                                                       {"", ""}};
+  for (const auto& [name, shown] : cases) {
+    EXPECT_EQ(removeBlanks(name), shown) << name;
+  }
 }
 
 }  // namespace

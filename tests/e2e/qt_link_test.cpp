@@ -4,9 +4,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -26,46 +23,6 @@ namespace {
 
 using testing::DevsimProcess;
 
-// Sends requests one after another and keeps each read's data.
-class RequestSequence final : public link::Operation {
- public:
-  RequestSequence(link::LinkEngine& engine, std::vector<link::Request> requests)
-      : engine_(engine), requests_(std::move(requests)) {
-    engine_.registerOperation(link::kReadFile, *this);
-  }
-  void start() {
-    engine_.Wait();
-    engine_.state().OperationCode = link::kReadFile;
-    engine_.state().RetryCount = 0;
-    next();
-  }
-  void onReadReply() override {
-    const auto& rx = engine_.RxBuffer();
-    reads.emplace_back(rx.begin(), rx.begin() + engine_.lastRequest().RequestLength);
-    next();
-  }
-  void onWriteAcknowledged() override {
-    acknowledged.push_back(engine_.state().RetryCount == 0);
-    next();
-  }
-  std::vector<Bytes> reads;
-  std::vector<bool> acknowledged;
-  bool done = false;
-
- private:
-  void next() {
-    if (sent_ == requests_.size()) {
-      done = true;
-      engine_.EndOperation();
-      return;
-    }
-    engine_.MakeBTx(requests_[sent_++]);
-  }
-  link::LinkEngine& engine_;
-  std::vector<link::Request> requests_;
-  std::size_t sent_ = 0;
-};
-
 // Runs the event loop until `done` holds or `timeoutMs` of real time pass.
 bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
   QEventLoop loop;
@@ -81,80 +38,30 @@ bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
   return done();
 }
 
-class QtLinkTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "qt_link_test";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) {
-      static QCoreApplication application(argc, argv);
-    }
-  }
-
-  void connectTo(const std::string& path) {
-    port.setPortName(path);
-    port.setSettings(link::kHighSpeedSettings);
-    ASSERT_TRUE(port.open()) << port.errorText();
-  }
-
+// A request the device never answers ends, in real time and through the Qt timers, in the
+// reply timeout and the reconnection at 19200 baud.
+TEST(QtLink, SilentDeviceEndsInTheReplyTimeoutAndTheReconnection) {
+  static int argc = 1;
+  static char name[] = "qt_link_test";
+  static char* argv[] = {name, nullptr};
+  const QCoreApplication application(argc, argv);
+  DevsimProcess devsim({"--fault", "drop-reply:count=all"});
+  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
   platform::QtSerialPort port;
   platform::QtScheduler scheduler;
   testing::RecordingView view;
   testing::ScriptedPrompts prompts;
-  shell::LanguageTexts texts;
+  const shell::LanguageTexts texts;
   link::LinkEngine engine{port, scheduler, view, prompts, texts};
-};
-
-TEST_F(QtLinkTest, ReadsWritesAndReadsBackThroughAPseudoTerminal) {
-  DevsimProcess devsim;
-  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
-  connectTo(devsim.devicePath());
-
-  Bytes block(128);
-  for (std::size_t i = 0; i < block.size(); ++i) {
-    block[i] = static_cast<std::uint8_t>(255 - i);
-  }
-  RequestSequence sequence(
-      engine, {link::requests::CheckDimMMC(), link::requests::WriteMMC(65536, 0, 128, block),
-               link::requests::ReadFile(65536, 128)});
-  sequence.start();
-  ASSERT_TRUE(runEventsUntil([&] { return sequence.done; }, 10000));
-  ASSERT_EQ(sequence.reads.size(), 2u);
-  EXPECT_EQ(sequence.reads[0], (Bytes{0x00, 0x20, 0x00, 0x00}));
-  EXPECT_EQ(sequence.acknowledged, (std::vector<bool>{true}));
-  EXPECT_EQ(sequence.reads[1], block);
-  EXPECT_TRUE(prompts.shown.empty());
-}
-
-TEST_F(QtLinkTest, ModemLinesOfAPseudoTerminalAreHarmlessAndThePortCanBeReopened) {
-  DevsimProcess devsim({"--memory-size", "4194304"});
-  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
-  connectTo(devsim.devicePath());
-
-  bool closed = false;
-  engine.OffComm([&] { closed = true; });  // pulses DTR, then closes after 0.5 s
-  ASSERT_TRUE(runEventsUntil([&] { return closed; }, 5000));
-  EXPECT_FALSE(port.isOpen());
-
+  port.setPortName(devsim.devicePath());
+  port.setSettings(link::kHighSpeedSettings);
   ASSERT_TRUE(port.open()) << port.errorText();
-  port.setDtr(true);
-  EXPECT_TRUE(port.isOpen());
-  RequestSequence sequence(engine, {link::requests::CheckDimMMC()});
-  sequence.start();
-  ASSERT_TRUE(runEventsUntil([&] { return sequence.done; }, 5000));
-  EXPECT_EQ(sequence.reads.at(0), (Bytes{0x00, 0x40, 0x00, 0x00}));
-}
-
-TEST_F(QtLinkTest, SilentDeviceEndsInTheReplyTimeoutAndTheReconnection) {
-  DevsimProcess devsim({"--fault", "drop-reply:count=all"});
-  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
-  connectTo(devsim.devicePath());
   int reconnections = 0;
   engine.setSpeedHandler([&] { ++reconnections; });
 
-  RequestSequence sequence(engine, {link::requests::CheckDimMMC()});
-  sequence.start();
+  engine.Wait();
+  engine.state().OperationCode = link::kCheckDimMMC;
+  engine.MakeBTx(link::requests::CheckDimMMC());
   ASSERT_TRUE(runEventsUntil([&] { return reconnections == 1; }, 10000));
   EXPECT_TRUE(engine.state().TimeoutFlag);
   EXPECT_FALSE(port.isOpen());
@@ -162,21 +69,20 @@ TEST_F(QtLinkTest, SilentDeviceEndsInTheReplyTimeoutAndTheReconnection) {
   EXPECT_TRUE(prompts.shown.empty());
 }
 
-TEST(CommandLine, CatalogueOfTheSimulatedDeviceIsPrintedAsJson) {
-  DevsimProcess devsim({"--memory-size", "1048576"});
+TEST(CommandLine, SaveSaysTheLinkWasRebuiltAndGoesOn) {
+  DevsimProcess devsim({"--contents", "demo:cycles=2:reports=0", "--fault", "drop-reply:after=30"});
   ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
   QTemporaryDir folder;
   QProcess cli;
-  cli.start(QStringLiteral(VESTRIM_CLI_PATH),
-            {"--folder", folder.path(), "--port", QString::fromStdString(devsim.devicePath()),
-             "--json", "catalogue"});
-  ASSERT_TRUE(cli.waitForFinished(30000));
-  EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-  const QJsonObject result = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
-  EXPECT_EQ(result["memory_size"].toInteger(), 1048576);
-  EXPECT_EQ(result["memory_label"].toString(), "1024");
-  EXPECT_EQ(result["memory_used"].toInteger(), 2152);
-  EXPECT_TRUE(result["rows"].toArray().isEmpty());
+  cli.start(
+      QStringLiteral(VESTRIM_CLI_PATH),
+      {"--folder", folder.path(), "--port", QString::fromStdString(devsim.devicePath()), "save"});
+  ASSERT_TRUE(cli.waitForFinished(90000));
+  const std::string err = cli.readAllStandardError().toStdString();
+  EXPECT_EQ(cli.exitCode(), 0) << err;
+  EXPECT_NE(err.find("vestrim-cli: Link rebuilt (1 of 3); the save resumed with file "),
+            std::string::npos)
+      << err;
 }
 
 TEST(CommandLine, MissingPortIsACleanFailure) {

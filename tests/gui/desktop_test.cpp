@@ -4,13 +4,19 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeView>
@@ -18,6 +24,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "archive/ui/archive_check_window.h"
+#include "archive/ui/cycle_search.h"
 #include "platform/qt/qt_text.h"
 #include "reports/print_layout.h"
 #include "reports/ui/report_view_window.h"
@@ -47,12 +55,27 @@ fs::path sealCycle(const fs::path& folder, const devsim::content::CycleRequest& 
                    const shell::LanguageMessages& messages) {
   fs::create_directories(folder);
   const auto cycle = devsim::content::generateCycle({}, request);
-  return transfer::ProtectDataLogger(folder, cycle.bytes, messages).file;
+  return transfer::ProtectDataLogger(folder.parent_path().parent_path(), folder, cycle.bytes,
+                                     messages)
+      .file;
 }
 
-// Printed lines as pdftotext gives them back: without empty lines and
-// trailing blanks, without page-end form feeds, less the page margin.
-QStringList normalisedPrintout(QStringList lines) {
+QString run(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.start(program, arguments);
+  process.waitForFinished(30000);
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// A PDF's text as pdftotext gives it, at the width of the report font's
+// characters (8 pt x 0.6), so that columns come back as blanks.
+QStringList pdfText(const fs::path& pdf) {
+  return run("pdftotext", {"-fixed", "4.8", QString::fromStdString(pdf.string()), "-"}).split('\n');
+}
+
+// pdftotext drops empty lines and trailing blanks, marks page ends with a
+// form feed and indents by the page margin: lines compared without those.
+QStringList normalised(QStringList lines) {
   lines.replaceInStrings("\f", "");
   qsizetype indent = 1000;
   for (QString& line : lines) {
@@ -68,6 +91,24 @@ QStringList normalisedPrintout(QStringList lines) {
     line.remove(0, indent);
   }
   return lines;
+}
+
+QStringList printedJob(const reports::ui::ReportViewWindow* report) {
+  QStringList lines;
+  for (const std::string& line : reports::printedLines(report->core().print())) {
+    lines << platform::fromCore(line);
+  }
+  return lines;
+}
+
+// Picks `file` in the save dialog that `button` opens.
+void saveThrough(QWidget* window, const char* button, const char* dialog, const fs::path& file) {
+  QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
+  auto* chooser = window->findChild<QFileDialog*>(dialog);
+  QVERIFY(chooser && chooser->isVisible());
+  chooser->selectFile(QString::fromStdString(file.string()));
+  static_cast<QDialog*>(chooser)->accept();  // as its Save button does
+  QVERIFY(fs::exists(file));
 }
 
 QTreeWidgetItem* node(QTreeWidget* tree, const QString& caption) {
@@ -89,6 +130,8 @@ class DesktopTest : public QObject {
   void compactReportSwitchesToFullAndBackAlarmAndVacuumTestStayFixed();
   void tamperedAndUnreadableFilesAreRefused();
   void everyCycleOfTheDemoMonthOpensSwitchesAndPrintsItsPrintJob();
+  void exportedPdfIsPdfaWithTheLinesTheChartAndTheFilesDigest();
+  void searchFindsCyclesOfEveryFolderAndTheCheckRestoresCopiedTimes();
   void everyControlHasAnAccessibleName();
 
  private:
@@ -97,6 +140,7 @@ class DesktopTest : public QObject {
   reports::ui::ReportViewWindow* openInList(const fs::path& file);
 
   std::unique_ptr<testing::TempFolder> folder_;
+  std::unique_ptr<testing::TempFolder> cache_;
   std::unique_ptr<shell::ShellContext> shell_;
   testing::ScriptedPrompts prompts_;
   std::unique_ptr<shell::ui::MainWindow> window_;
@@ -106,6 +150,8 @@ class DesktopTest : public QObject {
 
 void DesktopTest::init() {
   folder_ = std::make_unique<testing::TempFolder>();
+  cache_ = std::make_unique<testing::TempFolder>();
+  qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache_->path().string()));
   const fs::path program = folder_->path();
   for (const char* name : {"English.lng", "Italiano.lng"}) {
     fs::copy_file(fs::path(VESTRIM_LANG_DIR) / name, program / name);
@@ -327,7 +373,7 @@ void DesktopTest::everyCycleOfTheDemoMonthOpensSwitchesAndPrintsItsPrintJob() {
   for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
     const devsim::Bytes file = memory.read(devsim::Area::Flash, chain[i], chain[i + 1] - chain[i]);
     if (file[devsim::layout::kFileTypeOffset] == devsim::content::kCycleFileType) {
-      sealed.push_back(transfer::ProtectDataLogger(month, file, messages_).file);
+      sealed.push_back(transfer::ProtectDataLogger(folder_->path(), month, file, messages_).file);
     }
   }
   QVERIFY(sealed.size() >= 30);
@@ -344,33 +390,120 @@ void DesktopTest::everyCycleOfTheDemoMonthOpensSwitchesAndPrintsItsPrintJob() {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QString::fromStdString(pdf.string()));
     report->printOn(printer);
-    QProcess text;
-    // At the width of the font's characters (8 pt x 0.6), so that columns come back as blanks.
-    text.start("pdftotext", {"-fixed", "4.8", QString::fromStdString(pdf.string()), "-"});
-    QVERIFY(text.waitForFinished(30000));
-    QStringList printed = QString::fromUtf8(text.readAllStandardOutput()).split('\n');
-    QStringList expected;
-    for (const std::string& line : reports::printedLines(report->core().print())) {
-      expected << platform::fromCore(line);
-    }
+    const QStringList expected = printedJob(report);
     QVERIFY(expected.size() > 20);
-    QCOMPARE(normalisedPrintout(printed), normalisedPrintout(expected));
+    QCOMPARE(normalised(pdfText(pdf)), normalised(expected));
   }
   QVERIFY(prompts_.shown.empty());
+}
+
+void DesktopTest::exportedPdfIsPdfaWithTheLinesTheChartAndTheFilesDigest() {
+  start("English");
+  auto* report = openInList(alarm_);
+  QVERIFY(report);
+  auto* chart = report->findChild<QWidget*>("cycleChart");
+  QVERIFY(chart->isVisible());
+  auto* showChart = report->findChild<QPushButton*>("showChart");
+  showChart->click();
+  QVERIFY(!chart->isVisible());
+  showChart->click();  // the choice holds for the run: leave it as found
+  QVERIFY(chart->isVisible());
+
+  report->findChild<QCheckBox*>("printWithChart")->setChecked(true);
+  const fs::path pdf = folder_->path() / "out" / "report.pdf";
+  fs::create_directories(pdf.parent_path());
+  saveThrough(report, "exportPdf", "exportPdfDialog", pdf);
+  // The report's pages, then the chart's page.
+  QStringList pages = pdfText(pdf).join('\n').split('\f');
+  pages.removeAll(QString());
+  QVERIFY(pages.size() >= 2);
+  QVERIFY(pages.last().contains("PT1 (\u00B0C)") && pages.last().contains("A10"));
+  pages.removeLast();
+  QCOMPARE(normalised(pages.join('\n').split('\n')), normalised(printedJob(report)));
+
+  const QStringList fonts = run("pdffonts", {QString::fromStdString(pdf.string())}).split('\n');
+  const qsizetype embedded = fonts[0].indexOf("emb");
+  QVERIFY(fonts.size() > 3);  // the report's fixed-pitch face and the chart's
+  for (const QString& font : fonts.mid(2)) {
+    QVERIFY2(font.isEmpty() || font.mid(embedded, 3) == "yes", qPrintable(font));
+  }
+  const QString xmp = run("pdfinfo", {"-meta", QString::fromStdString(pdf.string())});
+  QVERIFY(xmp.contains(R"(pdfaid:part="1")") && xmp.contains(R"(pdfaid:conformance="B")"));
+  QFile stored(QString::fromStdString(alarm_.string()));
+  QVERIFY(stored.open(QIODevice::ReadOnly));
+  const QString digest =
+      QCryptographicHash::hash(stored.readAll(), QCryptographicHash::Sha256).toHex();
+  const QString info = run("pdfinfo", {QString::fromStdString(pdf.string())});
+  const QString name = QString::fromStdString(alarm_.filename().string());
+  QVERIFY2(info.contains("Title:           " + name), qPrintable(info));
+  QVERIFY(info.contains(QRegularExpression("Subject: .*cycle number [0-9]{5}/00002.*" + digest)));
+  QVERIFY(info.contains(
+      QRegularExpression("Keywords: .*" + QRegularExpression::escape(name) + ".*" + digest)));
+
+  const fs::path csv = folder_->path() / "out" / "samples.csv";
+  saveThrough(report, "exportCsv", "exportCsvDialog", csv);
+  QCOMPARE(QString::fromStdString(readText(csv)).count("\r\n"),
+           qsizetype(report->core().record()->samples.size() + 1));
+  QVERIFY(prompts_.shown.empty());
+}
+
+void DesktopTest::searchFindsCyclesOfEveryFolderAndTheCheckRestoresCopiedTimes() {
+  start("English");
+  archive::ui::CycleSearch* search = fileManager()->search();
+  QSignalSpy found(search, &archive::ui::CycleSearch::searchFinished);
+  QTest::mouseClick(search->findChild<QPushButton*>("searchButton"), Qt::LeftButton);
+  QVERIFY(found.wait(20000));
+  QCOMPARE(found.takeFirst().first().toInt(), 3);  // 2025/03 and 2026/11
+  search->findChild<QComboBox*>("searchResult")->setCurrentText("Alarm");
+  QTest::keyClick(search->findChild<QLineEdit*>("searchName"), Qt::Key_Return);
+  QVERIFY(found.wait(20000));
+  QTreeView* results = search->results();
+  QVERIFY(results->isVisible());
+  QCOMPARE(results->model()->rowCount(), 1);
+  QCOMPARE(results->model()->index(0, 7).data().toString(),
+           QString::fromStdString(alarm_.filename().string()));
+  emit results->activated(results->model()->index(0, 0));
+  QVERIFY(window_->reportWindow() && window_->reportWindow()->isVisible());
+  QCOMPARE(window_->reportWindow()->windowTitle(),
+           QString::fromStdString(alarm_.filename().string()));
+
+  fs::last_write_time(cycle_, fs::last_write_time(cycle_) + std::chrono::hours(3));
+  fileManager()->findChild<QAction*>("mnuCheckArchive")->trigger();
+  archive::ui::ArchiveCheckWindow* check = window_->archiveCheckWindow();
+  QVERIFY(check && check->running());
+  QSignalSpy done(check, &archive::ui::ArchiveCheckWindow::checkFinished);
+  QVERIFY(done.wait(20000));
+  auto* findings = check->findChild<QTreeWidget*>("checkFindings");
+  QCOMPARE(findings->topLevelItemCount(), 1);
+  QCOMPARE(findings->topLevelItem(0)->text(0), QString("Copied without its times"));
+  auto* restore = check->findChild<QPushButton*>("checkRestoreTimes");
+  QVERIFY(restore->isEnabled());
+  QTest::mouseClick(restore, Qt::LeftButton);
+  QVERIFY(done.wait(20000));
+  QCOMPARE(findings->topLevelItem(0)->text(0), QString("Intact"));
+  QVERIFY(!restore->isEnabled());
+  QCOMPARE(check->result()->count(archive::FileState::Intact), 3u);
+  QCOMPARE(check->findChild<QLineEdit*>("checkFingerprint")->text(),
+           QString::fromStdString(check->result()->fingerprint));
 }
 
 void DesktopTest::everyControlHasAnAccessibleName() {
   start("English");
   QVERIFY(openInList(cycle_));
+  window_->showArchiveCheck();
+  QSignalSpy checked(window_->archiveCheckWindow(),
+                     &archive::ui::ArchiveCheckWindow::checkFinished);
+  QVERIFY(checked.wait(20000));
   window_->showAbout();
   QStringList unnamed;
   for (QWidget* widget : window_->findChildren<QWidget*>()) {
     if (!widget->isVisible() || !widget->isEnabled()) {
       continue;
     }
-    const bool control = qobject_cast<QAbstractButton*>(widget) ||
-                         qobject_cast<QAbstractItemView*>(widget) ||
-                         qobject_cast<QComboBox*>(widget);
+    const bool control =
+        qobject_cast<QAbstractButton*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
+        qobject_cast<QComboBox*>(widget) || qobject_cast<QAbstractSpinBox*>(widget) ||
+        qobject_cast<QLineEdit*>(widget);
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
     if (control && (!accessible || accessible->text(QAccessible::Name).isEmpty())) {
       unnamed << widget->objectName() + " (" + widget->metaObject()->className() + ")";

@@ -11,18 +11,12 @@ using testing::B30;
 using testing::B31;
 using testing::english;
 using testing::joined;
-using testing::kDashes;
 using testing::kDots;
+using testing::lineList;
 using testing::Record;
-using testing::Words;
 
 constexpr int kSample = 120;
-constexpr int kStartKey = 6;
-constexpr int kSelfTestEnd = 162;
 constexpr int kFirstPreVacuum = 163;
-constexpr int kCycleEnd = 177;
-
-const std::string kDeg(1, kDegreeSign);
 
 // The record lines of a compact report: from line 21 to the footer.
 std::vector<std::string> recordLines(const Report& report) {
@@ -45,18 +39,6 @@ Report compact(const Record& record, char separator = ',') {
   return LittleView(record.DeviceHeader, record.CycleData, english(separator));
 }
 
-TEST(LittleView, KeepsTheFullHeaderWithItsOwnColumnHeader) {
-  Record record;
-  const Report report = compact(record);
-  const Report full = FullView(record.DeviceHeader, record.CycleData, false, english(','));
-  ASSERT_EQ(report.lines.size(), 20u + 21u);
-  for (std::size_t i = 0; i < 18; ++i) {
-    EXPECT_EQ(report.lines[i], full.lines[i]) << i;
-  }
-  EXPECT_EQ(report.lines[18], "Time   Ph.       " + kDeg + "C      Bar  ");
-  EXPECT_EQ(report.lines[19], kDashes);
-}
-
 TEST(LittleView, ShowsPeriodicSamplesAtMostOnceAMinuteAfterTheLastLineShown) {
   Record record;
   for (int seconds = 0; seconds < 200; seconds += 10) {
@@ -76,92 +58,25 @@ TEST(LittleView, ShowsPeriodicSamplesAtMostOnceAMinuteAfterTheLastLineShown) {
             (std::vector<std::string>{"00:00", "01:00", "01:35", "02:40"}));
 }
 
-TEST(LittleView, RecordLinesHoldTimePhasePT1AndPressureIn29Characters) {
-  Record record;
-  record
-      .sample(10, kSample, 986, 0, 0x8000, 0x8000, 0x8000)  // PT2 to PT4 are not read
-      .sample(113, kFirstPreVacuum, 1088, -5);
-  for (const char separator : {',', '.'}) {
-    const std::string s(1, separator);
-    EXPECT_EQ(recordLines(compact(record, separator)),
-              (std::vector<std::string>{"00:10           098" + s + "6    0" + s + "00",
-                                        "01:53    1PV    108" + s + "8   -0" + s + "05"}));
-  }
-}
-
-TEST(LittleView, HidesOtherEventsEarlyPhasesAndTheCycleEnd) {
-  Words words;
-  words.messages.set(401 + 60, "120");
-  words.messages.set(401 + 61, "120");  // 60 is followed by another "120": not a sample
-  Record record;
-  record.sample(0, kStartKey)
-      .sample(60, 60)
-      .sample(120, 151)
-      .sample(180, kSelfTestEnd)
-      .sample(240, kCycleEnd)
-      .sample(300, kFirstPreVacuum)
-      .sample(360, 255);
-  const Report report = LittleView(record.DeviceHeader, record.CycleData, words.with(','));
-  EXPECT_EQ(times(recordLines(report)), (std::vector<std::string>{"05:00", "06:00"}))
-      << joined(report.lines);
-}
-
-TEST(LittleView, ComparesMinutesByTheirFirstTwoDigits) {
-  // From 100:00 on a time reads as minute 10 to 25, never one past 99.
-  Record record;
-  for (int seconds = 98 * 60; seconds < 125 * 60; seconds += 30) {
-    record.sample(seconds, kSample);
-  }
-  EXPECT_EQ(times(recordLines(compact(record))), (std::vector<std::string>{"98:00", "99:00"}));
-}
-
 TEST(LittleView, FooterOfAnOrdinaryAndOfAFastCycle) {
   Record record;
   record.byte(76, 0);
   const Report report = compact(record);
   ASSERT_EQ(report.lines.size(), 41u);
   const std::vector<std::string> footer(report.lines.begin() + 20, report.lines.end());
-  const std::vector<std::string> expected = {B1,
-                                             B1,
-                                             "20:10 MAX 135,2",
-                                             "16:45 MIN 134,1",
-                                             B1,
-                                             B1,
-                                             "Cycle of the day              01",
-                                             "Cycle end                     14/03/2025",
-                                             "                              09:52",
-                                             B1,
-                                             B1,
-                                             B1,
-                                             "Cycle result                  PASSED",
-                                             B31,
-                                             B31,
-                                             B31,
-                                             B31,
-                                             "               Operator signature",
-                                             B31,
-                                             B31,
-                                             kDots};
-  EXPECT_EQ(footer, expected) << joined(report.lines);
+  EXPECT_EQ(footer,
+            lineList(B1, B1, "20:10 MAX 135,2", "16:45 MIN 134,1", B1, B1,
+                     "Cycle of the day              01", "Cycle end                     14/03/2025",
+                     "                              09:52", B1, B1, B1,
+                     "Cycle result                  PASSED", B31, B31, B31, B31,
+                     "               Operator signature", B31, B31, kDots))
+      << joined(report.lines);
 
   const Report fast = compact(record.cycleType(12));
   ASSERT_EQ(fast.lines.size(), 37u);
   EXPECT_EQ(fast.lines[16 + 12], "           UNWRAPPED INSTRUMENTS ONLY");
   EXPECT_EQ(fast.lines[16 + 13], B30);
   EXPECT_EQ(fast.lines[16 + 14], "        FOR IMMEDIATE USE - DO NOT STORE");
-}
-
-TEST(LittleView, EventCodesWithoutANextMessageEndInFileError) {
-  // The full report names event 122 ("---"); the sample test also looks at
-  // message 524, which does not exist.
-  for (const int code : {122, 123, 150}) {
-    Record record;
-    record.sample(0, code);
-    EXPECT_EQ(compact(record).failure, "File error") << code;
-  }
-  EXPECT_TRUE(compact(Record().sample(0, 121)).ok());
-  EXPECT_FALSE(compact(Record().sample(256 * 60, kCycleEnd)).ok());  // a hidden record's time
-  EXPECT_FALSE(compact(Record().sample(0, kCycleEnd).tail("abc")).ok());
 }
 
 }  // namespace

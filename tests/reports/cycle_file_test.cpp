@@ -59,52 +59,6 @@ Bytes deviceBytes(std::size_t size) {
   return device;
 }
 
-TEST(CycleFileRead, GoodFileSplitsIntoHeaderAndCycleBlock) {
-  const Bytes device = deviceBytes(166 + 13 * 3);
-  const CycleFile file = readCycleFile(stored(device, at(10, 0, 0)), at(10, 0, 2));
-  ASSERT_EQ(file.status, CycleFileStatus::Cycle);
-  EXPECT_EQ(file.DeviceHeader, std::string(device.begin(), device.begin() + 76));
-  // The cycle block holds the device bytes after the header and the byte
-  // read after the end.
-  EXPECT_EQ(file.CycleData.size(), device.size() - 76 + 1);
-  EXPECT_EQ(file.CycleData.substr(0, device.size() - 76),
-            std::string(device.begin() + 76, device.end()));
-}
-
-TEST(CycleFileRead, AnyChangedByteBetweenTheSumBytesIsCaught) {
-  const Bytes good = stored(deviceBytes(300), at(10, 0, 0));
-  for (std::size_t position = 13; position + 1 < good.size(); position += 17) {
-    Bytes changed = good;
-    changed[position] ^= 0x01;
-    EXPECT_EQ(readCycleFile(changed, at(10, 0, 0)).status, CycleFileStatus::BadChecksum)
-        << position;
-  }
-  Bytes stamp = good;
-  stamp[3] = stamp[3] == '9' ? '8' : '9';
-  EXPECT_EQ(readCycleFile(stamp, at(10, 0, 0)).status, CycleFileStatus::BadSeal);
-}
-
-TEST(CycleFileRead, SumOfZeroIsRefusedEvenWithBothStoredBytesZero) {
-  Bytes zero(200, 0x00);
-  const std::string seal = transfer::dateSeal(at(10, 0, 0));
-  std::copy(seal.begin(), seal.end(), zero.begin());
-  EXPECT_EQ(readCycleFile(zero, at(10, 0, 0)).status, CycleFileStatus::BadChecksum);
-}
-
-TEST(CycleFileRead, TechnicalReportIsShownWhateverItsSum) {
-  for (const std::size_t mark : {44u, 45u}) {
-    Bytes device = deviceBytes(300);
-    device[mark - 13] = 'T';
-    device[mark - 12] = 'R';
-    Bytes file = stored(device, at(10, 0, 0));
-    file[100] ^= 0xFF;  // the sum no longer matches
-    const CycleFile read = readCycleFile(file, at(10, 0, 0));
-    EXPECT_EQ(read.status, CycleFileStatus::TechnicalReport) << mark;
-    EXPECT_TRUE(read.IsTechnicalReport);
-    EXPECT_EQ(read.CycleData, std::string(file.begin() + 152, file.end()));
-  }
-}
-
 TEST(CycleFileRead, FileTooShortForAHeaderAndBothSumBytesIsRefused) {
   // A sealed device file of 74 bytes is 89 bytes long: one short of a full
   // device header between the sum bytes.

@@ -9,12 +9,14 @@
 #include "sim/cycle_generator.h"
 
 // What the report tests share: the shipped English words, cycle records
-// written field by field, and the simulator's cycles as stored files.
+// written field by field, and the simulator's cycles and technical report as stored files.
 namespace vestrim::reports::testing {
 
 // The tables of lang/English.lng, loaded once.
 const shell::LanguageTexts& englishTexts();
 const shell::LanguageMessages& englishMessages();
+
+ReportLanguage english(char separator);
 
 // Language tables a test may change.
 struct Words {
@@ -22,8 +24,6 @@ struct Words {
   shell::LanguageMessages messages = englishMessages();
   ReportLanguage with(char separator) const { return {texts, messages, separator}; }
 };
-
-ReportLanguage english(char separator);
 
 // Lines of blanks by their width, dots and dashes, for expected reports.
 inline const std::string B1 = " ";
@@ -62,6 +62,12 @@ class Record {
 CycleFile generatedFile(const devsim::content::CycleRequest& request);
 // A technical report from the simulator, sealed and read back.
 CycleFile generatedTechnicalReport(std::uint64_t seed);
+
+// Expected report lines, in order.
+template <typename... Texts>
+std::vector<std::string> lineList(const Texts&... texts) {
+  return {std::string(texts)...};
+}
 
 // The words of a report line list, for messages: one line per line.
 std::string joined(const std::vector<std::string>& lines);

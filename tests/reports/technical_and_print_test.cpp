@@ -13,51 +13,6 @@ using testing::english;
 using testing::kDashes;
 using testing::Record;
 
-// A technical report body as the device stores it: each character + 100.
-std::string stored(const std::string& text) {
-  std::string body;
-  for (const char c : text) {
-    body += static_cast<char>(static_cast<unsigned char>(c) + 100);
-  }
-  return body;
-}
-
-TEST(TechnicalView, DecodesLinesDropsCarriageReturnsAndLosesTextAfterTheLastLineFeed) {
-  std::string body = stored("PT1 121.0") + '\x5C' + stored("C\r\n\r\nA\rB\nno line feed");
-  const Report report = TechnicalView(body);
-  ASSERT_TRUE(report.ok());
-  EXPECT_EQ(report.lines, (std::vector<std::string>{"PT1 121.0\xB0"
-                                                    "C",
-                                                    "", "AB"}));
-  EXPECT_TRUE(TechnicalView(stored("no line feed at all")).lines.empty());
-}
-
-TEST(TechnicalView, ShowsReportsOfAnyLengthWhole) {
-  std::string text;
-  for (int i = 1; i <= 1200; ++i) {
-    text += "line " + std::to_string(i) + "\r\n";
-  }
-  const Report report = TechnicalView(stored(text));
-  ASSERT_EQ(report.lines.size(), 1200u);
-  EXPECT_EQ(report.lines.back(), "line 1200");
-}
-
-TEST(TechnicalView, ShowsTheSimulatorsServiceReportLineByLine) {
-  const CycleFile file = testing::generatedTechnicalReport(5);
-  ASSERT_TRUE(file.IsTechnicalReport);
-  const Report report = TechnicalView(file.CycleData);
-  ASSERT_GT(report.lines.size(), 10u);
-  EXPECT_EQ(report.lines[0], "SERVICE REPORT");
-  bool degrees = false;
-  for (const std::string& line : report.lines) {
-    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
-    degrees = degrees || line.find(
-                             "\xB0"
-                             "C") != std::string::npos;
-  }
-  EXPECT_TRUE(degrees);
-}
-
 std::vector<std::string> texts(const PrintJob& job) {
   std::vector<std::string> lines;
   for (const PrintPair& pair : job.pairs) {
@@ -65,17 +20,6 @@ std::vector<std::string> texts(const PrintJob& job) {
     lines.push_back(pair.text);
   }
   return lines;
-}
-
-TEST(PrintLayout, PrintsAFullReportWithItsProbesAsShown) {
-  Record record;
-  record.sample(0, 163).sample(10, 120);
-  const Report report = FullView(record.DeviceHeader, record.CycleData, false, english(','));
-  const PrintJob job = printJob(report.lines, ',');
-  EXPECT_EQ(job.font, "Courier New");
-  EXPECT_EQ(job.fontSize, 8);
-  EXPECT_FALSE(job.bold || job.underline);
-  EXPECT_EQ(texts(job), report.lines);
 }
 
 TEST(PrintLayout, PrintsShortLinesAsOneBlankWhenThereAreNoProbeColumns) {

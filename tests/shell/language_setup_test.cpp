@@ -18,36 +18,26 @@ std::string languageFile(const std::string& word) {
   return "1,\"01 " + word + "\"\r\n2,\"02 " + word + "\"\r\n" + word + " caption\r\n";
 }
 
-TEST(LanguageSetup, DefaultLanguageGivesBothTextsAndMessages) {
-  TempFolder folder;
-  folder.write("A.lng", languageFile("Alpha"));
-  folder.write("B.lng", languageFile("Beta"));
-  ScriptedPrompts prompts;
-  LanguageState language;
-  ASSERT_TRUE(initialiseLanguage(folder.path(), "B", language, prompts));
-  EXPECT_EQ(language.DefaultLanguage, "B");
-  EXPECT_EQ(language.texts[3], "Beta caption");
-  EXPECT_EQ(language.messages[2], "02 Beta");
-  EXPECT_EQ(language.LanguageList, (std::vector<std::string>{"A", "B"}));
-  EXPECT_TRUE(prompts.shown.empty());
-}
-
-TEST(LanguageSetup, EmptyOrUnknownDefaultFallsBackToTheFirstListedLanguage) {
+TEST(LanguageSetup, DefaultLanguageGivesBothTextsAndMessagesAndAnUnknownOneTheFirstListed) {
   TempFolder folder;
   folder.write("Zulu.lng", languageFile("Zulu"));
   folder.write("english.LNG", languageFile("English"));
-  for (const std::string wanted : {"", "Klingon"}) {
+  for (const std::string wanted : {"Zulu", "", "Klingon"}) {
     ScriptedPrompts prompts;
     LanguageState language;
     ASSERT_TRUE(initialiseLanguage(folder.path(), wanted, language, prompts));
-    EXPECT_EQ(language.DefaultLanguage, "english");
-    EXPECT_EQ(language.messages[1], "01 English");
+    const std::string used = wanted == "Zulu" ? "Zulu" : "English";
+    EXPECT_EQ(language.DefaultLanguage, wanted == "Zulu" ? "Zulu" : "english");
+    EXPECT_EQ(language.texts[3], used + " caption");
+    EXPECT_EQ(language.messages[2], "02 " + used);
+    EXPECT_EQ(language.LanguageList, (std::vector<std::string>{"english", "Zulu"}));
+    EXPECT_TRUE(prompts.shown.empty());
   }
   // The settings file is not rewritten by the initialisation.
   EXPECT_FALSE(std::filesystem::exists(folder.path() / kSettingsFileName));
 }
 
-TEST(LanguageSetup, OnlyTheFirstTenLanguagesAreKnown) {
+TEST(LanguageSetup, OnlyTheFirstTenLanguagesAreKnownAndNoneTellsTheUserToReinstall) {
   TempFolder folder;
   for (char c = 'A'; c <= 'L'; ++c) {
     folder.write(std::string(1, c) + ".lng", languageFile(std::string(1, c)));
@@ -58,14 +48,10 @@ TEST(LanguageSetup, OnlyTheFirstTenLanguagesAreKnown) {
   EXPECT_EQ(language.LanguageList.size(), 10u);
   EXPECT_EQ(language.LanguageList.back(), "J");
   EXPECT_EQ(language.DefaultLanguage, "A");
-}
 
-TEST(LanguageSetup, NoLanguageFileTellsTheUserToReinstall) {
-  TempFolder folder;
-  folder.write("notes.txt", "x");
-  ScriptedPrompts prompts;
-  LanguageState language;
-  EXPECT_FALSE(initialiseLanguage(folder.path(), "", language, prompts));
+  TempFolder empty;
+  empty.write("notes.txt", "x");
+  EXPECT_FALSE(initialiseLanguage(empty.path(), "", language, prompts));
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, "File missing!\nReinstall program");
   EXPECT_EQ(prompts.shown[0].title, "Error");

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "temp_folder.h"
 
 namespace vestrim::shell {
@@ -11,145 +9,89 @@ namespace {
 
 using testing::TempFolder;
 
-TEST(SettingsFile, FirstStartWritesTheDefaultFileAndAsksForALanguage) {
-  TempFolder folder;
-  const SettingsLines settings = loadSettingsAtStart(folder.path());
-  EXPECT_EQ(folder.read(kSettingsFileName), " 1 \r\n" + folder.path().string() + "\r\n\r\n");
-  EXPECT_EQ(settings.PortNumber, PortSetting::fromNumber(1));
-  EXPECT_EQ(settings.DataFolder, folder.path().string());
-  EXPECT_TRUE(settings.DefaultLanguage.empty());
+TEST(SettingsFile, FirstStartOrADamagedFileWritesTheDefaultFileAndAsksForALanguage) {
+  for (const char* damaged :
+       {"", " 1 \r\nC:\\Data\r\n", "x\r\nC:\\Data\r\nEnglish\r\n", "missing"}) {
+    SCOPED_TRACE(damaged);
+    TempFolder folder;
+    if (std::string(damaged) != "missing") {
+      folder.write(kSettingsFileName, damaged);
+    }
+    const SettingsLines settings = loadSettingsAtStart(folder.path());
+    EXPECT_EQ(folder.read(kSettingsFileName), " 1 \r\n" + folder.path().string() + "\r\n\r\n");
+    EXPECT_EQ(settings.PortNumber, PortSetting::fromNumber(1));
+    EXPECT_EQ(settings.DataFolder, folder.path().string());
+    EXPECT_TRUE(settings.DefaultLanguage.empty());
+  }
 }
 
 TEST(SettingsFile, FirstLineIsANumberWithAnyBlanksOrADevicePath) {
   TempFolder folder;
-  struct Case {
-    std::string line;
-    std::optional<PortSetting> port;
-  };
-  const Case cases[] = {
-      {" 7 ", PortSetting::fromNumber(7)},
-      {"5", PortSetting::fromNumber(5)},
-      {"0", PortSetting::fromNumber(0)},
-      {"255", PortSetting::fromNumber(255)},
-      {"/dev/ttyUSB0", PortSetting::fromPath("/dev/ttyUSB0")},
-      {"256", std::nullopt},
-      {"-1", std::nullopt},
-      {"0007", PortSetting::fromNumber(7)},
-      {"00000000000300", std::nullopt},
-      {"COM3", std::nullopt},
-      {"7a", std::nullopt},
-      {"dev/ttyUSB0", std::nullopt},
-      {"", std::nullopt},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE("line 1: \"" + c.line + "\"");
-    folder.write(kSettingsFileName, c.line + "\r\nC:\\Data\r\nEnglish\r\n");
+  // Line 1 and the port it gives: a number, kPath for the line as a device path, kNone for a
+  // file that is not read.
+  constexpr int kPath = -1, kNone = -2;
+  const std::pair<std::string, int> cases[] = {
+      {" 7 ", 7},      {"5", 5},      {"0", 0},
+      {"255", 255},    {"0007", 7},   {"/dev/ttyUSB0", kPath},
+      {"256", kNone},  {"-1", kNone}, {"00000000000300", kNone},
+      {"COM3", kNone}, {"7a", kNone}, {"dev/ttyUSB0", kNone},
+      {"", kNone}};
+  for (const auto& [line, port] : cases) {
+    SCOPED_TRACE("line 1: \"" + line + "\"");
+    folder.write(kSettingsFileName, line + "\r\nC:\\Data\r\nEnglish\r\n");
     const auto read = readSettingsFile(folder.path());
-    ASSERT_EQ(read.has_value(), c.port.has_value());
+    ASSERT_EQ(read.has_value(), port != kNone);
     if (read) {
-      EXPECT_EQ(read->PortNumber, *c.port);
+      EXPECT_EQ(read->PortNumber,
+                port == kPath ? PortSetting::fromPath(line) : PortSetting::fromNumber(port));
       EXPECT_EQ(read->DataFolder, "C:\\Data");
       EXPECT_EQ(read->DefaultLanguage, "English");
     }
   }
 }
 
-TEST(SettingsFile, DamagedFileIsReplacedByTheDefaultFile) {
-  for (const std::string damaged : {" 1 \r\nC:\\Data\r\n", "x\r\nC:\\Data\r\nEnglish\r\n", ""}) {
-    TempFolder folder;
-    folder.write(kSettingsFileName, damaged);
-    const SettingsLines settings = loadSettingsAtStart(folder.path());
-    EXPECT_EQ(folder.read(kSettingsFileName), " 1 \r\n" + folder.path().string() + "\r\n\r\n");
-    EXPECT_TRUE(settings.DefaultLanguage.empty());
-  }
-}
-
-TEST(SettingsFile, UnreadableFileIsNoSettingsAndTheStartGoesOnWithDefaults) {
-  TempFolder folder;
-  // Something that opens but cannot be read as a file stands where it belongs.
-  std::filesystem::create_directory(folder.path() / kSettingsFileName);
-  EXPECT_FALSE(readSettingsFile(folder.path()));
-  const SettingsLines settings = loadSettingsAtStart(folder.path());
-  EXPECT_EQ(settings.DataFolder, folder.path());
-  EXPECT_TRUE(std::filesystem::is_directory(folder.path() / kSettingsFileName));
-}
-
 TEST(SettingsFile, EmptyDataFolderStandsForTheProgramFolderWithoutRewritingTheFile) {
   TempFolder folder;
-  const std::string stored = "3\r\n\r\nItaliano\r\n";
+  const std::string stored = "3\n\r\nItaliano";  // line feeds alone, no last line end
   folder.write(kSettingsFileName, stored);
   const SettingsLines settings = loadSettingsAtStart(folder.path());
-  EXPECT_EQ(settings.DataFolder, folder.path().string());
-  EXPECT_EQ(settings.DefaultLanguage, "Italiano");
-  EXPECT_EQ(settings.PortNumber, PortSetting::fromNumber(3));
+  EXPECT_EQ(settings,
+            (SettingsLines{PortSetting::fromNumber(3), folder.path().string(), "Italiano"}));
   EXPECT_EQ(folder.read(kSettingsFileName), stored);
-}
-
-TEST(SettingsFile, LinesEndedByLineFeedsAloneOrAMissingLastEndAreRead) {
-  TempFolder folder;
-  folder.write(kSettingsFileName, "2\n/home/a\nEnglish");
-  const auto read = readSettingsFile(folder.path());
-  ASSERT_TRUE(read);
-  EXPECT_EQ(read->DefaultLanguage, "English");
 }
 
 TEST(SettingsFile, EveryWriterRoundTripsThroughTheReader) {
   TempFolder folder;
   const auto& dir = folder.path();
   const std::string program = dir.string();
+  const PortSetting one = PortSetting::fromNumber(1);
   const PortSetting usb = PortSetting::fromPath("/dev/ttyUSB1");
-  struct Case {
-    const char* writer;
-    std::function<bool()> write;
-    SettingsLines expected;
-  };
-  const Case cases[] = {
-      {"defaults",
-       [&] { return settings_writers::defaults(dir); },
-       {PortSetting::fromNumber(1), program, ""}},
-      {"language chosen",
-       [&] { return settings_writers::languageChosen(dir, "/data", "Italiano"); },
-       {PortSetting::fromNumber(1), "/data", "Italiano"}},
-      {"ask again ticked",
-       [&] { return settings_writers::askLanguageNextStart(dir, true, "English"); },
-       {PortSetting::fromNumber(1), program, ""}},
-      {"ask again cleared",
-       [&] { return settings_writers::askLanguageNextStart(dir, false, "English"); },
-       {PortSetting::fromNumber(1), program, "English"}},
-      {"port found or chosen",
-       [&] { return settings_writers::portChosen(dir, PortSetting::fromNumber(12), "English"); },
-       {PortSetting::fromNumber(12), program, "English"}},
-      {"port path chosen",
-       [&] { return settings_writers::portChosen(dir, usb, "English"); },
-       {usb, program, "English"}},
-      {"open folder",
-       [&] { return settings_writers::openFolderChosen(dir, usb, "/files", "English"); },
-       {usb, "/files", "English"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.writer);
-    ASSERT_TRUE(c.write());
-    EXPECT_EQ(readSettingsFile(dir), c.expected);
-  }
-  settings_writers::portChosen(dir, PortSetting::fromNumber(12), "English");
+  const auto stored = [&] { return readSettingsFile(dir).value_or(SettingsLines{}); };
+  ASSERT_TRUE(settings_writers::defaults(dir));
+  EXPECT_EQ(stored(), (SettingsLines{one, program, ""}));
+  ASSERT_TRUE(settings_writers::languageChosen(dir, "/data", "Italiano"));
+  EXPECT_EQ(stored(), (SettingsLines{one, "/data", "Italiano"}));
+  ASSERT_TRUE(settings_writers::askLanguageNextStart(dir, true, "English"));
+  EXPECT_EQ(stored(), (SettingsLines{one, program, ""}));
+  ASSERT_TRUE(settings_writers::askLanguageNextStart(dir, false, "English"));
+  EXPECT_EQ(stored(), (SettingsLines{one, program, "English"}));
+  ASSERT_TRUE(settings_writers::portChosen(dir, usb, "English"));
+  EXPECT_EQ(stored(), (SettingsLines{usb, program, "English"}));
+  ASSERT_TRUE(settings_writers::openFolderChosen(dir, usb, "/files", "English"));
+  EXPECT_EQ(stored(), (SettingsLines{usb, "/files", "English"}));
+  ASSERT_TRUE(settings_writers::portChosen(dir, PortSetting::fromNumber(12), "English"));
   EXPECT_EQ(folder.read(kSettingsFileName), " 12 \r\n" + program + "\r\nEnglish\r\n");
 }
 
-TEST(SettingsFile, FailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+// A folder where the file belongs opens but cannot be read, nor replaced by the new file.
+TEST(SettingsFile, UnreadableFileGivesDefaultsAndAFailedWriteLeavesWhatWasThere) {
   TempFolder folder;
-  folder.write(kSettingsFileName, " 4 \r\n/data\r\nEnglish\r\n");
-  // A folder named like the temporary file's target cannot be replaced by a
-  // file: the rename fails after the temporary file was written.
-  std::filesystem::remove(folder.path() / kSettingsFileName);
-  std::filesystem::create_directory(folder.path() / kSettingsFileName);
-  std::filesystem::create_directory(folder.path() / kSettingsFileName / "keep");
+  std::filesystem::create_directories(folder.path() / kSettingsFileName / "keep");
+  EXPECT_FALSE(readSettingsFile(folder.path()));
+  EXPECT_EQ(loadSettingsAtStart(folder.path()).DataFolder, folder.path());
   EXPECT_FALSE(settings_writers::defaults(folder.path()));
   EXPECT_TRUE(std::filesystem::is_directory(folder.path() / kSettingsFileName / "keep"));
-  int entries = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-    ++entries;
-  }
-  EXPECT_EQ(entries, 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
   EXPECT_FALSE(settings_writers::defaults(folder.path() / "missing"));
 }
 

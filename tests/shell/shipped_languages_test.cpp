@@ -4,18 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstddef>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "shell/language_files.h"
+#include "shell/text_encoding.h"
 #include "shell/text_table.h"
 
 namespace vestrim::shell {
@@ -64,123 +61,42 @@ const std::vector<std::string> kSectionPhases = {"1PV", "3PV", "ET ", "SE ",
                                                  "DS ", "SPD", "EPD", "DE "};
 
 struct LanguageFile {
+  explicit LanguageFile(const std::string& language) {
+    const std::filesystem::path path = kLangDir / (language + kLanguageExtension);
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    LoadLanguageTexts(path, texts);
+    records = LoadLanguageMessages(path, messages);
+  }
   std::string bytes;
   LanguageTexts texts;
   LanguageMessages messages;
   std::optional<int> records;
 };
 
-// Each file is read once; map entries stay where they are as others are added.
-const LanguageFile& shipped(const std::string& language) {
-  static std::map<std::string, LanguageFile> loaded;
-  if (const auto found = loaded.find(language); found != loaded.end()) {
-    return found->second;
-  }
-  const std::filesystem::path path = kLangDir / (language + kLanguageExtension);
-  LanguageFile& file = loaded[language];
-  std::ifstream in(path, std::ios::binary);
-  file.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  EXPECT_TRUE(LoadLanguageTexts(path, file.texts)) << path;
-  file.records = LoadLanguageMessages(path, file.messages);
-  return file;
-}
-
-bool isValidUtf8(const std::string& bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    const std::size_t length = lead < 0x80    ? 1
-                               : lead >= 0xF0 ? 4
-                               : lead >= 0xE0 ? 3
-                               : lead >= 0xC2 ? 2
-                                              : 0;
-    if (length == 0 || i + length > bytes.size()) {
-      return false;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) {
-        return false;
-      }
-    }
-    i += length;
-  }
-  return true;
-}
-
-// The part of a cycle name that goes into a saved file's name: blanks and the first "°C" removed.
-std::string fileNamePart(std::string name) {
-  std::erase(name, ' ');
-  if (const std::size_t degrees = name.find("\xB0\x43"); degrees != std::string::npos) {
-    name.erase(degrees, 2);
-  }
-  return name;
-}
-
-// Plain ASCII letters, digits and hyphens: safe on every file system and code page.
-bool isFileNameCharacter(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
-}
-
 class ShippedLanguage : public ::testing::TestWithParam<const char*> {
  protected:
-  const LanguageFile& file() const { return shipped(GetParam()); }
-  const LanguageTexts& texts() const { return file().texts; }
-  const LanguageMessages& messages() const { return file().messages; }
+  const LanguageTexts& texts() const { return file.texts; }
+  const LanguageMessages& messages() const { return file.messages; }
+  const LanguageFile file{GetParam()};
 };
 
-// The first byte that is neither a printable Windows-1252 character nor part of a CR LF pair.
-std::optional<std::size_t> firstStrayByte(const std::string& bytes) {
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
-    const bool lineEnd = (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ||
-                         (c == '\n' && i > 0 && bytes[i - 1] == '\r');
-    const bool printable =
-        c >= 0x20 && c != 0x7F && c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D;
-    if (!lineEnd && !printable) {
-      return i;
-    }
-  }
-  return std::nullopt;
-}
-
-TEST_P(ShippedLanguage, IsSingleByteTextWithCrLfLineEnds) {
-  const std::string& bytes = file().bytes;
+TEST_P(ShippedLanguage, IsSingleByteTextWith294MessageRecords) {
+  const std::string& bytes = file.bytes;
   ASSERT_FALSE(bytes.empty());
   // Every file holds non-ASCII letters (the degree sign at least); as single bytes they do
   // not form UTF-8.
   EXPECT_TRUE(std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; }));
-  EXPECT_FALSE(isValidUtf8(bytes));
+  EXPECT_FALSE(isMultiByteUtf8(bytes));
   EXPECT_TRUE(bytes.ends_with("\r\n"));
-  EXPECT_EQ(firstStrayByte(bytes), std::nullopt);
+  EXPECT_EQ(file.records, std::optional<int>(kMaxMessageRecords));
 }
 
-TEST_P(ShippedLanguage, ReadsExactly294MessageRecords) {
-  EXPECT_EQ(file().records, std::optional<int>(kMaxMessageRecords));
-}
-
-TEST_P(ShippedLanguage, MonthLinesNameTheirFolderAndCarryTheMonthMessage) {
-  for (int month = 1; month <= 12; ++month) {
-    // The file manager takes the text between the quotes after the first comma.
-    const std::string& line = texts()[month];
-    const std::size_t comma = line.find(',');
-    ASSERT_NE(comma, std::string::npos) << line;
-    ASSERT_GE(line.size(), comma + 3) << line;
-    EXPECT_EQ(line[comma + 1], '"') << line;
-    EXPECT_EQ(line.back(), '"') << line;
-    const std::string caption = line.substr(comma + 2, line.size() - comma - 3);
-    const std::string folder = (month < 10 ? "0" : "") + std::to_string(month);
-    EXPECT_TRUE(caption.starts_with(folder + " ")) << caption;
-    EXPECT_EQ(messages()[month], caption);
-  }
-}
-
-TEST_P(ShippedLanguage, CycleNamesBeginWithTheirTemperatureAndMakeSafeFileNames) {
+// The set points of the full report follow the first three characters of the cycle name.
+TEST_P(ShippedLanguage, CycleNamesBeginWithTheirTemperature) {
   for (std::size_t n = kFirstCycleName; n <= kLastCycleName; ++n) {
     const std::string& name = messages()[n];
     EXPECT_TRUE(name.starts_with("134") || name.starts_with("121")) << n << ": " << name;
-    const std::string part = fileNamePart(name);
-    EXPECT_GT(part.size(), 3u) << n << ": " << name;
-    EXPECT_TRUE(std::all_of(part.begin(), part.end(), isFileNameCharacter))
-        << n << ": " << name << " gives the file name part " << part;
   }
 }
 
@@ -197,7 +113,7 @@ TEST_P(ShippedLanguage, EveryCodeTheReportsLookUpHasAWord) {
   }
 }
 
-TEST_P(ShippedLanguage, PhaseAndEventNamesFillTheThreeCharacterColumn) {
+TEST_P(ShippedLanguage, PhaseAndEventNamesFillTheThreeCharacterColumnAndOneReads120) {
   std::set<std::string> shownPhases;
   for (std::size_t n = kFirstPhaseName; n <= kLastEventText; ++n) {
     EXPECT_EQ(messages()[n].size(), 3u) << "message " << n << ": '" << messages()[n] << "'";
@@ -208,9 +124,7 @@ TEST_P(ShippedLanguage, PhaseAndEventNamesFillTheThreeCharacterColumn) {
   for (const std::string& phase : kSectionPhases) {
     EXPECT_TRUE(shownPhases.contains(phase)) << "'" << phase << "' is missing or hidden";
   }
-}
-
-TEST_P(ShippedLanguage, OnePeriodicSampleEventReads120AndIsNotFollowedByAnother) {
+  // One periodic sample event reads "120"; the short reports also read the message after it.
   std::vector<std::size_t> samples;
   for (std::size_t n = kFirstEventText; n <= kLastEventText; ++n) {
     if (messages()[n] == "120") {
@@ -218,11 +132,10 @@ TEST_P(ShippedLanguage, OnePeriodicSampleEventReads120AndIsNotFollowedByAnother)
     }
   }
   ASSERT_EQ(samples.size(), 1u);
-  // The short reports also read the next message, which must exist and differ.
   EXPECT_LT(samples[0], kLastEventText);
 }
 
-TEST_P(ShippedLanguage, EveryCaptionInUseHasAText) {
+TEST_P(ShippedLanguage, EveryCaptionInUseHasATextAndReportLabelsFitTheirPads) {
   for (std::size_t n = kFirstCaption; n <= kLastCaption; ++n) {
     EXPECT_FALSE(texts()[n].empty()) << "caption " << n;
   }
@@ -230,9 +143,6 @@ TEST_P(ShippedLanguage, EveryCaptionInUseHasAText) {
     EXPECT_EQ(texts()[n].find(' '), std::string::npos) << "caption " << n << ": " << texts()[n];
   }
   EXPECT_TRUE(texts()[kMemorySizeTitle].ends_with("[KB]")) << texts()[kMemorySizeTitle];
-}
-
-TEST_P(ShippedLanguage, ReportLabelsFitTheirPadsAndCentredTextsTheLine) {
   for (const auto& [n, pad] : kLabelPads) {
     EXPECT_LE(texts()[n].size(), pad) << "caption " << n << ": '" << texts()[n] << "'";
   }
@@ -256,8 +166,8 @@ std::set<std::size_t> filledNumbers(const TextTable<Last>& table) {
 }
 
 TEST(ShippedLanguages, BothFillTheSameLinesAndMessages) {
-  const LanguageFile& english = shipped("English");
-  const LanguageFile& italian = shipped("Italiano");
+  const LanguageFile english("English");
+  const LanguageFile italian("Italiano");
   EXPECT_EQ(filledNumbers(english.texts), filledNumbers(italian.texts));
   EXPECT_EQ(filledNumbers(english.messages), filledNumbers(italian.messages));
 }

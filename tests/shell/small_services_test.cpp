@@ -20,41 +20,6 @@ TEST(VersionLine, ReleaseShowsItsRevisionAndABetaItsTwoDigitNumber) {
   EXPECT_EQ(versionLine(3, 0, 12), "Rev. 3.0.beta12");
 }
 
-TEST(ErrorLog, LinesAreAppendedAfterWhatTheLogHeld) {
-  TempFolder folder;
-  folder.write(kErrorLogFileName, "Form: FrmPrg ; Sub: ReadBRx\r\n");
-  const ErrorLog log(folder.path());
-  log.LogError("FrmPrg", "Save");
-  log.LogError("FrmPrg", "Save");
-  EXPECT_EQ(
-      folder.read(kErrorLogFileName),
-      "Form: FrmPrg ; Sub: ReadBRx\r\nForm: FrmPrg ; Sub: Save\r\nForm: FrmPrg ; Sub: Save\r\n");
-}
-
-TEST(ErrorLog, MissingLogIsCreatedAndAnUnwritableOneIsIgnored) {
-  TempFolder folder;
-  ErrorLog(folder.path()).LogError("FrmPrg", "ProtectDataLogger");
-  EXPECT_EQ(folder.read(kErrorLogFileName), "Form: FrmPrg ; Sub: ProtectDataLogger\r\n");
-  EXPECT_NO_THROW(ErrorLog(folder.path() / "no" / "such" / "folder").LogError("FrmPrg", "Save"));
-}
-
-TEST(SafeFile, WholeFileIsReadAndAFailedReadGivesNothing) {
-  TempFolder folder;
-  // More than one read's worth, every byte value included.
-  std::string contents(150000, '\0');
-  for (std::size_t i = 0; i < contents.size(); ++i) {
-    contents[i] = static_cast<char>(i * 7 % 256);
-  }
-  const auto file = folder.write("big.bin", contents);
-  const std::optional<Bytes> read = readWholeFile(file);
-  ASSERT_TRUE(read);
-  EXPECT_EQ(std::string(read->begin(), read->end()), contents);
-  EXPECT_EQ(readWholeFile(folder.write("empty.bin", "")), Bytes{});
-  EXPECT_FALSE(readWholeFile(folder.path() / "missing.bin"));
-  // A folder opens but every read of it fails.
-  EXPECT_FALSE(readWholeFile(folder.path()));
-}
-
 TEST(TextEncoding, Windows1252AndUtf8ConvertBothWays) {
   const std::string single =
       "25\xB0"
@@ -63,6 +28,8 @@ TEST(TextEncoding, Windows1252AndUtf8ConvertBothWays) {
   EXPECT_EQ(utf8,
             "25\xC2\xB0"
             "C \xE2\x82\xAC citt\xC3\xA0 \xE2\x80\x9Cquoted\xE2\x80\x9D");
+  // The bytes Windows-1252 leaves undefined stand for the C1 controls of the same number.
+  EXPECT_EQ(windows1252ToUtf8("\x81\x9D"), "\xC2\x81\xC2\x9D");
   EXPECT_TRUE(isMultiByteUtf8(utf8));
   EXPECT_FALSE(isMultiByteUtf8(single));
   EXPECT_FALSE(isMultiByteUtf8("plain ASCII"));
@@ -89,13 +56,11 @@ TEST(ProgramFolder, ChosenFolderIsCreatedAndReceivesTheShippedLanguages) {
   base.write("service/vestrim/Deutsch.lng", "x");
   chooseProgramFolder({chosen, executable.path(), base.path() / "user"});
   EXPECT_FALSE(std::filesystem::exists(chosen / "English.lng"));
-}
 
-TEST(ProgramFolder, WritableExecutableFolderIsAPortableCopy) {
-  TempFolder executable;
-  const ProgramFolder folder = chooseProgramFolder({std::nullopt, executable.path(), "/unused"});
-  EXPECT_TRUE(folder.portable);
-  EXPECT_EQ(folder.path, executable.path());
+  // Without a choice, a writable executable folder is a portable copy.
+  const ProgramFolder portable = chooseProgramFolder({std::nullopt, executable.path(), "/unused"});
+  EXPECT_TRUE(portable.portable);
+  EXPECT_EQ(portable.path, executable.path());
 }
 
 TEST(ProgramFolder, InstalledCopyUsesTheUserFolderWithLanguagesFromItsShareFolder) {

@@ -9,7 +9,6 @@ namespace devsim {
 namespace {
 
 using test::kFlash;
-using test::kRegisters;
 using test::kSpeedSwitchFrame;
 using test::readFrame;
 
@@ -42,33 +41,6 @@ TEST(LineRate, SpeedSwitchAcknowledgementStillTravelsAt19200) {
   const auto sent = device.receive(kSpeedSwitchFrame, 0);
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].delayUs, lineTimeUs(7, kSlowBaud));
-}
-
-TEST(LineRate, RequestWrittenInTwoPartsIsTimedFromItsFirstByte) {
-  Device device = fastDeviceWithLineRate();
-  const Bytes frame = readFrame(kRegisters, 140, 4);
-  EXPECT_TRUE(device.receive(std::span(frame).first(4), 2'000'000).empty());
-  const auto sent = device.receive(std::span(frame).subspan(4), 2'000'100);
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(2'000'100 + sent[0].delayUs, 2'000'000 + lineTimeUs(9 + 6, kFastBaud));
-}
-
-TEST(LineRate, RepliesToRequestsSentTogetherFollowEachOtherOnTheLine) {
-  Device device = fastDeviceWithLineRate();
-  const Bytes both = test::concat({readFrame(kRegisters, 140, 4), readFrame(kFlash, 128, 110)});
-  const auto sent = device.receive(both, 5'000'000);
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(sent[0].delayUs, lineTimeUs(9 + 6, kFastBaud));
-  // The second request is in only after both requests crossed, later than the first reply.
-  EXPECT_EQ(sent[1].delayUs, 2 * lineTimeUs(9, kFastBaud) + lineTimeUs(112, kFastBaud));
-}
-
-TEST(LineRate, DelayFaultHoldsTheReplyBackBeyondTheLineTime) {
-  Device device = fastDeviceWithLineRate();
-  device.addFault({.kind = FaultKind::Delay, .ms = 100});
-  const auto sent = device.receive(readFrame(kRegisters, 140, 4), 1'000'000);
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].delayUs, 100'000 + lineTimeUs(15, kFastBaud));
 }
 
 }  // namespace

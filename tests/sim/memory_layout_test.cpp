@@ -64,30 +64,5 @@ TEST(MemoryLayout, FileThatDoesNotFitIsRefusedAndNothingIsWritten) {
   EXPECT_EQ(layout::firstFreeLocation(memory), 4096u);
 }
 
-TEST(MemoryLayout, ChainWalkStopsAtAHeaderThatPointsBackwards) {
-  Memory memory;
-  layout::appendFile(memory, {.fileType = 0x50}, Bytes(10, 0));
-  const std::uint32_t second = layout::appendFile(memory, {.fileType = 0x50}, Bytes(10, 0));
-  memory.write(Area::Flash, second + 50, Bytes{0x00, 0x00, 0x08, 0x68});
-  EXPECT_THAT(layout::chainAddresses(memory), ElementsAre(2152u, second));
-}
-
-TEST(MemoryLayout, DownloadCountersAreStoredMostSignificantByteFirstPerSlot) {
-  Memory memory;
-  layout::setDownloadCounter(memory, 5, 0x1234);
-  EXPECT_THAT(memory.read(Area::Eeprom, 256 + 10, 2), ElementsAre(0x12, 0x34));
-  EXPECT_EQ(layout::downloadCounter(memory, 5), 0x1234);
-  EXPECT_THROW(layout::setDownloadCounter(memory, 120, 1), std::out_of_range);
-}
-
-TEST(MemoryLayout, CommandSlotLabelIsCutOrBlankPaddedToSixteenCharacters) {
-  Memory memory;
-  layout::writeCommandSlot(memory, 91, {.fileType = 0x05, .label = "A label longer than 16"});
-  EXPECT_THAT(flash(memory, 128 + 22 * 91, 22),
-              ElementsAre(0x05, 0, 0, 0, 0, 0, 'A', ' ', 'l', 'a', 'b', 'e', 'l', ' ', 'l', 'o',
-                          'n', 'g', 'e', 'r', ' ', 't'));
-  EXPECT_THROW(layout::writeCommandSlot(memory, 92, {}), std::out_of_range);
-}
-
 }  // namespace
 }  // namespace devsim

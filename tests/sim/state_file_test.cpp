@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "sim/memory_layout.h"
 
@@ -23,20 +22,6 @@ Memory someContents() {
   memory.write(Area::Register, 110, Bytes{0x02});
   return memory;
 }
-
-class StateFileOnDisk : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ =
-        fs::path(::testing::TempDir()) /
-        ("state_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  fs::path folder_;
-};
 
 TEST(StateFile, EncodedMemoryDecodesToTheSameMemory) {
   const Memory memory = someContents();
@@ -70,38 +55,6 @@ TEST(StateFile, EachKindOfDamageIsRefusedWithAReason) {
   const DecodedState truncated = decodeState(std::span(good).first(good.size() - 100));
   EXPECT_THAT(truncated.error, HasSubstr("truncated"));
   EXPECT_THAT(decodeState(Bytes{}).error, HasSubstr("not a device state file"));
-}
-
-TEST_F(StateFileOnDisk, SavedStateLoadsBackAndReplacesTheOldFileWithoutLeftovers) {
-  const fs::path path = folder_ / "device.state";
-  ASSERT_EQ(saveState(Memory(4096), path), std::nullopt);
-  const Memory memory = someContents();
-  ASSERT_EQ(saveState(memory, path), std::nullopt);
-
-  const StateLoad loaded = loadState(path);
-  ASSERT_EQ(loaded.status, StateLoadStatus::Loaded) << loaded.error;
-  EXPECT_EQ(*loaded.memory, memory);
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
-}
-
-TEST_F(StateFileOnDisk, MissingFileIsReportedAsMissingNotAsAnError) {
-  const StateLoad loaded = loadState(folder_ / "none.state");
-  EXPECT_EQ(loaded.status, StateLoadStatus::Missing);
-  EXPECT_FALSE(loaded.memory.has_value());
-}
-
-TEST_F(StateFileOnDisk, CorruptFileFailsAndNamesTheFile) {
-  const fs::path path = folder_ / "corrupt.state";
-  std::ofstream(path) << "this is not a state file";
-  const StateLoad loaded = loadState(path);
-  EXPECT_EQ(loaded.status, StateLoadStatus::Failed);
-  EXPECT_THAT(loaded.error, HasSubstr("corrupt.state"));
-}
-
-TEST_F(StateFileOnDisk, SaveIntoAMissingFolderFailsWithAMessage) {
-  const auto error = saveState(Memory(4096), folder_ / "no" / "such" / "device.state");
-  ASSERT_TRUE(error.has_value());
-  EXPECT_THAT(*error, HasSubstr("cannot create"));
 }
 
 }  // namespace

@@ -8,8 +8,6 @@
 namespace devsim::content {
 namespace {
 
-using ::testing::HasSubstr;
-
 TechnicalReportRequest visit(ServiceVisit kind) {
   TechnicalReportRequest r;
   r.visit = kind;
@@ -32,84 +30,20 @@ std::string stored(const Bytes& file, std::size_t from, std::size_t length) {
   return out;
 }
 
-TEST(TechnicalReportContent, HeaderNamesAReportOfItsOwnTypeAndTheCycleCounter) {
+TEST(TechnicalReportContent, HeaderNamesItsTypeCountersDateAndTimeWhereThePenDriveSaveReadsThem) {
+  const Bytes maintenance =
+      generateTechnicalReport(Machine{}, visit(ServiceVisit::Maintenance)).bytes;
   const Bytes file = generateTechnicalReport(Machine{}, visit(ServiceVisit::Calibration)).bytes;
   EXPECT_EQ(contenttest::text(std::span(file).subspan(32, 2)), "TR");
   EXPECT_EQ(file[48], 0x60);
   EXPECT_EQ(file[59] + 256 * file[60] + 65536 * file[61], 1843);
   EXPECT_EQ(contenttest::text(std::span(file).subspan(96, 20)), "SERVICE             ");
-}
-
-TEST(TechnicalReportContent, DateAndTimeLieWhereThePenDriveSaveReadsThem) {
-  const Bytes file = generateTechnicalReport(Machine{}, visit(ServiceVisit::Maintenance)).bytes;
-  // The saved copy's positions 161..170 and 203..207, counting its first byte as 1.
-  const std::string date = stored(file, 160, 10);
-  const std::string time = stored(file, 202, 5);
-  EXPECT_EQ(date, "05/03/2025");
-  EXPECT_EQ(time, "07:34");
-  // Characters 1, 2, 4, 5, 9, 10 and 1, 2, 4, 5 build the file name.
-  EXPECT_EQ(std::string() + date[0] + date[1] + date[3] + date[4] + date[8] + date[9] + "_" +
-                time[0] + time[1] + time[3] + time[4],
-            "050325_0734");
-}
-
-TEST(TechnicalReportContent, TextIsStoredAsCodePlus100WithTheBoardsDegreeSign) {
-  for (const ServiceVisit kind :
-       {ServiceVisit::Maintenance, ServiceVisit::Calibration, ServiceVisit::Repair}) {
-    const GeneratedReport report = generateTechnicalReport(Machine{}, visit(kind));
-    const Bytes& file = report.bytes;
-    ASSERT_EQ(file.size(), 139 + report.text.size());
-    int degrees = 0;
-    for (std::size_t i = 139; i < file.size(); ++i) {
-      const int shown = (file[i] - 100 + 256) % 256;
-      degrees += file[i] == 92 ? 1 : 0;
-      // Apart from the degree sign: printable ASCII, CR or LF.
-      ASSERT_TRUE(file[i] == 92 || shown == 10 || shown == 13 || (shown >= 32 && shown < 127))
-          << "byte " << i;
-    }
-    EXPECT_GT(degrees, 0);
-    // Every line ends in CR LF, the last one too, so the report window loses nothing.
-    EXPECT_EQ(report.text.back(), '\n');
-    for (std::size_t i = 0; i < report.text.size(); ++i) {
-      EXPECT_EQ(report.text[i] == '\n', i > 0 && report.text[i - 1] == '\r') << "at " << i;
-    }
-  }
-}
-
-TEST(TechnicalReportContent, EachVisitTellsItsOwnStory) {
-  const auto shown = [](ServiceVisit kind) {
-    return contenttest::reportText(generateTechnicalReport(Machine{}, visit(kind)).bytes);
-  };
-  const std::string maintenance = shown(ServiceVisit::Maintenance);
-  EXPECT_THAT(maintenance, HasSubstr("Scheduled maintenance"));
-  EXPECT_THAT(maintenance, HasSubstr("01843 (00417 since service)"));
-  EXPECT_THAT(maintenance, HasSubstr("134.0\xB0"
-                                     "C"));
-  const std::string calibration = shown(ServiceVisit::Calibration);
-  for (const char* probe : {"PT1", "PT2", "PT3", "PT4"}) {
-    EXPECT_THAT(calibration, HasSubstr(probe));
-  }
-  const std::string repair = shown(ServiceVisit::Repair);
-  EXPECT_THAT(repair, HasSubstr("A10 in cycle 01840"));
-  EXPECT_THAT(repair, HasSubstr("04/03/2025 10:12"));
-  // The lines fit the report window and its 801-line table.
-  int lines = 0;
-  std::size_t start = 0;
-  for (std::size_t end = repair.find('\n'); end != std::string::npos;
-       start = end + 1, end = repair.find('\n', start)) {
-    EXPECT_LE(end - start, 49u);
-    ++lines;
-  }
-  EXPECT_LT(lines, 801);
-}
-
-TEST(TechnicalReportContent, MaintenanceResetsTheServiceCounterInTheHeader) {
-  const Bytes maintenance =
-      generateTechnicalReport(Machine{}, visit(ServiceVisit::Maintenance)).bytes;
-  const Bytes calibration =
-      generateTechnicalReport(Machine{}, visit(ServiceVisit::Calibration)).bytes;
+  // Maintenance resets the service counter.
   EXPECT_EQ(maintenance[62] + 256 * maintenance[63], 0);
-  EXPECT_EQ(calibration[62] + 256 * calibration[63], 417);
+  EXPECT_EQ(file[62] + 256 * file[63], 417);
+  // The saved copy's positions 161..170 and 203..207, counting its first byte as 1.
+  EXPECT_EQ(stored(maintenance, 160, 10), "05/03/2025");
+  EXPECT_EQ(stored(maintenance, 202, 5), "07:34");
 }
 
 }  // namespace

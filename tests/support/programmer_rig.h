@@ -38,10 +38,6 @@ class RecordingPortDialog final : public platform::PortDialogView {
   std::string initialText;
 };
 
-inline devsim::FaultRule fault(const std::string& text) {
-  return *devsim::parseFault(text).rule;
-}
-
 // The programmer's logic wired to an in-process simulated device, in
 // virtual time, with a program folder of its own.
 struct ProgrammerRig {
@@ -94,6 +90,17 @@ struct ProgrammerRig {
         devsim::Area::Flash, header + 50,
         Bytes{static_cast<std::uint8_t>(next >> 24), static_cast<std::uint8_t>(next >> 16),
               static_cast<std::uint8_t>(next >> 8), static_cast<std::uint8_t>(next)});
+  }
+
+  // A chain of `count` headers of 166 bytes without bodies.
+  void layChain(int count) {
+    for (std::uint32_t k = 0, address = 2152; k < static_cast<std::uint32_t>(count); ++k) {
+      Bytes header(166, 0x00);
+      header[48] = 0x50;
+      memory().write(devsim::Area::Flash, address, header);
+      setNext(address, address + 166);
+      address += 166;
+    }
   }
 
   TempFolder folder;

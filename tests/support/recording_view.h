@@ -15,10 +15,7 @@ class RecordingView final : public platform::ProgrammerView {
   void setStatusText(int panel, const std::string& text) override { status[panel] = text; }
   void setProgressVisible(bool visible) override { progressVisible = visible; }
   void setProgressMaximum(std::uint32_t maximum) override { progressMaximum = maximum; }
-  void setProgressValue(std::uint32_t value) override {
-    progressValue = value;
-    progressValues.push_back(value);
-  }
+  void setProgressValue(std::uint32_t value) override { progressValue = value; }
   void setBusyPointer(bool busy) override { busyPointer = busy; }
   void setToolbarButtonEnabled(platform::ToolbarButton button, bool enabled) override {
     toolbar[static_cast<std::size_t>(button)] = enabled;
@@ -37,6 +34,7 @@ class RecordingView final : public platform::ProgrammerView {
     memoryMaximum = maximum;
     memoryValue = value;
   }
+  void showLinkNotice(const std::string& text) override { notices.push_back(text); }
 
   bool allToolbarButtons(bool enabled) const {
     for (int button = 1; button <= platform::kToolbarButtonCount; ++button) {
@@ -61,7 +59,6 @@ class RecordingView final : public platform::ProgrammerView {
   bool progressVisible = false;
   std::uint32_t progressMaximum = 0;
   std::uint32_t progressValue = 0;
-  std::vector<std::uint32_t> progressValues;
   bool busyPointer = false;
   std::array<bool, platform::kToolbarButtonCount + 1> toolbar{};
   std::map<platform::Menu, bool> menus;
@@ -71,6 +68,7 @@ class RecordingView final : public platform::ProgrammerView {
   std::string memoryLabel;
   std::uint32_t memoryMaximum = 0;
   std::uint32_t memoryValue = 0;
+  std::vector<std::string> notices;
 };
 
 }  // namespace vestrim::testing

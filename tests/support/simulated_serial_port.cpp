@@ -4,39 +4,6 @@
 
 namespace vestrim::testing {
 
-SimulatedSerialPort::SimulatedSerialPort(devsim::Device& device, VirtualScheduler& scheduler)
-    : device_(device), scheduler_(scheduler) {}
-
-bool SimulatedSerialPort::open() {
-  if (openFails_ != OpenFailure::None) {
-    error_ = openFails_ == OpenFailure::Missing ? "No such file or directory" : "Permission denied";
-    return false;
-  }
-  open_ = true;
-  ++openCount_;
-  return true;
-}
-
-void SimulatedSerialPort::close() {
-  open_ = false;
-  input_.clear();
-  // Answers still on their way are lost with the port.
-  for (auto& delivery : deliveries_) {
-    delivery->stop();
-  }
-}
-
-bool SimulatedSerialPort::setSettings(const std::string& settings) {
-  settings_ = settings;
-  return true;
-}
-
-Bytes SimulatedSerialPort::readAll() {
-  Bytes taken;
-  taken.swap(input_);
-  return taken;
-}
-
 void SimulatedSerialPort::write(const Bytes& bytes) {
   written_.push_back(bytes);
   if (!open_) {
@@ -60,10 +27,6 @@ void SimulatedSerialPort::write(const Bytes& bytes) {
 void SimulatedSerialPort::schedule(std::int64_t delayMs, Bytes bytes) {
   deliveries_.push_back(scheduler_.callAfter("line", static_cast<int>(delayMs),
                                              [this, bytes = std::move(bytes)] { arrive(bytes); }));
-}
-
-void SimulatedSerialPort::inject(const Bytes& bytes) {
-  arrive(bytes);
 }
 
 void SimulatedSerialPort::arrive(const Bytes& bytes) {

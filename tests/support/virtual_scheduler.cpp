@@ -40,9 +40,9 @@ class VirtualTimer final : public platform::Timer {
     }
   }
   void detach() { scheduler_ = nullptr; }
-
-  std::int64_t due() const { return due_; }
-  std::uint64_t sequence() const { return sequence_; }
+  // When it fires, and its place among timers due at the same time.
+  std::int64_t due_ = 0;
+  std::uint64_t sequence_ = 0;
 
  private:
   VirtualScheduler* scheduler_;
@@ -50,8 +50,6 @@ class VirtualTimer final : public platform::Timer {
   std::function<void()> onTimeout_;
   int interval_ = 0;
   bool active_ = false;
-  std::int64_t due_ = 0;
-  std::uint64_t sequence_ = 0;
 };
 
 VirtualScheduler::~VirtualScheduler() {
@@ -71,17 +69,12 @@ VirtualTimer* VirtualScheduler::earliest() const {
     if (!timer->isActive()) {
       continue;
     }
-    if (best == nullptr || timer->due() < best->due() ||
-        (timer->due() == best->due() && timer->sequence() < best->sequence())) {
+    if (best == nullptr || timer->due_ < best->due_ ||
+        (timer->due_ == best->due_ && timer->sequence_ < best->sequence_)) {
       best = timer;
     }
   }
   return best;
-}
-
-std::optional<std::int64_t> VirtualScheduler::nextDue() const {
-  const VirtualTimer* timer = earliest();
-  return timer != nullptr ? std::optional(timer->due()) : std::nullopt;
 }
 
 bool VirtualScheduler::runNext() {
@@ -89,26 +82,20 @@ bool VirtualScheduler::runNext() {
   if (timer == nullptr) {
     return false;
   }
-  now_ = std::max(now_, timer->due());
+  now_ = std::max(now_, timer->due_);
   timer->fire();
   return true;
 }
 
 void VirtualScheduler::advance(std::int64_t milliseconds) {
-  const std::int64_t target = now_ + milliseconds;
-  for (VirtualTimer* timer = earliest(); timer != nullptr && timer->due() <= target;
-       timer = earliest()) {
-    now_ = std::max(now_, timer->due());
-    timer->fire();
-  }
-  now_ = target;
+  runUntil([] { return false; }, milliseconds);
 }
 
 bool VirtualScheduler::runUntil(const std::function<bool()>& done, std::int64_t limitMilliseconds) {
   const std::int64_t limit = now_ + limitMilliseconds;
   while (!done()) {
     const VirtualTimer* timer = earliest();
-    if (timer == nullptr || timer->due() > limit) {
+    if (timer == nullptr || timer->due_ > limit) {
       now_ = std::max(now_, limit);
       return done();
     }
@@ -118,24 +105,7 @@ bool VirtualScheduler::runUntil(const std::function<bool()>& done, std::int64_t 
 }
 
 void VirtualScheduler::runUntilIdle(std::int64_t limitMilliseconds) {
-  runUntil([this] { return earliest() == nullptr; }, limitMilliseconds);
-}
-
-std::vector<std::string> VirtualScheduler::activeTimers() const {
-  std::vector<const VirtualTimer*> active;
-  for (const VirtualTimer* timer : timers_) {
-    if (timer->isActive()) {
-      active.push_back(timer);
-    }
-  }
-  std::sort(active.begin(), active.end(), [](const VirtualTimer* a, const VirtualTimer* b) {
-    return a->due() != b->due() ? a->due() < b->due() : a->sequence() < b->sequence();
-  });
-  std::vector<std::string> names;
-  for (const VirtualTimer* timer : active) {
-    names.push_back(timer->name());
-  }
-  return names;
+  runUntil([this] { return idle(); }, limitMilliseconds);
 }
 
 }  // namespace vestrim::testing

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,9 +38,8 @@ class VirtualScheduler final : public platform::Scheduler, public platform::Cloc
   // Fires timers until none is running or the limit has passed.
   void runUntilIdle(std::int64_t limitMilliseconds);
 
-  // Names of the running timers, in order of their due time.
-  std::vector<std::string> activeTimers() const;
-  std::optional<std::int64_t> nextDue() const;
+  // Whether no timer is running.
+  bool idle() const { return earliest() == nullptr; }
 
  private:
   friend class VirtualTimer;

@@ -84,18 +84,6 @@ TEST_F(DeviceImages, TwentyFourBitFirmwareDropsTheTopSectorAndMarksItsBlocks) {
   EXPECT_EQ(state.FileLength, 58 + 134 + 6);
 }
 
-TEST_F(DeviceImages, FirmwareInBlockZeroOnlyStartsWithMarkerZero) {
-  binary("fw.bin", pattern(200, 3));
-  run("srec_cat " + path("fw.bin") + " -binary -offset 0x80000 -o " + path("fw.mhx") +
-      " -Motorola -address-length=3 -header FW");
-  InitSectorMap(state);
-  ASSERT_FALSE(LoadSRecordFile(path("fw.mhx"), state));
-  BuildFirmwareImage(state);
-  const Bytes& tx = state.TxBuffer;
-  EXPECT_EQ(Bytes(tx.begin() + 58, tx.begin() + 64), (Bytes{0xF8, 0x00, 0x00, 0, 0x00, 128}));
-  EXPECT_EQ(Bytes(tx.begin() + 192, tx.begin() + 198), (Bytes{0xF8, 0x00, 0x80, 0, 0x00, 128}));
-}
-
 TEST_F(DeviceImages, SectorMapFindsBlocksAndSectors) {
   InitSectorMap(state);
   EXPECT_EQ(FindSectorBlock(state, 0x80000), 0);
@@ -104,16 +92,6 @@ TEST_F(DeviceImages, SectorMapFindsBlocksAndSectors) {
   EXPECT_EQ(FindSectorBlock(state, 0xFC000), 7);
   EXPECT_EQ(FindSectorIndex(state, 0xFC000), 3);
   EXPECT_EQ(FindSectorBlock(state, 0x1000), 0);
-}
-
-TEST_F(DeviceImages, BrokenFirmwareFilesAreRefusedWhole) {
-  folder.write("no_s0.mhx", "S1131000000102030405060708090A0B0C0D0E0FFF\r\n");
-  ASSERT_TRUE(LoadSRecordFile(path("no_s0.mhx"), state));
-  EXPECT_EQ(LoadSRecordFile(path("no_s0.mhx"), state)->text, "File not correct.");
-  EXPECT_TRUE(state.FileNotReady);
-  folder.write("bad_hex.mhx", "S00600004142AA\r\nS1131000ZZ0102030405060708090A0B0C0D0E0FFF\r\n");
-  EXPECT_TRUE(LoadSRecordFile(path("bad_hex.mhx"), state));
-  EXPECT_TRUE(state.FileNotReady);
 }
 
 TEST_F(DeviceImages, MessageLinesGetTheLanguageTrailerOfTheChosenName) {
@@ -136,50 +114,6 @@ TEST_F(DeviceImages, MessageLinesGetTheLanguageTrailerOfTheChosenName) {
   ASSERT_FALSE(LoadS2LinesFile(path("AB_IT.msx"), state));
   EXPECT_EQ(state.LoadBuffer[41], 'm');
   EXPECT_EQ(state.LoadBuffer[42], 's');
-}
-
-TEST_F(DeviceImages, EmptyDataloggerFileIsOneByteAndA77ByteImage) {
-  folder.write("empty.dtl", "");
-  ASSERT_FALSE(LoadRawFile(path("empty.dtl"), state));
-  EXPECT_EQ(state.LoadedLength, 1);
-  state.FileExtension = "dtl";
-  ASSERT_FALSE(BuildDataImage(state, {}));
-  EXPECT_EQ(state.FileLength, 77);
-  EXPECT_EQ(std::string(state.TxBuffer.begin() + 32, state.TxBuffer.begin() + 48),
-            "DT0369AA        ");
-  EXPECT_EQ(state.TxBuffer[58], 0x00);
-  EXPECT_EQ(state.TxBuffer[76], 0x00);
-  EXPECT_EQ(state.FileTypeToFind, 0x20);
-}
-
-TEST_F(DeviceImages, DataTypeIsSentOnlyWhenItsSlotAllowsIt) {
-  binary("d.dtl", pattern(10, 5));
-  state.FileExtension = "dtl";
-  std::array<std::string, 129> list{};
-  list[0] = "50FFAAFFFFFFDataLogger      ";
-  ASSERT_FALSE(LoadRawFile(path("d.dtl"), state));
-  EXPECT_FALSE(BuildDataImage(state, list));  // no slot for 0x20: allowed
-  list[1] = "20FFAAFFFFFFData            ";   // flags 0xAA: bit 0x40 clear
-  const Refusal refusal = BuildDataImage(state, list);
-  ASSERT_TRUE(refusal);
-  EXPECT_EQ(refusal->text, "File not enabled to download.");
-  EXPECT_EQ(refusal->icon, platform::MessageIcon::None);
-  EXPECT_TRUE(state.FileNotReady);
-  list[1] = "20FFEAFFFFFFData            ";  // flags 0xEA: bit 0x40 set
-  EXPECT_FALSE(BuildDataImage(state, list));
-}
-
-TEST_F(DeviceImages, RecordFileIsCopiedWholeUpTo32768BytesAndTooBigFilesAreRefused) {
-  binary("p.dat", pattern(40000, 6));
-  ASSERT_FALSE(LoadRecordFile(path("p.dat"), state));
-  EXPECT_EQ(state.LoadedLength, 32768);
-  EXPECT_EQ(state.LoadBuffer[32767], pattern(40000, 6)[32767]);
-
-  binary("big.dtl", Bytes(1048576, 0x11));
-  const Refusal refusal = LoadRawFile(path("big.dtl"), state);
-  ASSERT_TRUE(refusal);
-  EXPECT_EQ(refusal->text, "The file size is bigger than the memory support");
-  EXPECT_EQ(refusal->icon, platform::MessageIcon::Exclamation);
 }
 
 }  // namespace

@@ -61,98 +61,6 @@ class DownloadTest : public ::testing::Test, public testing::ProgrammerRig {
   int refused_ = 0;
 };
 
-TEST_F(DownloadTest, ImageOfTwoFullBlocksIsWrittenWithoutAThirdThenItsHeaderAndBookkeeping) {
-  connect();
-  send(dataFile("c.dtl", 256 - 76 - 1));  // a 256-byte image
-  ASSERT_EQ(written_, 1);
-  const auto w = writes();
-  ASSERT_EQ(w.size(), 4u);
-  EXPECT_EQ(w[0].address, 2152u);
-  EXPECT_EQ(w[0].length, 128);
-  EXPECT_EQ(w[1].address, 2280u);
-  EXPECT_EQ(w[1].length, 128);
-  // The header block last, with the type byte: until then the file is not
-  // listed.
-  EXPECT_EQ(w[2].address, 2152u);
-  EXPECT_EQ(w[2].length, 128);
-  EXPECT_EQ(w[2].data[48], 0x20);
-  EXPECT_EQ(w[3].command, 0x90);
-  EXPECT_EQ(w[3].address, 32u);
-  EXPECT_EQ(firstFree(), 2152u + 256);
-  EXPECT_EQ(flash32(2152 + 50), 2152u + 256);
-  EXPECT_EQ(flash32(2152 + 54), 0xFFFFFFFFu);
-  ASSERT_EQ(view.rows.size(), 1u);
-  EXPECT_EQ(view.rows[0].code, "DT0369AA        ");  // the eight blanks are part of the name
-  EXPECT_TRUE(state.FileNotReady);
-  EXPECT_FALSE(view.busyPointer);
-}
-
-TEST_F(DownloadTest, SecondFileLinksToTheFirstAndMovesTheFirstFreeLocation) {
-  connect();
-  send(dataFile("a.dtl", 5000 - 2152 - 77));  // the first file ends at 5000
-  device.clearRequests();
-  send(dataFile("b.dtl", 1000 - 77));  // a 1000-byte image
-  ASSERT_EQ(written_, 2);
-  EXPECT_EQ(writes().front().address, 5000u);
-  EXPECT_EQ(flash32(5000 + 50), 6000u);
-  EXPECT_EQ(flash32(5000 + 54), 2152u);
-  EXPECT_EQ(firstFree(), 6000u);
-  EXPECT_EQ(view.rows.size(), 2u);
-}
-
-TEST_F(DownloadTest, EmptyDataloggerIsOneBlockOf77ThenTheHeaderAtTheSameAddress) {
-  connect();
-  send(dataFile("e.dtl", 0));
-  const auto w = writes();
-  ASSERT_GE(w.size(), 2u);
-  EXPECT_EQ(w[0].length, 77);
-  EXPECT_EQ(w[1].address, w[0].address);
-  EXPECT_EQ(w[1].length, 128);
-  EXPECT_EQ(w[1].data[100], 0xFF);  // erased flash after the image stays erased
-}
-
-TEST_F(DownloadTest, CounterOfTheTypesSlotIsIncremented) {
-  devsim::layout::writeCommandSlot(memory(), 1, {.fileType = 0x51, .label = "Firmware"});
-  devsim::layout::writeCommandSlot(memory(), 2, {.fileType = 0x5A, .label = "Other"});
-  devsim::layout::writeCommandSlot(
-      memory(), 3,
-      {.fileType = 0x20, .parameters = {0xFF, 0xEA, 0xFF, 0xFF, 0xFF}, .label = "Data"});
-  devsim::layout::setDownloadCounter(memory(), 3, 41);
-  connect();
-  send(dataFile("d.dat", 100));
-  ASSERT_EQ(written_, 1);
-  EXPECT_EQ(devsim::layout::downloadCounter(memory(), 3), 42);
-  const auto w = writes();
-  EXPECT_EQ(w.back().address, 262u);
-}
-
-TEST_F(DownloadTest, TypeNotEnabledIsRefusedAndNothingIsWritten) {
-  devsim::layout::writeCommandSlot(memory(), 1, {.fileType = 0x20, .label = "Data"});  // flags 0
-  connect();
-  selection.FileOpen({dataFile("d.dtl", 10)});
-  EXPECT_EQ(prompts.countOf("File not enabled to download."), 1u);
-  download.download();
-  settle();
-  EXPECT_EQ(prompts.countOf("File not correct."), 1u);
-  EXPECT_TRUE(writes().empty());
-  EXPECT_EQ(written_, 0);
-}
-
-TEST_F(DownloadTest, MemoryExactlyFullIsAcceptedOneByteMoreIsRefused) {
-  connect();
-  send(dataFile("a.dtl", 1000 - 77));  // ends at 3152
-  memory().setReportedSize(3152 + 500);
-  programmer.walks().CheckDimMMC();  // the size is read again
-  settle();
-  device.clearRequests();
-  send(dataFile("b.dtl", 501 - 77));
-  EXPECT_EQ(prompts.countOf("Memory full, cannot start transfer"), 1u);
-  EXPECT_TRUE(writes().empty());
-  send(dataFile("c.dtl", 500 - 77));
-  EXPECT_EQ(written_, 2);
-  EXPECT_EQ(firstFree(), 3152u + 500);
-}
-
 TEST_F(DownloadTest, MultipleSelectionSendsTheNextFileAfterTheCatalogueOfThePrevious) {
   connect();
   const auto a = dataFile("a.dtl", 50);
@@ -183,17 +91,15 @@ TEST_F(DownloadTest, EraseLeavesTheDefaultCommandListAnEmptyChainAndZeroCounters
   settle();
   ASSERT_EQ(prompts.shown.back().text, "Erase everything?");
   EXPECT_EQ(prompts.shown.back().icon, platform::MessageIcon::Question);
+  // The erase command, 2 s later the command list of 22 bytes, the first free location and the
+  // counters in a block of 128 and one of 112.
   const auto w = writes();
   ASSERT_EQ(w.size(), 5u);
-  EXPECT_EQ(w[0].address, 110u);  // the erase command
-  EXPECT_EQ(w[1].address, 128u);  // the command list, 22 bytes
+  EXPECT_EQ(w[0].address, 110u);
+  EXPECT_EQ(w[1].address, 128u);
   EXPECT_EQ(w[1].length, 22);
-  EXPECT_EQ(w[3].address, 256u);
-  EXPECT_EQ(w[4].address, 384u);
   EXPECT_EQ(w[4].length, 112);
-  // 2 s pass between the erase command and the command list.
   EXPECT_GE(w[1].timeUs - w[0].timeUs, 2'000'000);
-  EXPECT_EQ(memory().read(devsim::Area::Flash, 128, 23).back(), 0xFF);
   EXPECT_EQ(firstFree(), 0u);
   EXPECT_EQ(devsim::layout::downloadCounter(memory(), 1), 0);
   EXPECT_TRUE(view.rows.empty());
@@ -201,25 +107,6 @@ TEST_F(DownloadTest, EraseLeavesTheDefaultCommandListAnEmptyChainAndZeroCounters
   // The menu's erase reads the command list before erasing.
   EXPECT_EQ(device.requests().front().address, 128u);
   EXPECT_FALSE(view.busyPointer);
-}
-
-TEST_F(DownloadTest, ToolbarEraseErasesOnceAndNoChangesNothing) {
-  append("DLCYCLE0001", 0x50, 1, "ONE");
-  connect();
-  prompts.answers = {platform::MessageAnswer::No};
-  erase.eraseFromToolbar();
-  settle();
-  EXPECT_TRUE(device.requests().empty());
-  prompts.answers = {platform::MessageAnswer::Yes};
-  erase.eraseFromToolbar();
-  settle();
-  int eraseCommands = 0;
-  for (const auto& w : writes()) {
-    eraseCommands += w.address == 110 && w.command == 0x80 ? 1 : 0;
-  }
-  EXPECT_EQ(eraseCommands, 1);
-  EXPECT_EQ(device.requests().front().address, 110u);
-  EXPECT_TRUE(view.rows.empty());
 }
 
 TEST_F(DownloadTest, MenuEraseWithThePortClosedOnlyOpensTheLink) {
@@ -233,23 +120,70 @@ TEST_F(DownloadTest, MenuEraseWithThePortClosedOnlyOpensTheLink) {
 }
 
 TEST_F(DownloadTest, OverflowAnswerYesEndsInTheErase) {
-  std::uint32_t address = 2152;
-  for (int k = 0; k < 1001; ++k) {
-    Bytes header(166, 0x00);
-    header[48] = 0x50;
-    const std::uint32_t next = address + 166;
-    header[50] = static_cast<std::uint8_t>(next >> 24);
-    header[51] = static_cast<std::uint8_t>(next >> 16);
-    header[52] = static_cast<std::uint8_t>(next >> 8);
-    header[53] = static_cast<std::uint8_t>(next);
-    memory().write(devsim::Area::Flash, address, header);
-    address = next;
-  }
+  layChain(1001);
   prompts.answers = {platform::MessageAnswer::Yes};
   connectAndSettle();
   EXPECT_TRUE(view.rows.empty());
   EXPECT_EQ(memory().read(devsim::Area::Flash, 2152, 1).front(), 0xFF);
   EXPECT_FALSE(view.busyPointer);
+}
+
+// A 300-byte image: three blocks, then the header block.
+TEST_F(DownloadTest, LostReplyBeforeTheHeaderWritesTheFileAgainAfterItsUnlistedPartialCopy) {
+  connect();
+  device.addFault(fault("drop-reply:on=write:after=1"));
+  const auto file = dataFile("p.dtl", 300 - 77);
+  send(file);
+  EXPECT_EQ(written_, 1);
+  EXPECT_EQ(view.notices,
+            std::vector<std::string>{"Link rebuilt (1 of 3); the send resumed: " + file.string() +
+                                     " is written again from its start"});
+  ASSERT_EQ(view.rows.size(), 1u);
+  EXPECT_EQ(firstFree(), 2152u + 2 * 300);
+  EXPECT_EQ(flash32(2152 + 50), 2152u + 300);  // the partial copy, never given its type
+  EXPECT_EQ(memory().read(devsim::Area::Flash, 2152 + 48, 1).front(), 0xFF);
+}
+
+TEST_F(DownloadTest, LostReplyToTheHeaderBlockEndsTheSendAndSaysSo) {
+  connect();
+  device.addFault(fault("drop-reply:on=write:after=3"));
+  send(dataFile("h.dtl", 300 - 77));
+  EXPECT_EQ(written_, 0);
+  EXPECT_EQ(programmer.jobLoss(), catalogue::JobLoss::DeviceLost);
+  EXPECT_TRUE(download.headerSent());
+  EXPECT_TRUE(view.notices.empty());
+}
+
+// Writes of an erase: the command (0), the command list (1), the first free
+// location (2), the counters (3, 4).
+TEST_F(DownloadTest, EraseRidesOutALostReplyButNeverSendsTheEraseCommandTwice) {
+  const std::pair<const char*, bool> cases[] = {
+      {"drop-reply:on=write", true},          // the command was carried out
+      {"drop-reply:on=write:after=3", true},  // in the counters
+      {"silence", false},                     // the command never reached the device
+  };
+  for (const auto& [faultText, erased] : cases) {
+    SCOPED_TRACE(faultText);
+    testing::ProgrammerRig rig;
+    DownloadState images;
+    Download sending{rig.programmer, rig.shell, images};
+    Erase erasing{rig.programmer, rig.shell, images};
+    rig.append("DLCYCLE0001", 0x50, 1, "ONE");
+    devsim::layout::setDownloadCounter(rig.memory(), 0, 7);
+    rig.connectAndSettle();
+    rig.device.clearRequests();
+    rig.device.addFault(fault(faultText));
+    erasing.eraseFromToolbar();
+    rig.settle();
+    int eraseCommands = 0;
+    for (const auto& r : rig.device.requests()) {
+      eraseCommands += r.kind == devsim::RequestKind::Write && r.address == 110 ? 1 : 0;
+    }
+    EXPECT_EQ(eraseCommands, 1);
+    EXPECT_EQ(rig.view.rows.empty(), erased);
+    EXPECT_EQ(rig.programmer.jobLoss().has_value(), !erased);
+    EXPECT_EQ(devsim::layout::downloadCounter(rig.memory(), 0), erased ? 0 : 7);
+  }
 }
 
 }  // namespace

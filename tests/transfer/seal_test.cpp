@@ -1,6 +1,7 @@
 #include "transfer/seal.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -53,6 +54,8 @@ TEST(Seal, NameIsProgramNumberCycleAndDateTime) {
             "STD134_00042_134_050312_1420.dtl");
   EXPECT_EQ(sealedFileName(deviceFile(300, "  A B C////", 1000000, 7, 1, 1, 0, 0, 0), messages()),
             "ABC0000_1000000_121Wrapped_010100_0000.dtl");
+  EXPECT_EQ(sealedFileName(deviceFile(300, "////", 1, 2, 1, 1, 0, 0, 0), messages()),
+            "0000_00001_134_010100_0000.dtl");
 }
 
 TEST(Seal, DeviceBytesThatCannotStandInAFileNameBecomeUnderscores) {
@@ -65,58 +68,30 @@ TEST(Seal, DeviceBytesThatCannotStandInAFileNameBecomeUnderscores) {
   EXPECT_EQ(name, "__x___y___00001_121a_b_c_010126_0101.dtl");
 }
 
-TEST(Seal, ContentsWrapTheFileAndTheByteAfterItInTheirSum) {
-  const Bytes file = deviceFile(200, "P", 1, 2, 1, 1, 26, 1, 1);
-  const Bytes sealed = sealContents("065300321421", file);
-  ASSERT_EQ(sealed.size(), 215u);
-  std::uint32_t sum = 0;
-  for (const auto byte : file) {
-    sum += byte;
-  }
-  EXPECT_EQ(sealed[12], (sum & 0xFFFF) / 256);
-  EXPECT_EQ(sealed[213], 0x00);
-  EXPECT_EQ(sealed[214], (sum & 0xFFFF) % 256);
-  EXPECT_TRUE(std::equal(file.begin(), file.end(), sealed.begin() + 13));
-}
-
-TEST(Seal, SealedFileIsReadBackAsAGoodCycleFile) {
-  TempFolder folder;
-  const Bytes file = deviceFile(400, "STD 134", 42, 2, 5, 3, 12, 14, 20);
-  const SealResult sealed = ProtectDataLogger(folder.path(), file, messages());
-  ASSERT_TRUE(sealed.error.empty()) << sealed.error;
-  EXPECT_EQ(sealed.file, folder.path() / "STD134_00042_134_050312_1420.dtl");
-  const reports::CycleFile read = reports::LeggiFile(sealed.file);
-  EXPECT_EQ(read.status, reports::CycleFileStatus::Cycle);
-  EXPECT_EQ(read.CycleData.size(), 400u + 1 - 76);
-  // Nothing but the sealed file is left in the folder.
-  int entries = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-    ++entries;
-  }
-  EXPECT_EQ(entries, 1);
-}
-
 TEST(Seal, SameRecordReplacesItsFileAndAnotherRecordOfTheSameNameIsKeptBeside) {
   TempFolder folder;
   const Bytes first = deviceFile(300, "STD", 1, 2, 5, 3, 12, 14, 20);
   Bytes other = first;
   other[250] ^= 0x5A;
-  EXPECT_EQ(ProtectDataLogger(folder.path(), first, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), first, messages()).file.filename(),
             "STD_00001_134_050312_1420.dtl");
-  EXPECT_EQ(ProtectDataLogger(folder.path(), first, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), first, messages()).file.filename(),
             "STD_00001_134_050312_1420.dtl");
-  EXPECT_EQ(ProtectDataLogger(folder.path(), other, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), other, messages()).file.filename(),
             "STD_00001_134_050312_1420_2.dtl");
-  EXPECT_EQ(ProtectDataLogger(folder.path(), other, messages()).file.filename(),
+  EXPECT_EQ(ProtectDataLogger(folder.path(), folder.path(), other, messages()).file.filename(),
             "STD_00001_134_050312_1420_2.dtl");
 }
 
-TEST(Seal, FolderThatCannotBeWrittenReportsAnErrorAndLeavesNothing) {
+TEST(Seal, TemporaryFileOfAKilledSaveIsRemovedByTheNextSealingThere) {
   TempFolder folder;
-  const SealResult result = ProtectDataLogger(
-      folder.path() / "missing", deviceFile(300, "P", 1, 2, 1, 1, 1, 1, 1), messages());
-  EXPECT_TRUE(result.file.empty());
-  EXPECT_FALSE(result.error.empty());
+  const auto abandoned = folder.write(".sealing.2147483646.0", "half");
+  const auto ours = folder.write(".sealing." + std::to_string(::getpid()) + ".999", "running");
+  ASSERT_FALSE(ProtectDataLogger(folder.path(), folder.path(),
+                                 deviceFile(300, "P", 1, 2, 1, 1, 1, 1, 1), messages())
+                   .file.empty());
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+  EXPECT_TRUE(std::filesystem::exists(ours));
 }
 
 }  // namespace

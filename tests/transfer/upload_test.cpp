@@ -5,6 +5,7 @@
 #include <fstream>
 #include <optional>
 
+#include "archive/archive_check.h"
 #include "programmer_rig.h"
 #include "reports/cycle_file.h"
 
@@ -58,6 +59,7 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
   const std::uint32_t a = append("DLCYCLE00000001", 0x50, 1, "A", 256 - 166);
   const std::uint32_t b = append("DLCYCLE00000002", 0x50, 2, "B", 200 - 166);
   const std::uint32_t c = append("DLCYCLE00000003", 0x50, 3, "C", 300 - 166);
+  const std::uint32_t d = append("DLCYCLE00000004", 0x50, 4, "D", 0);  // a header alone
   save();
   EXPECT_EQ(outcome->kind, SaveOutcome::Kind::Finished);
   const std::vector<std::pair<std::uint32_t, int>> expected = {
@@ -65,9 +67,9 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
       // read of 256 (its length field wraps), and nothing of it is kept.
       {a, 128}, {a + 128, 128}, {a + 256, 256}, {b, 128}, {b + 128, 72},  // 200 bytes
       {c, 128}, {c + 128, 128}, {c + 256, 44},                            // 300 bytes
-  };
+      {d, 128}, {d + 128, 38}};
   EXPECT_EQ(flashReads(), expected);
-  ASSERT_EQ(sealed.size(), 3u);
+  ASSERT_EQ(sealed.size(), 4u);
   // Each sealed file holds exactly the device bytes of its record.
   const std::uint32_t starts[] = {a, b, c};
   const std::size_t lengths[] = {256, 200, 300};
@@ -82,58 +84,58 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
   EXPECT_EQ(programmer.engine().state().OperationCode, 0);
 }
 
-TEST_F(UploadTest, HeaderOnlyFileIsOneFullBlockAndItsRemainder) {
-  const std::uint32_t a = append("DLCYCLE00000001", 0x50, 1, "A", 0);
-  save();
-  EXPECT_EQ(flashReads(), (std::vector<std::pair<std::uint32_t, int>>{{a, 128}, {a + 128, 38}}));
+// Five blocks per file: each fault hits the second block of the second file.
+TEST(UploadFaults, LostOrDamagedReplyCostsOnlyTheFileInTransfer) {
+  const std::pair<const char*, int> cases[] = {
+      {"drop-reply", 1},    {"one-byte-reply", 1},  {"cut-reply", 1},
+      {"delay:ms=2100", 1}, {"silence:count=3", 1}, {"drop-reply:count=2", 2},
+      {"garbage", 0},       {"long-reply", 0},      {"delay:ms=1900", 0},
+  };
+  for (const auto& [faultText, reconnections] : cases) {
+    SCOPED_TRACE(faultText);
+    testing::ProgrammerRig rig;
+    Upload upload{rig.programmer, rig.shell};
+    std::vector<std::filesystem::path> sealed;
+    std::optional<SaveOutcome> outcome;
+    upload.setFileSealedHandler([&](const std::filesystem::path& file) { sealed.push_back(file); });
+    upload.setFinishedHandler([&](const SaveOutcome& result) { outcome = result; });
+    for (int day = 1; day <= 3; ++day) {
+      rig.append("DLCYCLE0000000" + std::to_string(day), 0x50, static_cast<std::uint32_t>(day),
+                 "F" + std::to_string(day), 400, static_cast<std::uint8_t>(day));
+    }
+    rig.connectAndSettle();
+    rig.device.addFault(fault(std::string(faultText) + ":after=6"));
+    upload.Save();
+    rig.scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->kind, SaveOutcome::Kind::Finished);
+    EXPECT_EQ(rig.programmer.reconnections(), reconnections);
+    if (reconnections > 0) {
+      EXPECT_EQ(rig.view.notices,
+                std::vector<std::string>{"Link rebuilt (" + std::to_string(reconnections) +
+                                         " of 3); the save resumed with file 2 / 3"});
+    }
+    // Each file sealed once, whole.
+    ASSERT_EQ(sealed.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(sealed[static_cast<std::size_t>(i)].filename().string().substr(0, 9),
+                "F" + std::to_string(i + 1) + "_0000" + std::to_string(i + 1) + "_");
+      EXPECT_EQ(reports::LeggiFile(sealed[static_cast<std::size_t>(i)]).status,
+                reports::CycleFileStatus::Cycle);
+    }
+  }
 }
 
-TEST_F(UploadTest, RowsPairWithTheRecordsTheyShowPastAnInvalidRecord) {
-  const std::uint32_t invalid = append("XXXXXXXXXXXXXXX", 0x50, 9, "X", 50);
-  const std::uint32_t first = append("DLCYCLE00000001", 0x50, 1, "FIRST", 120);
-  const std::uint32_t second = append("DLCYCLE00000002", 0x50, 2, "SECOND", 70);
-  memory().write(devsim::Area::Flash, invalid + 48, Bytes{0xFF});
-  save();
-  ASSERT_EQ(sealed.size(), 2u);
-  EXPECT_EQ(sealed[0].filename(), "FIRST_00001_134Porous_021226_1430.dtl");
-  const Bytes firstStored = contentsOf(sealed[0]);
-  const Bytes secondStored = contentsOf(sealed[1]);
-  EXPECT_EQ(Bytes(firstStored.begin() + 13, firstStored.end() - 2), deviceBytes(first, 286));
-  EXPECT_EQ(Bytes(secondStored.begin() + 13, secondStored.end() - 2), deviceBytes(second, 236));
-}
-
-TEST_F(UploadTest, RowWithoutADateIsSkippedAndAShortCodeIsStillSaved) {
-  append("DLCYCLE00000001", 0x50, 1, "DATED", 10);
-  const std::uint32_t undated = append("DLCYCLE00000002", 0x50, 2, "UNDATED", 10);
-  memory().write(devsim::Area::Flash, undated + 140, Bytes{25});  // hour 25: no date
-  append("A1", 0x50, 3, "SHORT", 10);
-  save();
-  ASSERT_EQ(sealed.size(), 2u);
-  EXPECT_EQ(sealed[1].filename(), "SHORT_00003_134Porous_021226_1430.dtl");
-  EXPECT_EQ(outcome->skipped, (std::vector<std::string>{"DLCYCLE00000002: no date"}));
-}
-
-TEST_F(UploadTest, NoDatedRowEndsAtOnce) {
-  const std::uint32_t undated = append("DLCYCLE00000002", 0x50, 2, "UNDATED", 10);
-  memory().write(devsim::Area::Flash, undated + 143, Bytes{13});
-  save();
-  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::NothingToDo);
-  EXPECT_TRUE(flashReads().empty());
-  EXPECT_FALSE(view.busyPointer);
-}
-
-TEST_F(UploadTest, DeviceLostMidSaveKeepsTheFilesSealedBeforeAndLeavesNoPartialFile) {
+TEST_F(UploadTest, FourthLostLinkEndsTheSaveKeepingTheFilesSealedBeforeAndNoPartialFile) {
   append("DLCYCLE00000001", 0x50, 1, "ONE", 400, 1);
   append("DLCYCLE00000002", 0x50, 2, "TWO", 400, 2);
-  append("DLCYCLE00000003", 0x50, 3, "THREE", 400, 3);
   connectAndSettle();
-  // Five blocks per file: the reply to the second block of the second file
-  // never comes.
   device.addFault(fault("drop-reply:after=6:count=all"));
   upload.Save();
   scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
   ASSERT_TRUE(outcome.has_value());
   EXPECT_EQ(outcome->kind, SaveOutcome::Kind::DeviceLost);
+  EXPECT_EQ(programmer.reconnections(), 3);
   ASSERT_EQ(sealed.size(), 1u);
   EXPECT_EQ(reports::LeggiFile(sealed[0]).status, reports::CycleFileStatus::Cycle);
   int files = 0;
@@ -142,6 +144,20 @@ TEST_F(UploadTest, DeviceLostMidSaveKeepsTheFilesSealedBeforeAndLeavesNoPartialF
     EXPECT_EQ(entry.path().filename().string().find(".sealing"), std::string::npos);
   }
   EXPECT_EQ(files, 1);
+}
+
+TEST_F(UploadTest, DeviceWhoseListChangedWhileTheLinkWasDownIsNotResumed) {
+  append("DLCYCLE00000001", 0x50, 1, "ONE", 400, 1);
+  connectAndSettle();
+  device.addFault(fault("drop-reply:after=2"));
+  upload.Save();
+  scheduler.runUntil([&] { return programmer.engine().state().TimeoutFlag; }, 60000);
+  append("DLCYCLE00000002", 0x50, 2, "TWO", 400, 2);
+  scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
+  ASSERT_TRUE(outcome.has_value());
+  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::DeviceLost);
+  EXPECT_TRUE(sealed.empty());
+  EXPECT_TRUE(programmer.settled());
 }
 
 TEST_F(UploadTest, FileThatStopsMovingIsGivenUpAfter180Seconds) {
@@ -168,6 +184,23 @@ TEST_F(UploadTest, SavingTheSameDeviceTwiceReplacesItsFiles) {
   scheduler.runUntil([&] { return outcome.has_value(); }, 3600000);
   ASSERT_EQ(sealed.size(), 2u);
   EXPECT_EQ(sealed[0], sealed[1]);
+  // The later entry vouches for the file that replaced the first.
+  const archive::ArchiveCheck check = *archive::checkArchive(folder.path());
+  EXPECT_EQ(check.journalEntries, 2u);
+  EXPECT_EQ(check.count(archive::FileState::Intact), 1u);
+  EXPECT_TRUE(check.passed());
+}
+
+TEST_F(UploadTest, JournalThatCannotBeWrittenStopsTheSaveWithItsReason) {
+  append("DLCYCLE00000001", 0x50, 1, "ONE", 30);
+  append("DLCYCLE00000002", 0x50, 2, "TWO", 30);
+  std::filesystem::create_directories(folder.path() / archive::kJournalFileName);
+  save();
+  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::JournalFailed);
+  EXPECT_TRUE(sealed.empty());
+  EXPECT_NE(outcome->skipped.back().find("journal"), std::string::npos);
+  EXPECT_EQ(flashReads().size(), 2u);  // the second file is not read
+  EXPECT_FALSE(view.busyPointer);
 }
 
 }  // namespace

@@ -135,14 +135,15 @@ ProgrammerWindow::ProgrammerWindow(const ProgrammerServices& services, shell::Sh
                                                              *portDialog_, shell, mainWindow);
   portDialog_->setConnection(&commands_->programmer().connection());
   commands_->programmer().connection().setPortOverride(services.portForRun);
-  commands_->programmer().connection().setStatusHandler(
+  commands_->programmer().connection().addStatusListener(
       [this](link::LinkStatus state) { showLinkStatus(state); });
   commands_->upload().setFinishedHandler([this](const transfer::SaveOutcome& outcome) {
     const std::string text = transfer::saveOutcomeText(outcome);
     setStatusText(2, text);
     emit refreshRequested();
     if (outcome.kind == transfer::SaveOutcome::Kind::DeviceLost ||
-        outcome.kind == transfer::SaveOutcome::Kind::Stalled) {
+        outcome.kind == transfer::SaveOutcome::Kind::Stalled ||
+        outcome.kind == transfer::SaveOutcome::Kind::JournalFailed) {
       prompts_.show({.text = text,
                      .title = {},
                      .icon = platform::MessageIcon::Exclamation,

@@ -12,4 +12,9 @@ shell::ProgramFolderPlaces qtProgramFolderPlaces(std::optional<std::filesystem::
           std::filesystem::path(userData.toStdString()) / "Vestrim"};
 }
 
+std::filesystem::path qtCacheFolder() {
+  const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+  return std::filesystem::path(cache.toStdString()) / "vestrim";
+}
+
 }  // namespace vestrim::platform

@@ -12,4 +12,8 @@ namespace vestrim::platform {
 // Needs a Qt application object.
 shell::ProgramFolderPlaces qtProgramFolderPlaces(std::optional<std::filesystem::path> chosen);
 
+// The user's cache folder that every Vestrim program shares (the search
+// index lives there, never in the archive's folder).
+std::filesystem::path qtCacheFolder();
+
 }  // namespace vestrim::platform

@@ -1,20 +1,30 @@
 #include "reports/ui/report_view_window.h"
 
 #include <QAbstractListModel>
+#include <QCheckBox>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSplitter>
+#include <QStandardPaths>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 #include "platform/qt/qt_text.h"
+#include "reports/cycle_csv.h"
 #include "reports/cycle_file.h"
+#include "reports/pdf_document_info.h"
+#include "reports/ui/cycle_chart.h"
 #include "reports/ui/print_painter.h"
+#include "shell/safe_file.h"
+#include "shell/sha256.h"
 #include "shell/ui/icons.h"
 
 namespace vestrim::reports::ui {
@@ -53,7 +63,36 @@ class ReportLinesModel final : public QAbstractListModel {
   const std::vector<std::string>* lines_ = nullptr;
 };
 
+// The cycle chart, drawn by the painter that also draws it on paper.
+class CycleChartView final : public QWidget {
+ public:
+  using QWidget::QWidget;
+
+  void setChart(const CycleChart* chart) {
+    chart_ = chart;
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    if (chart_) {
+      CycleChartPainter(*chart_).paint(painter, rect());
+    } else {
+      painter.fillRect(rect(), Qt::white);
+    }
+  }
+
+ private:
+  const CycleChart* chart_ = nullptr;
+};
+
 namespace {
+
+// What stays for the rest of the run: whether the chart is on show, and the
+// folder the last export went to.
+bool chartShown = true;
+QString exportFolder;
 
 QFont reportFont() {
   QFont font(QStringLiteral("Courier New"), 10);
@@ -90,11 +129,36 @@ ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Pro
   lines_->header()->setStretchLastSection(true);
   lines_->header()->setAccessibleName(QStringLiteral("Report column"));
 
+  chartView_ = new CycleChartView(this);
+  chartView_->setObjectName("cycleChart");
+  chartView_->setAccessibleName(QStringLiteral("Cycle chart"));
+  chartView_->setMinimumHeight(220);
+  splitter_ = new QSplitter(Qt::Vertical, this);
+  splitter_->setChildrenCollapsible(false);
+  splitter_->addWidget(lines_);
+  splitter_->addWidget(chartView_);
+  splitter_->setStretchFactor(0, 3);
+  splitter_->setStretchFactor(1, 2);
+
   print_ = button("Command1", "print", this);
   preview_ = button("printPreview", "preview", this);
   preview_->setText(QStringLiteral("Preview"));
   preview_->setAccessibleName(QStringLiteral("Print preview"));
+  printChart_ = new QCheckBox(QStringLiteral("Chart on print and PDF"), this);
+  printChart_->setObjectName("printWithChart");
+  printChart_->setAccessibleName(printChart_->text());
   switch_ = button("Command3", "switch-view", this);
+  showChart_ = button("showChart", "chart", this);
+  showChart_->setText(QStringLiteral("Chart"));
+  showChart_->setAccessibleName(QStringLiteral("Show the chart"));
+  showChart_->setCheckable(true);
+  showChart_->setChecked(chartShown);
+  exportPdf_ = button("exportPdf", "export-pdf", this);
+  exportPdf_->setText(QStringLiteral("Export PDF\u2026"));
+  exportPdf_->setAccessibleName(QStringLiteral("Export PDF"));
+  exportCsv_ = button("exportCsv", "export-csv", this);
+  exportCsv_->setText(QStringLiteral("Export CSV\u2026"));
+  exportCsv_->setAccessibleName(QStringLiteral("Export CSV"));
   exit_ = button("Command2", "exit", this);
   connect(print_, &QPushButton::clicked, this, &ReportViewWindow::print);
   connect(preview_, &QPushButton::clicked, this, &ReportViewWindow::preview);
@@ -102,26 +166,45 @@ ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Pro
     window_.pressSwitch();
     showReport();
   });
+  connect(showChart_, &QPushButton::toggled, this, [this](bool shown) {
+    chartShown = shown;
+    updateControls();
+  });
+  connect(exportPdf_, &QPushButton::clicked, this, [this] {
+    askForFile("exportPdfDialog", QStringLiteral("Export PDF"), QStringLiteral("pdf"),
+               [this](const std::filesystem::path& target) { exportPdf(target); });
+  });
+  connect(exportCsv_, &QPushButton::clicked, this, [this] {
+    askForFile("exportCsvDialog", QStringLiteral("Export CSV"), QStringLiteral("csv"),
+               [this](const std::filesystem::path& target) { exportCsv(target); });
+  });
   connect(exit_, &QPushButton::clicked, this, &ReportViewWindow::closeRequested);
   new QShortcut(QKeySequence::Print, this, this, &ReportViewWindow::print);
   new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &ReportViewWindow::closeRequested);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(print_);
-  buttons->addWidget(preview_);
-  buttons->addWidget(switch_);
-  buttons->addStretch(1);
-  buttons->addWidget(exit_);
+  auto* printing = new QHBoxLayout;
+  printing->addWidget(print_);
+  printing->addWidget(preview_);
+  printing->addWidget(printChart_);
+  printing->addStretch(1);
+  printing->addWidget(exit_);
+  auto* viewing = new QHBoxLayout;
+  viewing->addWidget(switch_);
+  viewing->addWidget(showChart_);
+  viewing->addStretch(1);
+  viewing->addWidget(exportPdf_);
+  viewing->addWidget(exportCsv_);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(lines_, 1);
-  layout->addLayout(buttons);
+  layout->addWidget(splitter_, 1);
+  layout->addLayout(viewing);
+  layout->addLayout(printing);
 }
 
 QSize ReportViewWindow::sizeHint() const {
   // Wide enough for a full report's lines at the list's font.
   const QFontMetrics metrics(reportFont());
-  return {metrics.horizontalAdvance(QString(78, QLatin1Char('0'))) + 60,
-          metrics.lineSpacing() * 48};
+  return {std::max(metrics.horizontalAdvance(QString(78, QLatin1Char('0'))) + 60, 760),
+          metrics.lineSpacing() * 60};
 }
 
 ReportViewWindow::~ReportViewWindow() = default;
@@ -137,6 +220,11 @@ bool ReportViewWindow::load(const std::filesystem::path& file) {
     }
     return false;
   }
+  read_ = read;
+  sha256_ = shell::sha256OfFile(file).value_or("");
+  const std::optional<CycleRecord> record = window_.record();
+  chart_ = record ? std::optional(cycleChart(*record, window_.language())) : std::nullopt;
+  chartView_->setChart(chart_ ? &*chart_ : nullptr);
   setWindowTitle(QString::fromStdString(file.filename().string()));
   showReport();
   return true;
@@ -159,12 +247,68 @@ void ReportViewWindow::updateControls() {
   const bool ok = window_.report().ok();
   print_->setEnabled(ok);
   preview_->setEnabled(ok);
+  exportPdf_->setEnabled(ok);
+  // Technical reports have no samples and no chart.
+  const bool charted = ok && chart_.has_value();
+  exportCsv_->setEnabled(charted);
+  printChart_->setEnabled(charted);
+  showChart_->setEnabled(charted);
+  chartView_->setVisible(charted && showChart_->isChecked());
   model_->setLines(&window_.report().lines);
+}
+
+const CycleChart* ReportViewWindow::printedChart() const {
+  return chart_ && printChart_->isChecked() ? &*chart_ : nullptr;
 }
 
 void ReportViewWindow::printOn(QPrinter& printer) const {
   printer.setDocName(windowTitle());
-  paintPrintJob(window_.print(), printer);
+  paintPrintJob(window_.print(), printer, printedChart());
+}
+
+bool ReportViewWindow::written(bool ok, const std::filesystem::path& target) {
+  if (!ok) {
+    prompts_.show(
+        {.text = "Cannot write " + platform::toCore(QString::fromStdString(target.string())),
+         .title = {},
+         .icon = platform::MessageIcon::Exclamation,
+         .buttons = platform::MessageButtons::Ok});
+  }
+  return ok;
+}
+
+bool ReportViewWindow::exportPdf(const std::filesystem::path& target) {
+  const PdfDocumentInfo info = reportDocumentInfo(file_.filename().string(), read_, sha256_);
+  return written(window_.report().ok() && !sha256_.empty() &&
+                     printJobToPdf(window_.print(), target, info, printedChart()),
+                 target);
+}
+
+bool ReportViewWindow::exportCsv(const std::filesystem::path& target) {
+  const std::optional<CycleRecord> record = window_.record();
+  return written(record && shell::replaceFile(target, cycleCsv(*record, window_.language())),
+                 target);
+}
+
+void ReportViewWindow::askForFile(const char* name, const QString& caption, const QString& suffix,
+                                  std::function<void(const std::filesystem::path&)> chosen) {
+  if (exportFolder.isEmpty()) {
+    exportFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  }
+  const QString suggested =
+      exportFolder + "/" + QString::fromStdU16String(file_.stem().u16string()) + "." + suffix;
+  auto* dialog = new QFileDialog(this, caption, suggested,
+                                 suffix.toUpper() + QStringLiteral(" (*.") + suffix + ")");
+  dialog->setObjectName(name);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setDefaultSuffix(suffix);
+  dialog->setWindowModality(Qt::WindowModal);
+  connect(dialog, &QFileDialog::fileSelected, this, [chosen](const QString& file) {
+    exportFolder = QFileInfo(file).absolutePath();
+    chosen(std::filesystem::path(file.toStdU16String()));
+  });
+  dialog->open();
 }
 
 void ReportViewWindow::print() {

@@ -2,21 +2,29 @@
 
 #include <QWidget>
 #include <filesystem>
+#include <functional>
+#include <optional>
 
 #include "platform/prompts.h"
+#include "reports/cycle_chart_data.h"
 #include "reports/report_window.h"
 
+class QCheckBox;
 class QPrinter;
 class QPushButton;
+class QSplitter;
 class QTreeView;
 
 namespace vestrim::reports::ui {
 
 class ReportLinesModel;
+class CycleChartView;
 
 // The report window: one stored file's report, one report line per row in
-// a fixed-pitch font; Print, the compact/full switch and Exit. What is shown
-// and which button is enabled come from the core's ReportWindow.
+// a fixed-pitch font, the cycle chart under it (it can be hidden); Print
+// (with the chart on a last page when asked), Preview, the compact/full
+// switch, Export PDF, Export CSV and Exit. What is shown and which button
+// is enabled come from the core's ReportWindow.
 class ReportViewWindow final : public QWidget {
   Q_OBJECT
 
@@ -33,8 +41,14 @@ class ReportViewWindow final : public QWidget {
   QSize sizeHint() const override;
   const ReportWindow& core() const { return window_; }
   const std::filesystem::path& file() const { return file_; }
-  // Paints the print job of the report on show on `printer`.
+  // Paints the print job of the report on show on `printer`, and the chart
+  // after it when "Chart on print and PDF" is ticked.
   void printOn(QPrinter& printer) const;
+  // The report on show as PDF/A-1b and the samples as CSV, as the export
+  // buttons write them after their file dialogs. False after telling the
+  // user, when the file cannot be written.
+  bool exportPdf(const std::filesystem::path& target);
+  bool exportCsv(const std::filesystem::path& target);
 
  signals:
   // The window asks to be hidden (a report that failed) or closed (Exit).
@@ -46,15 +60,30 @@ class ReportViewWindow final : public QWidget {
   void updateControls();
   void print();
   void preview();
+  // A file dialog for saving, opened beside the window; `chosen` runs with
+  // the file the user picks.
+  void askForFile(const char* name, const QString& caption, const QString& suffix,
+                  std::function<void(const std::filesystem::path&)> chosen);
+  const CycleChart* printedChart() const;
+  bool written(bool ok, const std::filesystem::path& target);
 
   ReportWindow window_;
   platform::Prompts& prompts_;
   std::filesystem::path file_;
+  CycleFile read_;
+  std::string sha256_;
+  std::optional<CycleChart> chart_;
   ReportLinesModel* model_ = nullptr;
   QTreeView* lines_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  CycleChartView* chartView_ = nullptr;
   QPushButton* print_ = nullptr;
   QPushButton* preview_ = nullptr;
+  QCheckBox* printChart_ = nullptr;
   QPushButton* switch_ = nullptr;
+  QPushButton* showChart_ = nullptr;
+  QPushButton* exportPdf_ = nullptr;
+  QPushButton* exportCsv_ = nullptr;
   QPushButton* exit_ = nullptr;
 };
 

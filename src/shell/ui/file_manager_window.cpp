@@ -2,15 +2,20 @@
 
 #include <QAbstractTableModel>
 #include <QAction>
+#include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <numeric>
 #include <tuple>
 
+#include "archive/ui/cycle_search.h"
+#include "platform/qt/qt_program_places.h"
 #include "platform/qt/qt_text.h"
 #include "shell/file_manager.h"
 #include "shell/ui/icons.h"
@@ -150,8 +155,12 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
       item->setIcon(0, icon("folder-closed"));
     }
   });
-  connect(tree_, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* item) { nodeChosen(item); });
+  // A folder the user chooses takes the list back from the search's cycles.
+  connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    pages_->setCurrentWidget(list_);
+    nodeChosen(item);
+  });
+  connect(tree_, &QTreeWidget::itemClicked, this, [this] { pages_->setCurrentWidget(list_); });
 
   model_ = new StoredFileModel(this);
   list_ = new QTreeView(this);
@@ -172,17 +181,39 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
   list_->header()->resizeSection(3, 150);
   connect(list_, &QTreeView::activated, this, &FileManagerWindow::openRow);
 
+  search_ = new archive::ui::CycleSearch(
+      shell_.ProgramFolder,
+      archive::SearchIndex::indexFile(platform::qtCacheFolder(), shell_.ProgramFolder), this);
+  pages_ = new QStackedWidget(this);
+  pages_->addWidget(list_);
+  pages_->addWidget(search_->results());
+  connect(search_, &archive::ui::CycleSearch::searchStarted, this,
+          [this] { pages_->setCurrentWidget(search_->results()); });
+  connect(search_, &archive::ui::CycleSearch::cleared, this,
+          [this] { pages_->setCurrentWidget(list_); });
+  connect(search_, &archive::ui::CycleSearch::openRequested, this,
+          &FileManagerWindow::openRequested);
+
   auto* splitter = new QSplitter(this);
   splitter->addWidget(tree_);
-  splitter->addWidget(list_);
+  splitter->addWidget(pages_);
   splitter->setStretchFactor(1, 1);
   splitter->setSizes({220, 700});
-  auto* layout = new QHBoxLayout(this);
+  auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(splitter);
+  layout->setSpacing(0);
+  layout->addWidget(search_);
+  layout->addWidget(splitter, 1);
 
   fileMenu_ = new QMenu(QStringLiteral("&File"), this);
   fileMenu_->setObjectName("mnuFile");
+  checkAction_ =
+      fileMenu_->addAction(icon("check-archive"), QStringLiteral("&Check archive\u2026"));
+  checkAction_->setObjectName("mnuCheckArchive");
+  checkAction_->setStatusTip(
+      QStringLiteral("Verify every sealed file against its seal and the archive journal"));
+  connect(checkAction_, &QAction::triggered, this, &FileManagerWindow::checkRequested);
+  fileMenu_->addSeparator();
   exitAction_ = fileMenu_->addAction(icon("exit"), QString());
   exitAction_->setObjectName("smnuExit");
   exitAction_->setShortcut(QKeySequence::Quit);

@@ -13,17 +13,24 @@
 
 class QAction;
 class QMenu;
+class QStackedWidget;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
+
+namespace vestrim::archive::ui {
+class CycleSearch;
+}
 
 namespace vestrim::shell::ui {
 
 class StoredFileModel;
 
 // The local file manager: the archive's folder tree on the left, the
-// stored cycle files of the chosen folder on the right. A double click (or
-// Enter) on a file asks for its report.
+// stored cycle files of the chosen folder on the right, and above them the
+// search bar, whose matching cycles of every folder take the list's place
+// until a folder is chosen again. A double click (or Enter) on a file asks
+// for its report. The File menu also checks the archive.
 class FileManagerWindow final : public QWidget, public ChildMenus {
   Q_OBJECT
 
@@ -41,7 +48,7 @@ class FileManagerWindow final : public QWidget, public ChildMenus {
   void activate();
 
   // The entries the main window's menu bar shows while this window is
-  // active: File (Exit), Language, Info.
+  // active: File (Check archive, Exit), Language, Info.
   QList<QAction*> menuBarActions() const override;
   void setLanguageMenuEnabled(bool enabled);
 
@@ -49,12 +56,14 @@ class FileManagerWindow final : public QWidget, public ChildMenus {
   const std::optional<std::filesystem::path>& listedFolder() const { return listed_; }
   // Selects the tree node of `folder` and lists it, as a click on it does.
   bool showFolder(const std::filesystem::path& folder);
+  archive::ui::CycleSearch* search() const { return search_; }
 
  signals:
   void openRequested(const QString& file);
   void exitRequested();
   void languageRequested();
   void infoRequested();
+  void checkRequested();
 
  private:
   void applyCaptions();
@@ -68,7 +77,10 @@ class FileManagerWindow final : public QWidget, public ChildMenus {
   QTreeWidget* tree_ = nullptr;
   QTreeView* list_ = nullptr;
   StoredFileModel* model_ = nullptr;
+  archive::ui::CycleSearch* search_ = nullptr;
+  QStackedWidget* pages_ = nullptr;  // the folder's files, or the search's cycles
   QMenu* fileMenu_ = nullptr;
+  QAction* checkAction_ = nullptr;
   QAction* exitAction_ = nullptr;
   QAction* languageAction_ = nullptr;
   QAction* infoAction_ = nullptr;

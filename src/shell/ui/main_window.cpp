@@ -184,6 +184,7 @@ void MainWindow::showFileManager() {
           [this](const QString& file) { openReport(file.toStdString()); });
   connect(manager, &FileManagerWindow::exitRequested, this, &QWidget::close);
   connect(manager, &FileManagerWindow::infoRequested, this, &MainWindow::showAbout);
+  connect(manager, &FileManagerWindow::checkRequested, this, &MainWindow::showArchiveCheck);
   connect(manager, &FileManagerWindow::languageRequested, this, [this] {
     auto* dialog = new NextStartLanguageDialog(shell_.ProgramFolder, shell_.settings, *this);
     setWindowEnabled(false);
@@ -263,6 +264,20 @@ void MainWindow::showAbout() {
   box->show();
   // Placed over the middle of the main window.
   box->move(geometry().center() - box->rect().center());
+}
+
+void MainWindow::showArchiveCheck() {
+  if (!check_) {
+    check_ = new archive::ui::ArchiveCheckWindow(shell_.ProgramFolder);
+    QMdiSubWindow* child = addChild(check_);
+    const QRect space = area_->viewport()->rect();
+    child->resize(std::min(space.width() - 16, 960), std::min(space.height() - 16, 560));
+    child->move((space.width() - child->width()) / 2, 8);
+  }
+  auto* child = qobject_cast<QMdiSubWindow*>(check_->parentWidget());
+  child->show();
+  area_->setActiveSubWindow(child);
+  check_->start();
 }
 
 void MainWindow::showMenusOf(QMdiSubWindow* window) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "archive/ui/archive_check_window.h"
 #include "platform/main_window_view.h"
 #include "platform/qt/qt_prompts.h"
 #include "reports/ui/report_view_window.h"
@@ -51,6 +52,8 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   // report is on show.
   void openReport(const std::filesystem::path& file);
   void showAbout();
+  // Opens the archive check's window and runs the check (again).
+  void showArchiveCheck();
 
   QMdiArea* mdiArea() const { return area_; }
   QMdiSubWindow* addChild(QWidget* window);
@@ -58,6 +61,7 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   void placeAtRight(QMdiSubWindow* child, QSize wanted);
   FileManagerWindow* fileManager() const { return fileManager_; }
   reports::ui::ReportViewWindow* reportWindow() const { return report_; }
+  archive::ui::ArchiveCheckWindow* archiveCheckWindow() const { return check_; }
   platform::Prompts& prompts() { return *prompts_; }
   ShellContext& shell() { return shell_; }
   // Windows that must be asked before the program ends, in the order they
@@ -93,6 +97,7 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   std::array<std::function<void()>, kMainToolbar.size()> commands_{};
   QPointer<FileManagerWindow> fileManager_;
   QPointer<reports::ui::ReportViewWindow> report_;
+  QPointer<archive::ui::ArchiveCheckWindow> check_;
   std::vector<QPointer<QWidget>> closeOrder_;
 };
 

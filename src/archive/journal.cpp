@@ -1,0 +1,367 @@
+#include "archive/journal.h"
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <ctime>
+
+#include "shell/safe_file.h"
+
+namespace vestrim::archive {
+namespace {
+
+constexpr std::size_t kHashDigits = 64;
+constexpr std::size_t kUtcLength = 20;  // 2025-03-07T08:10:12Z
+// An entry line is short; the end of the journal read to find the last one.
+constexpr std::size_t kTailBytes = 65536;
+const std::string kFirstChain(kHashDigits, '0');
+
+std::string systemError(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
+
+bool isHash(std::string_view text) {
+  return text.size() == kHashDigits && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+bool isUtc(std::string_view text) {
+  static constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
+  if (text.size() != kUtcLength) {
+    return false;
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (kShape[i] == 'd' ? (text[i] < '0' || text[i] > '9') : text[i] != kShape[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::optional<std::uint64_t> number(std::string_view text) {
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string escapedPath(const std::string& path) {
+  std::string text;
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '%') {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      text += '%';
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0x0F];
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+std::optional<std::string> unescapedPath(std::string_view text) {
+  std::string path;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      path += text[i];
+      continue;
+    }
+    unsigned value = 0;
+    if (i + 2 >= text.size()) {
+      return std::nullopt;
+    }
+    const auto [end, error] = std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16);
+    if (error != std::errc() || end != text.data() + i + 3) {
+      return std::nullopt;
+    }
+    path += static_cast<char>(value);
+    i += 2;
+  }
+  return path;
+}
+
+// The fields of an entry before its chain, as its line writes them.
+std::string chainedText(const JournalEntry& entry) {
+  return std::to_string(entry.sequence) + " " + entry.utc + " " + std::to_string(entry.size) + " " +
+         entry.sha256 + " " + escapedPath(entry.path);
+}
+
+std::string utcNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  ::gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+bool writeAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      return false;
+    }
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// Takes a write lock on the whole file, waiting for it. An open-file lock
+// where the system has them: it belongs to this descriptor alone, so that
+// another descriptor of the same file closed elsewhere in the program (the
+// check reading the journal) cannot release it, and it excludes other
+// threads as well as other programs.
+bool lockWhole(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+#ifdef F_OFD_SETLKW
+  for (;;) {
+    if (::fcntl(fd, F_OFD_SETLKW, &lock) == 0) {
+      return true;
+    }
+    if (errno != EINTR) {
+      break;
+    }
+  }
+  if (errno != EINVAL) {
+    return false;
+  }
+#endif
+  for (;;) {
+    if (::fcntl(fd, F_SETLKW, &lock) == 0) {
+      return true;
+    }
+    if (errno != EINTR) {
+      return false;
+    }
+  }
+}
+
+}  // namespace
+
+std::string sha256Hex(std::span<const std::uint8_t> bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
+    return {};
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned int i = 0; i < length; ++i) {
+    text += kHex[digest[i] >> 4];
+    text += kHex[digest[i] & 0x0F];
+  }
+  return text;
+}
+
+std::string chainHash(const std::string& previous, const JournalEntry& entry) {
+  const std::string text = previous + " " + chainedText(entry);
+  return sha256Hex(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+std::string formatEntry(const JournalEntry& entry) {
+  return std::to_string(entry.sequence) + " " + entry.utc + " " + std::to_string(entry.size) + " " +
+         entry.sha256 + " " + entry.chain + " " + escapedPath(entry.path);
+}
+
+std::optional<JournalEntry> parseEntry(std::string_view line) {
+  std::string_view fields[5];
+  for (std::string_view& field : fields) {
+    const std::size_t blank = line.find(' ');
+    if (blank == std::string_view::npos) {
+      return std::nullopt;
+    }
+    field = line.substr(0, blank);
+    line.remove_prefix(blank + 1);
+  }
+  const std::optional<std::uint64_t> sequence = number(fields[0]);
+  const std::optional<std::uint64_t> size = number(fields[2]);
+  const std::optional<std::string> path = unescapedPath(line);
+  if (!sequence || !size || !path || path->empty() || !isUtc(fields[1]) || !isHash(fields[3]) ||
+      !isHash(fields[4])) {
+    return std::nullopt;
+  }
+  return JournalEntry{
+      *sequence, std::string(fields[1]), *size, std::string(fields[3]), std::string(fields[4]),
+      *path};
+}
+
+JournalReading readJournal(const std::filesystem::path& programFolder) {
+  JournalReading reading;
+  const std::filesystem::path file = programFolder / kJournalFileName;
+  std::error_code error;
+  reading.exists = std::filesystem::exists(file, error);
+  if (!reading.exists) {
+    return reading;
+  }
+  const std::optional<Bytes> bytes = shell::readWholeFile(file);
+  if (!bytes) {
+    reading.readable = false;
+    return reading;
+  }
+  const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+  std::uint64_t previousSequence = 0;
+  std::string previousChain = kFirstChain;
+  std::size_t lineNumber = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    const bool cut = end == std::string_view::npos;
+    end = cut ? text.size() : end;
+    const std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    ++lineNumber;
+    const std::optional<JournalEntry> entry = parseEntry(line);
+    if (!entry) {
+      reading.problems.push_back(
+          {lineNumber, cut ? "the last line is cut short" : "the line is not a journal entry"});
+      continue;
+    }
+    std::string why;
+    if (entry->sequence != previousSequence + 1) {
+      why = "entry " + std::to_string(entry->sequence) + " follows entry " +
+            std::to_string(previousSequence) + "; ";
+    }
+    if (chainHash(previousChain, *entry) != entry->chain) {
+      why += "chain broken: this entry or the one before it was changed, removed or moved";
+    } else if (!why.empty()) {
+      why += "entries were removed or moved";
+    }
+    if (!why.empty()) {
+      reading.problems.push_back({lineNumber, why});
+    }
+    previousSequence = entry->sequence;
+    previousChain = entry->chain;
+    reading.entries.push_back(*entry);
+    reading.lines.push_back(lineNumber);
+  }
+  if (!reading.entries.empty()) {
+    reading.lastChain = reading.entries.back().chain;
+  }
+  return reading;
+}
+
+std::unique_ptr<JournalWriter> JournalWriter::open(const std::filesystem::path& programFolder,
+                                                   std::string& error) {
+  const std::filesystem::path file = programFolder / kJournalFileName;
+  std::error_code ignored;
+  const bool existed = std::filesystem::exists(file, ignored);
+  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = systemError("cannot open " + file.string());
+    return nullptr;
+  }
+  if (!lockWhole(fd)) {
+    error = systemError("cannot lock " + file.string());
+    ::close(fd);
+    return nullptr;
+  }
+  if (!existed) {
+    // The new journal's name must outlast a power cut as its entries do.
+    const int folder = ::open(programFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+      ::fsync(folder);
+      ::close(folder);
+    }
+  }
+  return std::unique_ptr<JournalWriter>(new JournalWriter(fd, file));
+}
+
+JournalWriter::~JournalWriter() {
+  // Closing the descriptor releases its lock.
+  ::close(fd_);
+}
+
+bool JournalWriter::lastEntry(std::uint64_t& sequence, std::string& chain, std::string& error) {
+  struct stat status {};
+  if (::fstat(fd_, &status) != 0) {
+    error = systemError("cannot examine " + file_.string());
+    return false;
+  }
+  const auto size = static_cast<std::size_t>(status.st_size);
+  sequence = 0;
+  chain = kFirstChain;
+  if (size == 0) {
+    return true;
+  }
+  const std::size_t from = size > kTailBytes ? size - kTailBytes : 0;
+  std::string tail(size - from, '\0');
+  std::size_t got = 0;
+  while (got < tail.size()) {
+    const ssize_t read =
+        ::pread(fd_, tail.data() + got, tail.size() - got, static_cast<off_t>(from + got));
+    if (read < 0 && errno == EINTR) {
+      continue;
+    }
+    if (read <= 0) {
+      error = systemError("cannot read " + file_.string());
+      return false;
+    }
+    got += static_cast<std::size_t>(read);
+  }
+  // A line cut short by a power cut stays a line of its own, which the
+  // check reports; the new entry follows the last whole one.
+  if (tail.back() != '\n' && !writeAll(fd_, "\n")) {
+    error = systemError("cannot write " + file_.string());
+    return false;
+  }
+  std::string_view lines(tail);
+  if (from > 0) {
+    lines.remove_prefix(std::min(lines.size(), lines.find('\n') + 1));
+  }
+  while (!lines.empty()) {
+    if (lines.back() == '\n') {
+      lines.remove_suffix(1);
+    }
+    const std::size_t start = lines.rfind('\n');
+    const std::string_view line = start == std::string_view::npos ? lines : lines.substr(start + 1);
+    if (const std::optional<JournalEntry> entry = parseEntry(line)) {
+      sequence = entry->sequence;
+      chain = entry->chain;
+      return true;
+    }
+    lines.remove_suffix(line.size());
+  }
+  error = "the last entries of " + file_.string() + " cannot be read";
+  return false;
+}
+
+bool JournalWriter::append(const std::string& path, std::span<const std::uint8_t> contents,
+                           std::string& error) {
+  JournalEntry entry;
+  std::string previousChain;
+  if (!lastEntry(entry.sequence, previousChain, error)) {
+    return false;
+  }
+  ++entry.sequence;
+  entry.utc = utcNow();
+  entry.size = contents.size();
+  entry.sha256 = sha256Hex(contents);
+  entry.path = path;
+  entry.chain = chainHash(previousChain, entry);
+  if (entry.sha256.empty() || entry.chain.empty()) {
+    error = "cannot compute SHA-256";
+    return false;
+  }
+  if (!writeAll(fd_, formatEntry(entry) + "\n") || ::fsync(fd_) != 0) {
+    error = systemError("cannot write " + file_.string());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace vestrim::archive

@@ -1,0 +1,313 @@
+#include "archive/ui/cycle_search.h"
+
+#include <QAbstractTableModel>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QThread>
+#include <QTreeView>
+#include <memory>
+
+#include "platform/qt/qt_text.h"
+#include "shell/ui/icons.h"
+
+namespace vestrim::archive::ui {
+
+using platform::fromCore;
+using shell::ui::icon;
+
+namespace {
+
+constexpr int kSortRole = Qt::UserRole;
+const QDate kAnyDate(2000, 1, 1);
+
+enum Column { Start, End, Number, Program, Result, Serial, Samples, File, kColumns };
+
+QLabel* label(const QString& text, QWidget* buddy, QWidget* parent) {
+  auto* l = new QLabel(text, parent);
+  l->setBuddy(buddy);
+  const QString name = QString(text).remove('&').remove(':');
+  buddy->setAccessibleName(name);
+  // A date edit's own text field is reached by a screen reader too.
+  for (QLineEdit* inner : buddy->findChildren<QLineEdit*>()) {
+    inner->setAccessibleName(name);
+  }
+  return l;
+}
+
+QDateEdit* dateEdit(const char* name, QWidget* parent) {
+  auto* edit = new QDateEdit(parent);
+  edit->setObjectName(name);
+  edit->setCalendarPopup(true);
+  edit->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+  // The first day the edit can show stands for "no limit".
+  edit->setMinimumDate(kAnyDate);
+  edit->setSpecialValueText(QStringLiteral("any day"));
+  edit->setDate(kAnyDate);
+  return edit;
+}
+
+std::string dayOf(const QDateEdit* edit) {
+  return edit->date() == kAnyDate ? std::string()
+                                  : edit->date().toString(Qt::ISODate).toStdString();
+}
+
+}  // namespace
+
+// The matching cycles, sortable by their values rather than their texts.
+class CycleListModel final : public QAbstractTableModel {
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  void setRows(std::vector<IndexedCycle> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+  }
+  const IndexedCycle& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
+
+  int rowCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+  }
+  int columnCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : kColumns;
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    const IndexedCycle& c = row(index.row());
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
+      switch (index.column()) {
+        case Start:
+          return QString::fromStdString(c.start);
+        case End:
+          return QString::fromStdString(c.end);
+        case Number:
+          return c.cycleNumber;
+        case Program:
+          return fromCore(c.program);
+        case Result:
+          return c.alarmCode == 0 ? QStringLiteral("Passed")
+                                  : QStringLiteral("Alarm %1").arg(c.alarmCode);
+        case Serial:
+          return fromCore(c.serial);
+        case Samples:
+          return c.samples;
+        default:
+          return QString::fromStdString(std::filesystem::path(c.path).filename().string());
+      }
+    }
+    if (role == Qt::ToolTipRole && index.column() == File) {
+      return QString::fromStdString(c.path);
+    }
+    if (role == kSortRole) {
+      switch (index.column()) {
+        case Number:
+          return c.cycleNumber;
+        case Result:
+          return c.alarmCode;
+        case Samples:
+          return c.samples;
+        default:
+          return data(index, Qt::DisplayRole).toString().toLower();
+      }
+    }
+    if (role == Qt::DecorationRole && index.column() == Result) {
+      static const QIcon passed = icon("state-intact");
+      static const QIcon alarm = icon("state-problem");
+      return c.alarmCode == 0 ? passed : alarm;
+    }
+    if (role == Qt::TextAlignmentRole && (index.column() == Number || index.column() == Samples)) {
+      return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    return {};
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    static const char* const kCaptions[kColumns] = {"Start",  "End",    "Cycle",   "Program",
+                                                    "Result", "Serial", "Samples", "File"};
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < kColumns) {
+      return QString::fromLatin1(kCaptions[section]);
+    }
+    return {};
+  }
+
+ private:
+  std::vector<IndexedCycle> rows_;
+};
+
+CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::path indexFile,
+                         QWidget* parent)
+    : QWidget(parent), programFolder_(std::move(programFolder)), indexFile_(std::move(indexFile)) {
+  setObjectName("cycleSearch");
+  from_ = dateEdit("searchFrom", this);
+  to_ = dateEdit("searchTo", this);
+  program_ = new QLineEdit(this);
+  program_->setObjectName("searchProgram");
+  program_->setPlaceholderText(QStringLiteral("any program"));
+  result_ = new QComboBox(this);
+  result_->setObjectName("searchResult");
+  result_->addItem(QStringLiteral("Any result"));
+  result_->addItem(icon("state-intact"), QStringLiteral("Passed"));
+  result_->addItem(icon("state-problem"), QStringLiteral("Alarm"));
+  cycle_ = new QLineEdit(this);
+  cycle_->setObjectName("searchCycle");
+  cycle_->setPlaceholderText(QStringLiteral("any"));
+  cycle_->setValidator(new QIntValidator(0, 0xFFFFFF, cycle_));
+  cycle_->setMaximumWidth(90);
+  name_ = new QLineEdit(this);
+  name_->setObjectName("searchName");
+  name_->setPlaceholderText(QStringLiteral("part of the file name"));
+  name_->setClearButtonEnabled(true);
+  search_ = new QPushButton(icon("search"), QStringLiteral("&Search"), this);
+  search_->setObjectName("searchButton");
+  search_->setAccessibleName(QStringLiteral("Search"));
+  search_->setToolTip(QStringLiteral("List the stored cycles of every folder that match"));
+  clear_ = new QPushButton(icon("clear"), QStringLiteral("C&lear"), this);
+  clear_->setObjectName("searchClear");
+  clear_->setAccessibleName(QStringLiteral("Clear the search"));
+  status_ = new QLabel(this);
+  status_->setObjectName("searchStatus");
+  status_->setAccessibleName(QStringLiteral("Search state"));
+  status_->setMinimumWidth(120);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(6, 4, 6, 4);
+  layout->addWidget(label(QStringLiteral("Fro&m:"), from_, this));
+  layout->addWidget(from_);
+  layout->addWidget(label(QStringLiteral("&To:"), to_, this));
+  layout->addWidget(to_);
+  layout->addSpacing(6);
+  layout->addWidget(label(QStringLiteral("&Program:"), program_, this));
+  layout->addWidget(program_, 1);
+  layout->addWidget(label(QStringLiteral("&Result:"), result_, this));
+  layout->addWidget(result_);
+  layout->addWidget(label(QStringLiteral("C&ycle:"), cycle_, this));
+  layout->addWidget(cycle_);
+  layout->addWidget(label(QStringLiteral("&Name:"), name_, this));
+  layout->addWidget(name_, 2);
+  layout->addWidget(search_);
+  layout->addWidget(clear_);
+  layout->addWidget(status_);
+
+  for (QLineEdit* edit : {program_, cycle_, name_}) {
+    connect(edit, &QLineEdit::returnPressed, this, &CycleSearch::search);
+  }
+  connect(search_, &QPushButton::clicked, this, &CycleSearch::search);
+  connect(clear_, &QPushButton::clicked, this, &CycleSearch::clear);
+
+  model_ = new CycleListModel(this);
+  sorted_ = new QSortFilterProxyModel(this);
+  sorted_->setSourceModel(model_);
+  sorted_->setSortRole(kSortRole);
+  results_ = new QTreeView;
+  results_->setObjectName("searchResults");
+  results_->setAccessibleName(QStringLiteral("Matching cycles"));
+  results_->setModel(sorted_);
+  results_->setRootIsDecorated(false);
+  results_->setUniformRowHeights(true);
+  results_->setAlternatingRowColors(true);
+  results_->setSortingEnabled(true);
+  results_->sortByColumn(Start, Qt::AscendingOrder);
+  results_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  results_->setAllColumnsShowFocus(true);
+  results_->header()->setAccessibleName(QStringLiteral("Cycle columns"));
+  results_->header()->setStretchLastSection(true);
+  const int widths[] = {118, 118, 62, 130, 92, 84, 66};
+  for (int column = 0; column < File; ++column) {
+    results_->header()->resizeSection(column, widths[column]);
+  }
+  connect(results_, &QTreeView::activated, this, [this](const QModelIndex& index) {
+    const IndexedCycle& cycle = model_->row(sorted_->mapToSource(index).row());
+    emit openRequested(QString::fromStdString((programFolder_ / cycle.path).string()));
+  });
+}
+
+CycleSearch::~CycleSearch() {
+  if (worker_) {
+    worker_->wait();
+    delete worker_;
+  }
+  if (results_ && !results_->parent()) {
+    delete results_.data();
+  }
+}
+
+SearchFilter CycleSearch::filter() const {
+  SearchFilter filter;
+  filter.from = dayOf(from_);
+  filter.to = dayOf(to_);
+  filter.program = platform::toCore(program_->text().trimmed());
+  filter.result = static_cast<ResultFilter>(result_->currentIndex());
+  if (!cycle_->text().isEmpty()) {
+    filter.cycleNumber = cycle_->text().toInt();
+  }
+  filter.name = name_->text().trimmed().toStdString();
+  return filter;
+}
+
+void CycleSearch::search() {
+  waiting_ = filter();
+  emit searchStarted();
+  runNext();
+}
+
+void CycleSearch::clear() {
+  waiting_.reset();
+  from_->setDate(kAnyDate);
+  to_->setDate(kAnyDate);
+  program_->clear();
+  result_->setCurrentIndex(0);
+  cycle_->clear();
+  name_->clear();
+  model_->setRows({});
+  status_->clear();
+  emit cleared();
+}
+
+void CycleSearch::runNext() {
+  if (worker_ || !waiting_) {
+    return;
+  }
+  status_->setText(QStringLiteral("Searching\u2026"));
+  worker_ = QThread::create([this, filter = *std::exchange(waiting_, std::nullopt),
+                             folder = programFolder_, file = indexFile_] {
+    std::string error;
+    std::vector<IndexedCycle> found;
+    const std::unique_ptr<SearchIndex> index = SearchIndex::open(file, folder, error);
+    if (index && index->refresh(error)) {
+      found = index->search(filter, error);
+    }
+    const auto shared = std::make_shared<std::vector<IndexedCycle>>(std::move(found));
+    QMetaObject::invokeMethod(
+        this,
+        [this, shared, text = QString::fromStdString(error)] {
+          showFound(std::move(*shared), text);
+        },
+        Qt::QueuedConnection);
+  });
+  connect(worker_, &QThread::finished, worker_, &QObject::deleteLater);
+  worker_->start();
+}
+
+void CycleSearch::showFound(std::vector<IndexedCycle> found, const QString& error) {
+  worker_->wait();
+  worker_ = nullptr;
+  if (waiting_) {
+    // The fields changed meanwhile: only the newest search is shown.
+    runNext();
+    return;
+  }
+  const int count = static_cast<int>(found.size());
+  model_->setRows(std::move(found));
+  status_->setText(!error.isEmpty() ? error
+                   : count == 1     ? QStringLiteral("1 cycle found")
+                                    : QStringLiteral("%1 cycles found").arg(count));
+  emit searchFinished(count);
+}
+
+}  // namespace vestrim::archive::ui
