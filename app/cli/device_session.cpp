@@ -48,10 +48,12 @@ bool DeviceSession::runUntil(const std::function<bool()>& done) {
     if (dialog_.shown && programmer_.settled()) {
       // The reason first; the cable advice does not help a user who lacks permission.
       const link::Connection& connection = programmer_.connection();
-      failure_ = "cannot reach the device on " + portText() + ". " + connection.portProblem();
+      std::string reason =
+          "cannot reach the device on " + portText() + ". " + connection.portProblem();
       if (!connection.portPermissionDenied()) {
-        failure_ += std::string(" ") + platform::kPortDialogExplanation;
+        reason += std::string(" ") + platform::kPortDialogExplanation;
       }
+      failure_ = std::move(reason);
       loop.quit();
     }
   });
