@@ -15,8 +15,10 @@ add_custom_command(OUTPUT ${VESTRIM_DEBIAN_CHANGELOG}.gz
   DEPENDS ${VESTRIM_PACKAGING}/debian/changelog
   VERBATIM)
 add_custom_target(vestrim_debian_changelog ALL DEPENDS ${VESTRIM_DEBIAN_CHANGELOG}.gz)
+# In the package's own name's folder, where Debian looks for them (the
+# project's name would give share/doc/Vestrim).
 install(FILES ${VESTRIM_PACKAGING}/debian/copyright ${VESTRIM_DEBIAN_CHANGELOG}.gz
-  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vestrim)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vestrim)
