@@ -93,7 +93,7 @@ TEST_F(ProgrammerTest, MoreThanTenSpeedSwitchesCloseThePortAndTellTheUserInstead
 }
 
 TEST_F(ProgrammerTest, PortThisUserMayNotOpenIsExplainedWithTheWayToGainIt) {
-  port.setOpenFailure(SimulatedSerialPort::OpenFailure::NoPermission);
+  port.setOpenFailure(testing::SimulatedSerialPort::OpenFailure::NoPermission);
   programmer.connection().Connect();
   scheduler.runUntilIdle(60000);
   const link::Connection& connection = programmer.connection();
@@ -104,7 +104,7 @@ TEST_F(ProgrammerTest, PortThisUserMayNotOpenIsExplainedWithTheWayToGainIt) {
                                     "not open the port. Install the vestrim package"));
   EXPECT_THAT(connection.portProblem(), ::testing::HasSubstr("dialout group"));
   // A missing port gets no such advice.
-  port.setOpenFailure(SimulatedSerialPort::OpenFailure::Missing);
+  port.setOpenFailure(testing::SimulatedSerialPort::OpenFailure::Missing);
   programmer.connection().portDialogOk("/dev/ttyUSB0");
   scheduler.runUntilIdle(60000);
   EXPECT_FALSE(connection.portPermissionDenied());

@@ -99,7 +99,7 @@ TEST(CommandLine, MissingPortIsACleanFailure) {
 }
 
 TEST(SerialDevice, PseudoTerminalHasNoLowLatencyFlagAndAPortNotOpenRefusesIt) {
-  DevsimProcess devsim({});
+  DevsimProcess devsim;
   ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
   QSerialPort port(QString::fromStdString(devsim.devicePath()));
   EXPECT_EQ(platform::requestLowLatency(port).result, platform::LowLatency::Refused);
