@@ -63,8 +63,7 @@ ProgramFolder chooseProgramFolder(const ProgramFolderPlaces& places) {
   // beside it) is never portable, even for a user who may write to its
   // folder: root would otherwise fill /usr/bin with settings and archive.
   const auto shipped = shippedLanguageFolder(places.executableFolder);
-  const bool installed =
-      shipped && *shipped != places.executableFolder.lexically_normal();
+  const bool installed = shipped && *shipped != places.executableFolder.lexically_normal();
   if (!installed && isWritableFolder(places.executableFolder)) {
     std::error_code error;
     return {std::filesystem::absolute(places.executableFolder, error).lexically_normal(), true, {}};
