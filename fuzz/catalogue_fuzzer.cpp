@@ -59,6 +59,7 @@ class ScriptedDevice final : public platform::SerialPort {
     handler_ = std::move(handler);
   }
   std::string errorText() const override { return {}; }
+  bool permissionDenied() const override { return false; }
 
   void write(const Bytes& frame) override {
     if (at_ >= size_ || frame.size() < 2 || ++frames_ > 300) {

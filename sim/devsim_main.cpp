@@ -127,6 +127,7 @@ int main(int argc, char** argv) {
   std::string logPath;
   std::string linkPath;
   bool lineRate = false;
+  int adapterLatencyMs = 0;
   std::vector<std::string> faultTexts;
   std::string contentsName;
   bool listContents = false;
@@ -147,6 +148,11 @@ int main(int argc, char** argv) {
       ->option_text("FILE");
   app.add_flag("--line-rate", lineRate,
                "Deliver replies no faster than the serial line at the device's speed");
+  app.add_option("--adapter-latency", adapterLatencyMs,
+                 "Hold each reply until the next tick of a USB adapter's latency timer "
+                 "running every MS milliseconds, 1..255 (the adapter's default is 16)")
+      ->option_text("MS")
+      ->check(CLI::Range(1, 255));
   app.add_option("--fault", faultTexts, "Inject a fault, e.g. bad-ack:count=5 (repeatable)")
       ->check(CLI::Validator(
           [](std::string& text) {
@@ -248,6 +254,7 @@ int main(int argc, char** argv) {
   try {
     devsim::PtyServer server(device);
     server.setRequestLog(log);
+    server.setAdapterLatencyUs(std::int64_t{adapterLatencyMs} * 1000);
     SymlinkGuard link;
     if (!linkPath.empty()) {
       if (auto error = link.create(linkPath, server.slavePath())) {
@@ -261,6 +268,9 @@ int main(int argc, char** argv) {
       std::cerr << ", reporting " << reportedMemorySize << " bytes";
     }
     std::cerr << (lineRate ? ", line-rate emulation" : "");
+    if (adapterLatencyMs > 0) {
+      std::cerr << ", adapter latency " << adapterLatencyMs << " ms";
+    }
     for (const std::string& text : faultTexts) {
       std::cerr << ", fault " << text;
     }

@@ -150,8 +150,8 @@ void PtyServer::readHost(std::int64_t nowUs) {
     throwErrno("read pty master");
   }
   for (Transmission& t : device_.receive(std::span(buffer, static_cast<std::size_t>(n)), nowUs)) {
-    const std::int64_t dueUs =
-        std::max(nowUs + t.delayUs, scheduled_.empty() ? nowUs : scheduled_.back().first);
+    const std::int64_t dueUs = std::max(adapterReleaseUs(nowUs + t.delayUs, adapterLatencyUs_),
+                                        scheduled_.empty() ? nowUs : scheduled_.back().first);
     scheduled_.emplace_back(dueUs, std::move(t.bytes));
   }
   logRequests();

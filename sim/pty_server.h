@@ -8,6 +8,7 @@
 
 #include "sim/bytes.h"
 #include "sim/device.h"
+#include "sim/line_timing.h"
 
 namespace devsim {
 
@@ -30,6 +31,10 @@ class PtyServer {
   // One line per request goes here, flushed at once so that a script can follow it.
   void setRequestLog(std::ostream* log) { log_ = log; }
 
+  // Emulates a USB-serial adapter between device and host: each reply is held until the next
+  // tick of the adapter's latency timer, counted from the server's start. 0 = no adapter.
+  void setAdapterLatencyUs(std::int64_t latencyUs) { adapterLatencyUs_ = latencyUs; }
+
   // Returns the signal that ended the service. Throws std::system_error on a failing descriptor.
   int run();
 
@@ -49,6 +54,7 @@ class PtyServer {
   int signals_ = -1;
   std::string slavePath_;
   std::int64_t startUs_ = 0;
+  std::int64_t adapterLatencyUs_ = 0;
   // Replies waiting for their time, due times never decreasing so replies keep their order.
   std::deque<std::pair<std::int64_t, Bytes>> scheduled_;
   Bytes output_;

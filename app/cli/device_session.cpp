@@ -46,8 +46,14 @@ bool DeviceSession::runUntil(const std::function<bool()>& done) {
     }
     // The port dialog has nobody to answer it: the device is out of reach.
     if (dialog_.shown && programmer_.settled()) {
-      failure_ =
-          "cannot reach the device on " + portText() + ". " + platform::kPortDialogExplanation;
+      // The reason first; the cable advice does not help a user who lacks permission.
+      const link::Connection& connection = programmer_.connection();
+      std::string reason =
+          "cannot reach the device on " + portText() + ". " + connection.portProblem();
+      if (!connection.portPermissionDenied()) {
+        reason += std::string(" ") + platform::kPortDialogExplanation;
+      }
+      failure_ = std::move(reason);
       loop.quit();
     }
   });

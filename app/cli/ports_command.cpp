@@ -17,17 +17,23 @@ int portsCommand(const GlobalOptions& options) {
     for (const auto& port : ports) {
       list.append(QJsonObject{{"name", QString::fromStdString(port.name)},
                               {"description", QString::fromStdString(port.description)},
-                              {"adapter", link::isDeviceAdapter(port)}});
+                              {"adapter", link::isDeviceAdapter(port)},
+                              {"permitted", !port.permissionDenied}});
     }
     std::cout << QJsonDocument(list).toJson(QJsonDocument::Indented).toStdString();
     return 0;
   }
+  bool denied = false;
   for (const auto& port : ports) {
-    std::cout << port.name << (link::isDeviceAdapter(port) ? "  [device adapter]" : "")
-              << (port.description.empty() ? "" : "  " + port.description) << '\n';
+    std::cout << link::portListLine(port) << '\n';
+    denied = denied || port.permissionDenied;
   }
   if (ports.empty()) {
     std::cerr << "No serial ports found.\n";
+  }
+  if (denied) {
+    std::cerr << "This user may not open the ports marked [no permission]. "
+              << link::kPortPermissionAdvice << '\n';
   }
   return 0;
 }

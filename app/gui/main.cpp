@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("vestrim"));
   QApplication::setApplicationDisplayName(QStringLiteral("Vestrim"));
   QApplication::setApplicationVersion(QString::fromLatin1(vestrim::shell::kVersion));
-  QApplication::setDesktopFileName(QStringLiteral("vestrim"));
+  QApplication::setDesktopFileName(QStringLiteral("org.vestrim.Vestrim"));
   QApplication::setWindowIcon(vestrim::shell::ui::icon("logo"));
 
   QCommandLineParser parser;

@@ -85,6 +85,7 @@ void Connection::SetSpeed() {
   const std::string name = portNameOf(shell_.settings.PortNumber);
   if (name.empty()) {
     problem_ = "No port is chosen.";
+    permissionDenied_ = false;
     giveUp();
     return;
   }
@@ -103,8 +104,13 @@ void Connection::openAndSwitch() {
   platform::SerialPort& port = engine_.port();
   // Every handshake starts at 19200 baud, whatever the port was left at.
   port.setSettings(kLowSpeedSettings);
+  permissionDenied_ = false;
   if (!port.isOpen() && !port.open()) {
-    problem_ = "Cannot open " + port.portName() + ": " + port.errorText();
+    problem_ = "Cannot open " + port.portName() + ": " + port.errorText() + ".";
+    permissionDenied_ = port.permissionDenied();
+    if (permissionDenied_) {
+      problem_ += std::string(" This user may not open the port. ") + kPortPermissionAdvice;
+    }
     giveUp();
     return;
   }

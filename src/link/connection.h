@@ -69,6 +69,9 @@ class Connection {
   // system's reason: missing, in use, no permission), or the device was
   // silent on it.
   const std::string& portProblem() const { return problem_; }
+  // True when that reason is the user's lack of permission for the port;
+  // portProblem() then says how to gain it.
+  bool portPermissionDenied() const { return permissionDenied_; }
   std::uint8_t HandshakeAttempts() const { return handshakeAttempts_; }
   // True while a wait of the connection is running.
   bool waiting() const;
@@ -93,6 +96,7 @@ class Connection {
 
   LinkStatus status_ = LinkStatus::Closed;
   std::string problem_;
+  bool permissionDenied_ = false;
   std::uint8_t handshakeAttempts_ = 0;
   std::unique_ptr<platform::Timer> switchDelay_;
   std::unique_ptr<platform::Timer> watch_;

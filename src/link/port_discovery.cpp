@@ -8,6 +8,20 @@ bool isDeviceAdapter(const platform::SerialPortInfo& port) {
   return port.vendorId == kAdapterVendorId;
 }
 
+std::string portListLine(const platform::SerialPortInfo& port) {
+  std::string line = port.name;
+  if (isDeviceAdapter(port)) {
+    line += "  [device adapter]";
+  }
+  if (port.permissionDenied) {
+    line += "  [no permission]";
+  }
+  if (!port.description.empty()) {
+    line += "  " + port.description;
+  }
+  return line;
+}
+
 std::string GetUsbPortName(const platform::PortEnumerator& ports) {
   for (const platform::SerialPortInfo& port : ports.ports()) {
     if (isDeviceAdapter(port)) {
@@ -36,8 +50,12 @@ std::vector<std::string> portDialogChoices(const platform::PortEnumerator& ports
 
 std::string portDialogEntry(const std::string& name, const platform::PortEnumerator& ports) {
   for (const platform::SerialPortInfo& port : ports.ports()) {
-    if (port.name == name && !port.description.empty()) {
-      return name + " \x97 " + port.description;  // an em dash
+    if (port.name == name) {
+      std::string entry = name;
+      if (!port.description.empty()) {
+        entry += " \x97 " + port.description;  // an em dash
+      }
+      return port.permissionDenied ? entry + " (no permission)" : entry;
     }
   }
   return name;

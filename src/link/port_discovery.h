@@ -14,6 +14,16 @@ inline constexpr std::uint16_t kAdapterVendorId = 0x0403;
 
 bool isDeviceAdapter(const platform::SerialPortInfo& port);
 
+// How a user gains a port that they may not open.
+inline constexpr const char* kPortPermissionAdvice =
+    "Install the vestrim package (its udev rule gives the logged-in user the USB adapter), or "
+    "join the dialout group (sudo usermod -aG dialout $USER) and log in again.";
+
+// A port as `vestrim-cli ports` lists it: its name, marked when it is an
+// adapter of the device's family and when this user may not open it, then
+// what the system says it is.
+std::string portListLine(const platform::SerialPortInfo& port);
+
 // The name of the first adapter of the device's family among the system's
 // serial ports, or an empty text.
 std::string GetUsbPortName(const platform::PortEnumerator& ports);
@@ -23,7 +33,8 @@ std::string GetUsbPortName(const platform::PortEnumerator& ports);
 std::vector<std::string> portDialogChoices(const platform::PortEnumerator& ports);
 
 // A port as the port dialog lists it: its name, and what the system says
-// it is ("/dev/ttyUSB0 — USB serial adapter"). Single-byte text.
+// it is ("/dev/ttyUSB0 — USB serial adapter"), marked "(no permission)" when
+// this user may not open it. Single-byte text.
 std::string portDialogEntry(const std::string& name, const platform::PortEnumerator& ports);
 
 // The port a settings value names: "COM<n>" where ports have numbers, the

@@ -12,6 +12,7 @@ struct SerialPortInfo {
   std::string name;  // what the port is opened by: "COM5", or a device path "/dev/ttyUSB0"
   std::string description;
   std::optional<std::uint16_t> vendorId;  // USB vendor id, for USB adapters
+  bool permissionDenied = false;          // this user may not open it
 };
 
 // Lists the serial ports of the system.

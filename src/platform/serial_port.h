@@ -19,7 +19,8 @@ class SerialPort {
   virtual ~SerialPort() = default;
 
   // Opens the port named by setPortName with the current settings. Returns
-  // false when the port does not exist or is in use; errorText() says why.
+  // false when the port does not exist, is in use or may not be opened by
+  // this user; errorText() says why, and permissionDenied() tells the last.
   virtual bool open() = 0;
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
@@ -48,6 +49,9 @@ class SerialPort {
   virtual void setEventHandler(std::function<void(SerialEvent)> handler) = 0;
 
   virtual std::string errorText() const = 0;
+  // True when the last open() failed because this user may not open the
+  // port: it exists, but its device file is not theirs to read and write.
+  virtual bool permissionDenied() const = 0;
 };
 
 }  // namespace vestrim::platform

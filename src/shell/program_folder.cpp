@@ -59,7 +59,12 @@ ProgramFolder chooseProgramFolder(const ProgramFolderPlaces& places) {
   if (places.chosen) {
     return prepared(*places.chosen, places.executableFolder);
   }
-  if (isWritableFolder(places.executableFolder)) {
+  // An installed copy (its languages in the prefix's share folder, none
+  // beside it) is never portable, even for a user who may write to its
+  // folder: root would otherwise fill /usr/bin with settings and archive.
+  const auto shipped = shippedLanguageFolder(places.executableFolder);
+  const bool installed = shipped && *shipped != places.executableFolder.lexically_normal();
+  if (!installed && isWritableFolder(places.executableFolder)) {
     std::error_code error;
     return {std::filesystem::absolute(places.executableFolder, error).lexically_normal(), true, {}};
   }

@@ -20,8 +20,9 @@ struct ProgramFolder {
 };
 
 // Chooses the program folder: the folder given with --folder; else the
-// executable's folder when it is writable (a portable copy); else the
-// per-user data folder (an installed copy). A chosen or per-user folder is
+// executable's folder when it is writable and not an installation's (a
+// portable copy); else the per-user data folder (an installed copy, found by
+// its languages in share/vestrim/lang of its prefix). A chosen or per-user folder is
 // created when missing, and receives the shipped language files when it
 // holds none yet.
 ProgramFolder chooseProgramFolder(const ProgramFolderPlaces& places);

@@ -92,6 +92,25 @@ TEST_F(ProgrammerTest, MoreThanTenSpeedSwitchesCloseThePortAndTellTheUserInstead
   EXPECT_EQ(programmer.engine().state().SpeedSwitchCount, 0);
 }
 
+TEST_F(ProgrammerTest, PortThisUserMayNotOpenIsExplainedWithTheWayToGainIt) {
+  port.setOpenFailure(testing::SimulatedSerialPort::OpenFailure::NoPermission);
+  programmer.connection().Connect();
+  scheduler.runUntilIdle(60000);
+  const link::Connection& connection = programmer.connection();
+  EXPECT_EQ(dialog.shown, 1);
+  EXPECT_TRUE(connection.portPermissionDenied());
+  EXPECT_THAT(connection.portProblem(),
+              ::testing::StartsWith("Cannot open /dev/ttyUSB0: Permission denied. This user may "
+                                    "not open the port. Install the vestrim package"));
+  EXPECT_THAT(connection.portProblem(), ::testing::HasSubstr("dialout group"));
+  // A missing port gets no such advice.
+  port.setOpenFailure(testing::SimulatedSerialPort::OpenFailure::Missing);
+  programmer.connection().portDialogOk("/dev/ttyUSB0");
+  scheduler.runUntilIdle(60000);
+  EXPECT_FALSE(connection.portPermissionDenied());
+  EXPECT_EQ(connection.portProblem(), "Cannot open /dev/ttyUSB0: No such file or directory.");
+}
+
 TEST_F(ProgrammerTest, UnchosenPortIsFoundAmongTheAdaptersAndStored) {
   shell::settings_writers::portChosen(folder.path(), shell::PortSetting::fromNumber(0), "English");
   ports.found = {{"/dev/ttyS0", "serial", std::nullopt},

@@ -14,6 +14,7 @@
 #include "link/requests.h"
 #include "platform/qt/qt_scheduler.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/serial_device.h"
 #include "recording_view.h"
 #include "scripted_prompts.h"
 
@@ -92,9 +93,18 @@ TEST(CommandLine, MissingPortIsACleanFailure) {
   ASSERT_TRUE(cli.waitForFinished(15000));
   EXPECT_EQ(cli.exitCode(), 1);
   EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
-  EXPECT_NE(cli.readAllStandardError().toStdString().find("cannot reach the device on "
-                                                          "/dev/no-such-port"),
+  EXPECT_NE(cli.readAllStandardError().toStdString().find(
+                "cannot reach the device on /dev/no-such-port. Cannot open /dev/no-such-port: "),
             std::string::npos);
+}
+
+TEST(SerialDevice, PseudoTerminalHasNoLowLatencyFlagAndAPortNotOpenRefusesIt) {
+  DevsimProcess devsim;
+  ASSERT_FALSE(devsim.devicePath().empty()) << devsim.standardError();
+  QSerialPort port(QString::fromStdString(devsim.devicePath()));
+  EXPECT_EQ(platform::requestLowLatency(port).result, platform::LowLatency::Refused);
+  ASSERT_TRUE(port.open(QIODevice::ReadWrite));
+  EXPECT_EQ(platform::requestLowLatency(port).result, platform::LowLatency::NotSerial);
 }
 
 }  // namespace

@@ -32,6 +32,24 @@ TEST(PortDiscovery, DialogOffersAdaptersFirstThenTheOtherPortsInTheirOrder) {
             (std::vector<std::string>{"/dev/ttyUSB3", "/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS1"}));
 }
 
+TEST(PortDiscovery, ListsAndDialogMarkAdaptersAndPortsThisUserMayNotOpen) {
+  const ListedPorts ports({{"/dev/ttyUSB0", "FT232R USB UART", 0x0403, true},
+                           {"/dev/ttyUSB1", "", 0x0403, false},
+                           {"/dev/ttyS0", "16550A", std::nullopt, true},
+                           {"/dev/ttyACM0", "", 0x2341, false}});
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"/dev/ttyUSB0  [device adapter]  [no permission]  FT232R USB UART",
+       "/dev/ttyUSB0 \x97 FT232R USB UART (no permission)"},
+      {"/dev/ttyUSB1  [device adapter]", "/dev/ttyUSB1"},
+      {"/dev/ttyS0  [no permission]  16550A", "/dev/ttyS0 \x97 16550A (no permission)"},
+      {"/dev/ttyACM0", "/dev/ttyACM0"},
+  };
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(portListLine(ports.ports()[i]), expected[i].first);
+    EXPECT_EQ(portDialogEntry(ports.ports()[i].name, ports), expected[i].second);
+  }
+}
+
 TEST(PortDiscovery, PortNamesAndSettingsValuesConvertBothWays) {
   EXPECT_EQ(portSettingOf("COM12"), shell::PortSetting::fromNumber(12));
   EXPECT_EQ(portSettingOf("COM1"), shell::PortSetting::fromNumber(1));

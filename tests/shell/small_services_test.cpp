@@ -68,9 +68,9 @@ TEST(ProgramFolder, InstalledCopyUsesTheUserFolderWithLanguagesFromItsShareFolde
   prefix.write("placeholder", "");
   std::filesystem::create_directories(prefix.path() / "share" / "vestrim" / "lang");
   prefix.write("share/vestrim/lang/Italiano.lng", "1,\"01 Gennaio\"\r\n");
-  // An executable folder that cannot be written to (here: not there at all,
-  // as a test running as root can write anywhere).
+  // Even where its folder may be written to (by root, say).
   const auto executableFolder = prefix.path() / "bin";
+  std::filesystem::create_directories(executableFolder);
   const auto user = prefix.path() / "home" / ".local" / "share" / "Vestrim";
   const ProgramFolder folder = chooseProgramFolder({std::nullopt, executableFolder, user});
   EXPECT_FALSE(folder.portable);

@@ -28,6 +28,14 @@ TEST(LineRate, A128ByteReadAt57600ArrivesAfter139ByteTimes) {
   EXPECT_NEAR(sent[0].delayUs, 24'132, 1);
 }
 
+TEST(LineRate, AdapterHandsRepliesOnAtTheNextTickOfItsLatencyTimer) {
+  EXPECT_EQ(adapterReleaseUs(24'132, 16'000), 32'000);
+  EXPECT_EQ(adapterReleaseUs(32'000, 16'000), 32'000);  // arrived on a tick: no wait
+  EXPECT_EQ(adapterReleaseUs(32'001, 16'000), 48'000);
+  EXPECT_EQ(adapterReleaseUs(24'132, 1'000), 25'000);
+  EXPECT_EQ(adapterReleaseUs(24'132, 0), 24'132);
+}
+
 TEST(LineRate, SpeedSwitchAcknowledgementStillTravelsAt19200) {
   Device device({.lineRate = true});
   const auto sent = device.receive(kSpeedSwitchFrame, 0);

@@ -27,7 +27,7 @@ class SimulatedSerialPort final : public platform::SerialPort {
       : device_(device), scheduler_(scheduler) {}
 
   bool open() override {
-    if (openFails_) {
+    if (openFails_ != OpenFailure::None) {
       return false;
     }
     open_ = true;
@@ -59,11 +59,24 @@ class SimulatedSerialPort final : public platform::SerialPort {
   void setEventHandler(std::function<void(platform::SerialEvent)> handler) override {
     handler_ = std::move(handler);
   }
-  std::string errorText() const override { return openFails_ ? "No such file or directory" : ""; }
+  std::string errorText() const override {
+    switch (openFails_) {
+      case OpenFailure::Missing:
+        return "No such file or directory";
+      case OpenFailure::NoPermission:
+        return "Permission denied";
+      case OpenFailure::None:
+        break;
+    }
+    return {};
+  }
+  bool permissionDenied() const override { return openFails_ == OpenFailure::NoPermission; }
 
   // Test controls.
-  // The port cannot be opened (a missing adapter).
-  void setOpenFails(bool fails) { openFails_ = fails; }
+  // The port cannot be opened: a missing adapter, or one this user may not open.
+  enum class OpenFailure { None, Missing, NoPermission };
+  void setOpenFails(bool fails) { openFails_ = fails ? OpenFailure::Missing : OpenFailure::None; }
+  void setOpenFailure(OpenFailure failure) { openFails_ = failure; }
   // Delivers the device's answers one byte per millisecond instead of whole.
   void setDeliverByteByByte(bool byteByByte) { byteByByte_ = byteByByte; }
   // Bytes arriving from the line that the device did not send (noise, a
@@ -83,8 +96,8 @@ class SimulatedSerialPort final : public platform::SerialPort {
   std::string name_ = "SIM";
   std::string settings_ = "19200,N,8,1";
   bool open_ = false;
+  OpenFailure openFails_ = OpenFailure::None;
   bool byteByByte_ = false;
-  bool openFails_ = false;
   int openCount_ = 0;
   int threshold_ = 0;
   Bytes input_;

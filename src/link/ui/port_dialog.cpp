@@ -32,6 +32,8 @@ PortDialog::PortDialog(const platform::PortEnumerator& ports, QWidget* parent)
   problem_ = new QLabel(this);
   problem_->setObjectName("portProblem");
   problem_->setWordWrap(true);
+  // The fix it may name (a command to run) can be copied from it.
+  problem_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   QFont bold = problem_->font();
   bold.setBold(true);
   problem_->setFont(bold);

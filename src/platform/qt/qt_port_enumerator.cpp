@@ -2,6 +2,8 @@
 
 #include <QSerialPortInfo>
 
+#include "platform/qt/serial_device.h"
+
 namespace vestrim::platform {
 
 std::vector<SerialPortInfo> QtPortEnumerator::ports() const {
@@ -17,6 +19,7 @@ std::vector<SerialPortInfo> QtPortEnumerator::ports() const {
     if (info.hasVendorIdentifier()) {
       port.vendorId = info.vendorIdentifier();
     }
+    port.permissionDenied = portPermissionDenied(port.name);
     found.push_back(std::move(port));
   }
   return found;

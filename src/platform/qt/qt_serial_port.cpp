@@ -1,10 +1,16 @@
 #include "platform/qt/qt_serial_port.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
+#include <atomic>
 #include <cctype>
+#include <cstring>
+#include <iostream>
 #include <sstream>
 #include <vector>
+
+#include "platform/qt/serial_device.h"
 
 namespace vestrim::platform {
 namespace {
@@ -71,6 +77,19 @@ bool parseSettings(const std::string& text, LineSettings& out) {
   return true;
 }
 
+// Without the flag an adapter keeps short replies until its latency timer
+// runs out (16 ms unless a udev rule shortened it). The link still works, so
+// a refusal is only said once per run, on stderr.
+void askForLowLatency(QSerialPort& port, const std::string& name) {
+  static std::atomic<bool> refusalLogged{false};
+  const LowLatencyOutcome outcome = requestLowLatency(port);
+  if (outcome.result == LowLatency::Refused && !refusalLogged.exchange(true)) {
+    std::cerr << QCoreApplication::applicationName().toStdString() << ": the driver of " << name
+              << " keeps its latency (" << std::strerror(outcome.error)
+              << "); replies may wait for the adapter's latency timer\n";
+  }
+}
+
 }  // namespace
 
 int baudOfSettings(const std::string& settings) {
@@ -91,14 +110,17 @@ QtSerialPort::~QtSerialPort() {
 
 bool QtSerialPort::open() {
   error_.clear();
+  permissionDenied_ = false;
   if (port_.isOpen()) {
     return true;
   }
   if (!port_.open(QIODevice::ReadWrite)) {
     error_ = port_.errorString().toStdString();
+    permissionDenied_ = portPermissionDenied(name_);
     port_.clearError();
     return false;
   }
+  askForLowLatency(port_, name_);
   if (!applySettings()) {
     error_ =
         "cannot apply the line settings " + settings_ + ": " + port_.errorString().toStdString();

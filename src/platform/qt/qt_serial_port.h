@@ -10,7 +10,8 @@ namespace vestrim::platform {
 
 // The serial port on QSerialPort. Raises DataReceived when the buffered
 // input reaches the receive threshold, the way a receive-threshold port
-// event does.
+// event does. Opening asks the driver for low latency; a driver that
+// refuses is named once per run on stderr.
 class QtSerialPort final : public SerialPort {
  public:
   QtSerialPort();
@@ -31,6 +32,7 @@ class QtSerialPort final : public SerialPort {
   void write(const Bytes& bytes) override;
   void setEventHandler(std::function<void(SerialEvent)> handler) override;
   std::string errorText() const override;
+  bool permissionDenied() const override { return permissionDenied_; }
 
  private:
   void onReadyRead();
@@ -42,6 +44,7 @@ class QtSerialPort final : public SerialPort {
   int threshold_ = 0;
   std::function<void(SerialEvent)> handler_;
   std::string error_;
+  bool permissionDenied_ = false;
 };
 
 // Parses "57600,N,8,1" into its baud rate; 0 for a text that is not one.
