@@ -95,11 +95,11 @@ void LinkEngine::onPortEvent(platform::SerialEvent event) {
   reply_ = port_.readAll();
 
   const int length = wireLength(request_.RequestLength);
+  bool checkReadSum = readSums_ == ReadSums::Checked;
   if (request_.RequestIsRead && readSums_ == ReadSums::Unknown) {
-    learnReadSums(readSumMatches(length, reply_));
+    checkReadSum = learnReadSums(readSumMatches(length, reply_));
   }
-  switch (judgeReply(request_.RequestIsRead, length, lastChecksum_, reply_,
-                     readSums_ == ReadSums::Checked)) {
+  switch (judgeReply(request_.RequestIsRead, length, lastChecksum_, reply_, checkReadSum)) {
     case ReplyVerdict::ReadReply:
     case ReplyVerdict::GoodAcknowledgement:
       state_.RetryCount = 0;
@@ -122,16 +122,26 @@ void LinkEngine::onPortEvent(platform::SerialEvent event) {
   }
 }
 
-void LinkEngine::learnReadSums(bool matches) {
+bool LinkEngine::learnReadSums(bool matches) {
   // Boards are known whose value after read data is the data's sum; the
-  // rule is not stated for every board. Replies are checked against it only
-  // once the first reads of this engine all carried it; one that does not
-  // means this device has another rule, and its reads are never rejected.
-  if (!matches) {
-    readSums_ = ReadSums::Unchecked;
-  } else if (++matchingReads_ == kReadsBeforeSumsAreChecked) {
-    readSums_ = ReadSums::Checked;
+  // rule is not stated for every board. Replies are checked against it once
+  // the first reads of this engine carried it. A read that does not is sent
+  // for once more, as noise before a reply looks the same; when the answer
+  // again does not carry the sum, this device has another rule and its reads
+  // are never rejected.
+  if (matches) {
+    doubtfulRead_ = false;
+    if (++matchingReads_ == kReadsBeforeSumsAreChecked) {
+      readSums_ = ReadSums::Checked;
+    }
+    return true;
   }
+  if (!doubtfulRead_) {
+    doubtfulRead_ = true;
+    return true;
+  }
+  readSums_ = ReadSums::Unchecked;
+  return false;
 }
 
 void LinkEngine::checksumError() {

@@ -142,9 +142,11 @@ class LinkEngine {
   // Whether read replies are checked against the data's sum (learnReadSums).
   enum class ReadSums { Unknown, Checked, Unchecked };
   static constexpr int kReadsBeforeSumsAreChecked = 3;
-  void learnReadSums(bool matches);
+  // Whether the reply just judged is to be checked against its sum.
+  bool learnReadSums(bool matches);
   ReadSums readSums_ = ReadSums::Unknown;
   int matchingReads_ = 0;
+  bool doubtfulRead_ = false;  // the last read did not carry the sum
 
   Request request_;
   Bytes lastFrame_;
