@@ -360,11 +360,24 @@ void ProgrammerWindow::closeEvent(QCloseEvent* event) {
 void installProgrammerWindow(shell::ui::MainWindow& main, const ProgrammerServices& services) {
   // The window once, then its command; it stays until the user closes it.
   const auto window = [&main, services]() -> ProgrammerWindow* {
-    if (auto* open = main.activateOpen<ProgrammerWindow>()) {
+    if (auto* open = main.findChild<ProgrammerWindow*>()) {
+      main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(open->parentWidget()));
       return open;
     }
     auto* programmer = new ProgrammerWindow(services, main.shell(), main.prompts(), main);
-    main.showDeviceWindow(programmer);
+    QMdiSubWindow* frame = main.addChild(programmer);
+    main.placeAtRight(frame, programmer->sizeHint());
+    QObject::connect(programmer, &ProgrammerWindow::closeRequested, frame, &QWidget::close);
+    QObject::connect(programmer, &ProgrammerWindow::aboutRequested, &main,
+                     &shell::ui::MainWindow::showAbout);
+    QObject::connect(programmer, &ProgrammerWindow::refreshRequested, &main, [&main] {
+      if (main.fileManager()) {
+        main.fileManager()->activate();
+      }
+    });
+    main.addToCloseOrder(programmer);
+    frame->show();
+    main.mdiArea()->setActiveSubWindow(frame);
     return programmer;
   };
   main.setCommand(shell::MainCommand::Connect, [window] { window()->commands().Connect(); });

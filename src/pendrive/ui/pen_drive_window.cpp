@@ -317,14 +317,27 @@ PenDriveWindow* openPenDriveWindow(shell::ui::MainWindow& main,
                                    const platform::DriveEnumerator& drives,
                                    const platform::DriveInfo& drive,
                                    std::optional<CommandList> commandList) {
-  if (auto* open = main.activateOpen<PenDriveWindow>()) {
+  if (auto* open = main.findChild<PenDriveWindow*>()) {
+    main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(open->parentWidget()));
     return open;
   }
   auto session = std::make_unique<PenDriveSession>(drive, drives, main.shell(), main.prompts(),
                                                    main, std::move(commandList));
   auto* window =
       new PenDriveWindow(std::move(session), main.shell().language.texts, main.prompts());
-  main.showDeviceWindow(window);
+  QMdiSubWindow* frame = main.addChild(window);
+  main.placeAtRight(frame, window->sizeHint());
+  QObject::connect(window, &PenDriveWindow::closeRequested, frame, &QWidget::close);
+  QObject::connect(window, &PenDriveWindow::aboutRequested, &main,
+                   &shell::ui::MainWindow::showAbout);
+  QObject::connect(window, &PenDriveWindow::refreshRequested, &main, [&main] {
+    if (main.fileManager()) {
+      main.fileManager()->activate();
+    }
+  });
+  main.addToCloseOrder(window);
+  frame->show();
+  main.mdiArea()->setActiveSubWindow(frame);
   return window;
 }
 

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPointer>
 #include <array>
 #include <filesystem>
@@ -69,35 +67,6 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   // Windows that must be asked before the program ends, in the order they
   // are closed.
   void addToCloseOrder(QWidget* window);
-
-  // A device window (programmer, pen drive) that is already open, brought
-  // to the front; nullptr when there is none.
-  template <typename Window>
-  Window* activateOpen() {
-    auto* open = findChild<Window*>();
-    if (open) {
-      mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(open->parentWidget()));
-    }
-    return open;
-  }
-  // Shows a new device window at the right, wired as every device window is:
-  // its Exit closes it, its About shows the About box, its refresh rebuilds
-  // the file manager, and it is asked before the program ends.
-  template <typename Window>
-  void showDeviceWindow(Window* window) {
-    QMdiSubWindow* frame = addChild(window);
-    placeAtRight(frame, window->sizeHint());
-    connect(window, &Window::closeRequested, frame, &QWidget::close);
-    connect(window, &Window::aboutRequested, this, &MainWindow::showAbout);
-    connect(window, &Window::refreshRequested, this, [this] {
-      if (fileManager()) {
-        fileManager()->activate();
-      }
-    });
-    addToCloseOrder(window);
-    frame->show();
-    mdiArea()->setActiveSubWindow(frame);
-  }
 
   // MainWindowView
   void setToolbarEnabled(bool enabled) override;
