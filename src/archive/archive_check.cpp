@@ -1,8 +1,5 @@
 #include "archive/archive_check.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -27,14 +24,6 @@ std::string timeText(const shell::LocalTime& t) {
   return text;
 }
 
-shell::LocalTime localNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
-  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-          local.tm_hour,        local.tm_min,     local.tm_sec};
-}
-
 std::string sealOf(const Bytes& bytes) {
   return bytes.size() < reports::kSealLength
              ? std::string()
@@ -49,7 +38,7 @@ std::string entryText(const JournalEntry& entry) {
 CheckedFile judge(const std::filesystem::path& programFolder, const std::string& path,
                   const JournalEntry* entry, std::map<std::string, std::set<int>>& numbers) {
   CheckedFile file{path, FileState::Bad, {}, entry ? entry->sha256 : std::string()};
-  const std::filesystem::path full = programFolder / path;
+  const std::filesystem::path full = programFolder / shell::pathFromUtf8(path);
   const std::optional<shell::LocalTime> modified = shell::fileModifiedLocalTime(full);
   const std::optional<Bytes> bytes = shell::readWholeFile(full);
   if (!bytes || !modified) {
@@ -124,7 +113,7 @@ std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFol
                                          const CheckProgress& progress) {
   ArchiveCheck check;
   check.programFolder = programFolder;
-  check.checkedAt = localNow();
+  check.checkedAt = shell::localNow();
   const JournalReading journal = readJournal(programFolder);
   check.journalExists = journal.exists;
   check.journalReadable = journal.readable;
@@ -241,7 +230,7 @@ RestoreResult restoreFileTimes(const ArchiveCheck& check) {
     if (file.state != FileState::CopiedWithoutTimes) {
       continue;
     }
-    const std::filesystem::path full = check.programFolder / file.path;
+    const std::filesystem::path full = check.programFolder / shell::pathFromUtf8(file.path);
     const std::optional<Bytes> bytes = shell::readWholeFile(full);
     if (!bytes || sha256Hex(*bytes) != file.entrySha) {
       result.failed.push_back(file.path + ": changed since the check");
@@ -252,17 +241,7 @@ RestoreResult restoreFileTimes(const ArchiveCheck& check) {
       result.failed.push_back(file.path + ": the seal holds no valid time");
       continue;
     }
-    std::tm local{};
-    local.tm_year = sealed->year - 1900;
-    local.tm_mon = sealed->month - 1;
-    local.tm_mday = sealed->day;
-    local.tm_hour = sealed->hour;
-    local.tm_min = sealed->minute;
-    local.tm_sec = sealed->second;
-    local.tm_isdst = -1;  // as the clocks went on that day
-    const std::time_t when = std::mktime(&local);
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
-    if (when == -1 || ::utimensat(AT_FDCWD, full.c_str(), times, 0) != 0) {
+    if (!shell::setFileModifiedLocalTime(full, *sealed)) {
       result.failed.push_back(file.path + ": its time cannot be set");
       continue;
     }

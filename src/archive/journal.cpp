@@ -1,17 +1,13 @@
 #include "archive/journal.h"
 
-#include <fcntl.h>
-#include <openssl/evp.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <ctime>
+#include <cstdio>
 
+#include "shell/local_time.h"
 #include "shell/safe_file.h"
+#include "shell/sha256.h"
+#include "shell/text_encoding.h"
 
 namespace vestrim::archive {
 namespace {
@@ -21,10 +17,6 @@ constexpr std::size_t kUtcLength = 20;  // 2025-03-07T08:10:12Z
 // An entry line is short; the end of the journal read to find the last one.
 constexpr std::size_t kTailBytes = 65536;
 const std::string kFirstChain(kHashDigits, '0');
-
-std::string systemError(const std::string& what) {
-  return what + ": " + std::strerror(errno);
-}
 
 bool isHash(std::string_view text) {
   return text.size() == kHashDigits && std::all_of(text.begin(), text.end(), [](char c) {
@@ -98,75 +90,21 @@ std::string chainedText(const JournalEntry& entry) {
 }
 
 std::string utcNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  ::gmtime_r(&now, &utc);
+  const shell::LocalTime utc = shell::utcNow();
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.year, utc.month, utc.day,
+                utc.hour, utc.minute, utc.second);
   return text;
-}
-
-bool writeAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-// Takes a write lock on the whole file, waiting for it. An open-file lock
-// where the system has them: it belongs to this descriptor alone, so that
-// another descriptor of the same file closed elsewhere in the program (the
-// check reading the journal) cannot release it, and it excludes other
-// threads as well as other programs.
-bool lockWhole(int fd) {
-  struct flock lock {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-#ifdef F_OFD_SETLKW
-  for (;;) {
-    if (::fcntl(fd, F_OFD_SETLKW, &lock) == 0) {
-      return true;
-    }
-    if (errno != EINTR) {
-      break;
-    }
-  }
-  if (errno != EINVAL) {
-    return false;
-  }
-#endif
-  for (;;) {
-    if (::fcntl(fd, F_SETLKW, &lock) == 0) {
-      return true;
-    }
-    if (errno != EINTR) {
-      return false;
-    }
-  }
 }
 
 }  // namespace
 
 std::string sha256Hex(std::span<const std::uint8_t> bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
+  try {
+    return shell::sha256Hex({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+  } catch (const std::exception&) {
     return {};
   }
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned int i = 0; i < length; ++i) {
-    text += kHex[digest[i] >> 4];
-    text += kHex[digest[i] & 0x0F];
-  }
-  return text;
 }
 
 std::string chainHash(const std::string& previous, const JournalEntry& entry) {
@@ -260,63 +198,35 @@ std::unique_ptr<JournalWriter> JournalWriter::open(const std::filesystem::path& 
   const std::filesystem::path file = programFolder / kJournalFileName;
   std::error_code ignored;
   const bool existed = std::filesystem::exists(file, ignored);
-  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = systemError("cannot open " + file.string());
-    return nullptr;
-  }
-  if (!lockWhole(fd)) {
-    error = systemError("cannot lock " + file.string());
-    ::close(fd);
+  std::unique_ptr<shell::DurableFile> opened = shell::DurableFile::openLockedForAppend(file, error);
+  if (!opened) {
     return nullptr;
   }
   if (!existed) {
     // The new journal's name must outlast a power cut as its entries do.
-    const int folder = ::open(programFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-      ::fsync(folder);
-      ::close(folder);
-    }
+    shell::flushFolder(programFolder);
   }
-  return std::unique_ptr<JournalWriter>(new JournalWriter(fd, file));
-}
-
-JournalWriter::~JournalWriter() {
-  // Closing the descriptor releases its lock.
-  ::close(fd_);
+  return std::unique_ptr<JournalWriter>(new JournalWriter(std::move(opened)));
 }
 
 bool JournalWriter::lastEntry(std::uint64_t& sequence, std::string& chain, std::string& error) {
-  struct stat status {};
-  if (::fstat(fd_, &status) != 0) {
-    error = systemError("cannot examine " + file_.string());
+  const std::optional<std::uint64_t> size = file_->size(error);
+  if (!size) {
     return false;
   }
-  const auto size = static_cast<std::size_t>(status.st_size);
   sequence = 0;
   chain = kFirstChain;
-  if (size == 0) {
+  if (*size == 0) {
     return true;
   }
-  const std::size_t from = size > kTailBytes ? size - kTailBytes : 0;
-  std::string tail(size - from, '\0');
-  std::size_t got = 0;
-  while (got < tail.size()) {
-    const ssize_t read =
-        ::pread(fd_, tail.data() + got, tail.size() - got, static_cast<off_t>(from + got));
-    if (read < 0 && errno == EINTR) {
-      continue;
-    }
-    if (read <= 0) {
-      error = systemError("cannot read " + file_.string());
-      return false;
-    }
-    got += static_cast<std::size_t>(read);
+  const std::uint64_t from = *size > kTailBytes ? *size - kTailBytes : 0;
+  std::string tail(static_cast<std::size_t>(*size - from), '\0');
+  if (!file_->readAt(from, tail, error)) {
+    return false;
   }
   // A line cut short by a power cut stays a line of its own, which the
   // check reports; the new entry follows the last whole one.
-  if (tail.back() != '\n' && !writeAll(fd_, "\n")) {
-    error = systemError("cannot write " + file_.string());
+  if (tail.back() != '\n' && !file_->write("\n", error)) {
     return false;
   }
   std::string_view lines(tail);
@@ -336,7 +246,7 @@ bool JournalWriter::lastEntry(std::uint64_t& sequence, std::string& chain, std::
     }
     lines.remove_suffix(line.size());
   }
-  error = "the last entries of " + file_.string() + " cannot be read";
+  error = "the last entries of " + shell::utf8Of(file_->file()) + " cannot be read";
   return false;
 }
 
@@ -357,11 +267,7 @@ bool JournalWriter::append(const std::string& path, std::span<const std::uint8_t
     error = "cannot compute SHA-256";
     return false;
   }
-  if (!writeAll(fd_, formatEntry(entry) + "\n") || ::fsync(fd_) != 0) {
-    error = systemError("cannot write " + file_.string());
-    return false;
-  }
-  return true;
+  return file_->write(formatEntry(entry) + "\n", error) && file_->flush(error);
 }
 
 }  // namespace vestrim::archive

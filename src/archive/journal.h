@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/safe_file.h"
+
 // The archive journal: one line for every file that a save or an import
 // sealed, appended in the program folder and never rewritten, so that an
 // inspector can be shown that no record was changed or lost.
@@ -83,21 +85,17 @@ class JournalWriter {
   // `error` saying why, when it cannot be opened or locked.
   static std::unique_ptr<JournalWriter> open(const std::filesystem::path& programFolder,
                                              std::string& error);
-  ~JournalWriter();
-  JournalWriter(const JournalWriter&) = delete;
-  JournalWriter& operator=(const JournalWriter&) = delete;
 
   // Appends the entry of a sealed file: on the disk (flushed and synced)
   // when it returns true. `path` is below the program folder, "/"-joined.
   bool append(const std::string& path, std::span<const std::uint8_t> contents, std::string& error);
 
  private:
-  JournalWriter(int fd, std::filesystem::path file) : fd_(fd), file_(std::move(file)) {}
+  explicit JournalWriter(std::unique_ptr<shell::DurableFile> file) : file_(std::move(file)) {}
   // The sequence and chain of the last entry, as the journal's end holds it.
   bool lastEntry(std::uint64_t& sequence, std::string& chain, std::string& error);
 
-  int fd_;
-  std::filesystem::path file_;
+  std::unique_ptr<shell::DurableFile> file_;  // its lock is the journal's
 };
 
 }  // namespace vestrim::archive

@@ -213,13 +213,14 @@ bool SearchIndex::update(RefreshCounts& counts, std::string& error) {
     if (!ok) {
       break;
     }
-    const std::optional<Bytes> bytes = shell::readWholeFile(programFolder_ / file.path);
+    const std::optional<Bytes> bytes =
+        shell::readWholeFile(programFolder_ / shell::pathFromUtf8(file.path));
     const std::optional<StoredCycle> cycle = bytes ? storedCycle(*bytes) : std::nullopt;
     put.bind(1, file.path);
     put.bind(2, static_cast<std::int64_t>(file.size));
     put.bind(3, file.modified);
     put.bind(4, std::int64_t{cycle ? 1 : 0});
-    put.bind(5, std::filesystem::path(file.path).filename().string());
+    put.bind(5, shell::utf8Of(shell::pathFromUtf8(file.path).filename()));
     if (cycle) {
       put.bind(6, shell::windows1252ToUtf8(cycle->serial));
       put.bind(7, std::int64_t{cycle->cycleNumber});

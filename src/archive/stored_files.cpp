@@ -1,12 +1,10 @@
 #include "archive/stored_files.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "shell/folder_listing.h"
+#include "shell/folder_scan.h"
+#include "shell/text_encoding.h"
 
 namespace vestrim::archive {
 
@@ -16,33 +14,19 @@ namespace {
 // walk over a large archive is what a refresh of the index costs.
 void walk(const std::filesystem::path& programFolder, const std::string& below,
           std::vector<StoredFile>& files) {
-  const std::filesystem::path folder = programFolder / below;
-  DIR* listing = ::opendir(folder.c_str());
-  if (listing == nullptr) {
+  const auto entries = shell::scanFolder(programFolder / shell::pathFromUtf8(below));
+  if (!entries) {
     return;
   }
-  const int fd = ::dirfd(listing);
   std::vector<std::string> folders;
-  while (const dirent* entry = ::readdir(listing)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") {
-      continue;
-    }
-    struct stat status {};
-    if (::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-      continue;
-    }
-    const std::string path = below.empty() ? name : below + "/" + name;
-    if (S_ISDIR(status.st_mode)) {
+  for (const shell::ScannedEntry& entry : *entries) {
+    const std::string path = below.empty() ? entry.name : below + "/" + entry.name;
+    if (entry.folder) {
       folders.push_back(path);
-    } else if (S_ISREG(status.st_mode) && !below.empty() &&
-               shell::lowered(name).ends_with(".dtl")) {
-      files.push_back(
-          {path, static_cast<std::uint64_t>(status.st_size),
-           static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec});
+    } else if (entry.file && !below.empty() && shell::lowered(entry.name).ends_with(".dtl")) {
+      files.push_back({path, entry.size, entry.modifiedNs});
     }
   }
-  ::closedir(listing);
   for (const std::string& sub : folders) {
     walk(programFolder, sub, files);
   }
@@ -59,7 +43,7 @@ std::vector<StoredFile> storedFiles(const std::filesystem::path& programFolder) 
 }
 
 bool isArchivePath(const std::string& path) {
-  const std::filesystem::path given(path);
+  const std::filesystem::path given = shell::pathFromUtf8(path);
   if (path.empty() || given.is_absolute() || given.has_root_name()) {
     return false;
   }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/port_names.h"
+
 namespace vestrim::link {
 
 bool isDeviceAdapter(const platform::SerialPortInfo& port) {
@@ -33,18 +35,17 @@ std::string GetUsbPortName(const platform::PortEnumerator& ports) {
 
 std::vector<std::string> portDialogChoices(const platform::PortEnumerator& ports) {
   std::vector<std::string> choices;
-#ifdef _WIN32
-  (void)ports;
-  for (int number = 1; number <= 8; ++number) {
-    choices.push_back("COM" + std::to_string(number));
+  if (dialogOffersNumberedPorts()) {
+    for (int number = 1; number <= 8; ++number) {
+      choices.push_back(numberedPortName(number));
+    }
+    return choices;
   }
-#else
   std::vector<platform::SerialPortInfo> found = ports.ports();
   std::stable_partition(found.begin(), found.end(), isDeviceAdapter);
   for (const platform::SerialPortInfo& port : found) {
     choices.push_back(port.name);
   }
-#endif
   return choices;
 }
 
@@ -68,11 +69,7 @@ std::string portNameOf(const shell::PortSetting& port) {
   if (port.number == 0) {
     return {};
   }
-#ifdef _WIN32
-  return "COM" + std::to_string(port.number);
-#else
-  return "/dev/ttyS" + std::to_string(port.number - 1);
-#endif
+  return numberedPortName(port.number);
 }
 
 std::optional<shell::PortSetting> portSettingOf(const std::string& name) {

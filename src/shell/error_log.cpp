@@ -1,7 +1,8 @@
 #include "shell/error_log.h"
 
-#include <cstdio>
 #include <string>
+
+#include "shell/safe_file.h"
 
 namespace vestrim::shell {
 
@@ -11,10 +12,7 @@ void ErrorLog::LogError(std::string_view window, std::string_view routine) const
     line.append(window).append(" ; Sub: ").append(routine).append("\r\n");
     // One write in append mode, so that a line is never split by another
     // writer and the earlier lines are never touched.
-    if (std::FILE* log = std::fopen(file_.c_str(), "ab")) {
-      std::fwrite(line.data(), 1, line.size(), log);
-      std::fclose(log);
-    }
+    appendToFile(file_, line);
   } catch (...) {
     // Logging must never add a failure of its own.
   }

@@ -1,16 +1,10 @@
 #include "shell/program_folder.h"
 
-#include <unistd.h>
-
 #include "shell/language_setup.h"
+#include "shell/safe_file.h"
 
 namespace vestrim::shell {
 namespace {
-
-bool isWritableFolder(const std::filesystem::path& folder) {
-  std::error_code error;
-  return std::filesystem::is_directory(folder, error) && ::access(folder.c_str(), W_OK) == 0;
-}
 
 ProgramFolder prepared(const std::filesystem::path& folder,
                        const std::filesystem::path& executableFolder) {

@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-// SHA-256 digests (OpenSSL's libcrypto), written as 64 lower-case hex digits.
+// SHA-256 digests (OpenSSL's libcrypto; the system's own on Windows), written as
+// 64 lower-case hex digits.
 namespace vestrim::shell {
 
 std::string sha256Hex(std::string_view bytes);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,20 @@ std::string utf8ToWindows1252(std::string_view text);
 // The bytes of a text file as the system keeps them: Windows-1252 as they
 // stand, or converted when the file is UTF-8.
 std::string textFileToWindows1252(std::string_view bytes);
+
+// File names as UTF-8 text, the same on every system: a path made from a
+// plain string would take it in the Windows code page, and accented names
+// would not survive. On Linux both are the bytes as they stand.
+inline std::filesystem::path pathFromUtf8(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+inline std::string utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+inline std::string genericUtf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
 
 }  // namespace vestrim::shell

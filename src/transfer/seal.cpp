@@ -1,12 +1,7 @@
 #include "transfer/seal.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +9,7 @@
 #include <set>
 
 #include "archive/journal.h"
+#include "shell/process.h"
 #include "shell/safe_file.h"
 #include "shell/text_encoding.h"
 
@@ -49,21 +45,6 @@ bool sameRecord(const std::filesystem::path& existing, const Bytes& sealed) {
          std::equal(stored->begin() + 12, stored->end(), sealed.begin() + 12);
 }
 
-bool writeAll(int fd, const Bytes& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    done += static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
 // A program killed while it sealed leaves its temporary file behind: hidden,
 // never taken for a record, but never to be finished either. Those of
 // processes that are gone are removed, once per folder and process: a
@@ -80,12 +61,12 @@ void removeAbandonedTemporaries(const std::filesystem::path& folder) {
   }
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    const std::string name = entry.path().filename().string();
+    const std::string name = shell::utf8Of(entry.path().filename());
     if (!name.starts_with(kTemporaryPrefix)) {
       continue;
     }
     const long pid = std::strtol(name.c_str() + std::strlen(kTemporaryPrefix), nullptr, 10);
-    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+    if (pid > 0 && shell::processHasEnded(pid)) {
       std::filesystem::remove(entry.path(), error);
     }
   }
@@ -211,19 +192,24 @@ SealResult sealAs(const std::filesystem::path& programFolder, const std::filesys
   const std::string name = shell::windows1252ToUtf8(sealedName);
   removeAbandonedTemporaries(folder);
   const std::filesystem::path temporary =
-      folder / (kTemporaryPrefix + std::to_string(::getpid()) + "." + std::to_string(sequence++));
+      folder / (kTemporaryPrefix + std::to_string(shell::currentProcessId()) + "." +
+                std::to_string(sequence++));
 
   // The stamp is the modification time of the new file as created empty.
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) {
+  std::string ignored;
+  std::unique_ptr<shell::DurableFile> file = shell::DurableFile::createNew(temporary, ignored);
+  if (!file) {
     return {{}, "cannot create a file in " + folder.string()};
   }
   const std::optional<shell::LocalTime> created = shell::fileModifiedLocalTime(temporary);
   const Bytes sealed = created ? sealContents(dateSeal(*created), deviceFile) : Bytes{};
-  const bool written = created && writeAll(fd, sealed) && ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !written) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
+  const bool written =
+      created &&
+      file->write({reinterpret_cast<const char*>(sealed.data()), sealed.size()}, ignored) &&
+      file->flush(ignored);
+  if (!file->close(ignored) || !written) {
+    std::error_code error;
+    std::filesystem::remove(temporary, error);
     return {{}, "cannot write " + name + " in " + folder.string()};
   }
 
@@ -240,19 +226,19 @@ SealResult sealAs(const std::filesystem::path& programFolder, const std::filesys
   std::string journalError;
   const std::unique_ptr<archive::JournalWriter> journal =
       archive::JournalWriter::open(programFolder, journalError);
-  std::filesystem::path target = folder / name;
+  std::filesystem::path target = folder / shell::pathFromUtf8(name);
   const std::string stem = name.substr(0, name.size() - 4);
   for (int copy = 2; journal && std::filesystem::exists(target) && !sameRecord(target, sealed);
        ++copy) {
-    target = folder / (stem + "_" + std::to_string(copy) + ".dtl");
+    target = folder / shell::pathFromUtf8(stem + "_" + std::to_string(copy) + ".dtl");
   }
-  if (!journal || !journal->append((below / target.filename()).lexically_normal().generic_string(),
-                                   sealed, journalError)) {
+  if (!journal ||
+      !journal->append(shell::genericUtf8Of((below / target.filename()).lexically_normal()), sealed,
+                       journalError)) {
     dropTemporary();
     return {{}, "the archive journal cannot be written (" + journalError + ")", true};
   }
-  std::filesystem::rename(temporary, target, error);
-  if (error) {
+  if (!shell::durableRename(temporary, target, journalError)) {
     dropTemporary();
     return {{}, "cannot rename the sealed file to " + target.string()};
   }
