@@ -68,7 +68,7 @@ TEST_F(ProgrammerTest, SilentDeviceGetsThreeFramesASecondApartThenThePortDialog)
   EXPECT_EQ(sentAt, (std::vector<std::int64_t>{1000, 4000, 7000}));
   EXPECT_EQ(speedSwitchFrames(), 3u);
   EXPECT_EQ(dialog.shown, 1);
-  EXPECT_EQ(dialog.choices, (std::vector<std::string>{"/dev/ttyUSB4", "/dev/ttyS0"}));
+  EXPECT_EQ(dialog.choices, link::portDialogChoices(ports));
   EXPECT_EQ(dialog.initialText, "/dev/ttyUSB4");
   EXPECT_EQ(view.status[1], "Ready");
   EXPECT_FALSE(view.busyPointer);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "link/port_names.h"
+
 namespace vestrim::link {
 namespace {
 
@@ -28,8 +30,12 @@ TEST(PortDiscovery, DialogOffersAdaptersFirstThenTheOtherPortsInTheirOrder) {
                            {"/dev/ttyUSB3", "", 0x0403},
                            {"/dev/ttyS1", "", std::nullopt},
                            {"/dev/ttyUSB0", "", 0x0403}});
+  // Windows offers COM1 to COM8, whatever is found.
   EXPECT_EQ(portDialogChoices(ports),
-            (std::vector<std::string>{"/dev/ttyUSB3", "/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS1"}));
+            dialogOffersNumberedPorts() ? (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4",
+                                                                    "COM5", "COM6", "COM7", "COM8"})
+                                        : (std::vector<std::string>{"/dev/ttyUSB3", "/dev/ttyUSB0",
+                                                                    "/dev/ttyS0", "/dev/ttyS1"}));
 }
 
 TEST(PortDiscovery, ListsAndDialogMarkAdaptersAndPortsThisUserMayNotOpen) {
@@ -60,7 +66,8 @@ TEST(PortDiscovery, PortNamesAndSettingsValuesConvertBothWays) {
   EXPECT_EQ(portNameOf(shell::PortSetting::fromPath("/dev/pts/4")), "/dev/pts/4");
   EXPECT_EQ(portNameOf(shell::PortSetting::fromNumber(0)), "");
   // Where ports have no numbers, COM n is the n-th serial line.
-  EXPECT_EQ(portNameOf(shell::PortSetting::fromNumber(1)), "/dev/ttyS0");
+  EXPECT_EQ(portNameOf(shell::PortSetting::fromNumber(2)),
+            dialogOffersNumberedPorts() ? "COM2" : "/dev/ttyS1");
 }
 
 }  // namespace

@@ -1,11 +1,18 @@
 #include "transfer/seal.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <map>
 
+#include "archive/archive_check.h"
 #include "reports/cycle_file.h"
+#include "shell/process.h"
+#include "shell/safe_file.h"
+#include "shell/text_encoding.h"
+#include "sim/cycle_generator.h"
 #include "temp_folder.h"
 
 namespace vestrim::transfer {
@@ -86,12 +93,92 @@ TEST(Seal, SameRecordReplacesItsFileAndAnotherRecordOfTheSameNameIsKeptBeside) {
 TEST(Seal, TemporaryFileOfAKilledSaveIsRemovedByTheNextSealingThere) {
   TempFolder folder;
   const auto abandoned = folder.write(".sealing.2147483646.0", "half");
-  const auto ours = folder.write(".sealing." + std::to_string(::getpid()) + ".999", "running");
+  const auto ours =
+      folder.write(".sealing." + std::to_string(shell::currentProcessId()) + ".999", "running");
   ASSERT_FALSE(ProtectDataLogger(folder.path(), folder.path(),
                                  deviceFile(300, "P", 1, 2, 1, 1, 1, 1, 1), messages())
                    .file.empty());
   EXPECT_FALSE(std::filesystem::exists(abandoned));
   EXPECT_TRUE(std::filesystem::exists(ours));
+}
+
+// A record whose check sum is good, as the device stores it.
+Bytes generatedRecord() {
+  devsim::content::CycleRequest request;
+  request.cycleNumber = 7;
+  return devsim::content::generateCycle({}, request).bytes;
+}
+
+TEST(SealOnDisk, AccentedProgramNameIsStoredUnderItsOwnNameReadAndVouchedFor) {
+  TempFolder program;
+  const std::filesystem::path folder = program.path() / "2025" / "07";
+  std::filesystem::create_directories(folder);
+  Bytes record = generatedRecord();
+  std::string name = "ST\xC9RIL \xC0 \xE9";  // Windows-1252: STÉRIL À é
+  name.resize(20, ' ');
+  std::copy(name.begin(), name.end(), record.begin() + 96);
+  const SealResult sealed = ProtectDataLogger(program.path(), folder, record, messages());
+  ASSERT_EQ(sealed.error, "");
+  EXPECT_TRUE(shell::utf8Of(sealed.file.filename()).starts_with("ST\xC3\x89RIL\xC3\x80\xC3\xA9_"))
+      << shell::utf8Of(sealed.file.filename());
+  ASSERT_TRUE(std::filesystem::exists(sealed.file));
+  EXPECT_EQ(reports::LeggiFile(sealed.file).status, reports::CycleFileStatus::Cycle);
+  const std::optional<archive::ArchiveCheck> check = archive::checkArchive(program.path());
+  ASSERT_TRUE(check);
+  EXPECT_TRUE(check->passed()) << ::testing::PrintToString(archive::checkReportLines(*check));
+}
+
+// The zone the tests run in, from TZ: the UTC hour of a local noon in
+// January and in July.
+std::optional<std::pair<int, int>> utcHoursOfLocalNoon() {
+  const std::map<std::string, std::pair<int, int>> zones = {
+      {"Europe/Rome", {11, 10}},     // +1 in winter, +2 in summer
+      {"Australia/Sydney", {1, 2}},  // +11 in its summer (January), +10 in July
+  };
+  const char* zone = std::getenv("TZ");
+  const auto found = zone ? zones.find(zone) : zones.end();
+  return found == zones.end() ? std::nullopt : std::optional(found->second);
+}
+
+TEST(FileTime, LocalTimeOfAFileFollowsTheZoneInSummerAndWinter) {
+  const auto expected = utcHoursOfLocalNoon();
+  if (!expected) {
+    GTEST_SKIP() << "TZ is not a zone these tests know";
+  }
+  TempFolder folder;
+  const auto file = folder.write("f.dtl", "x");
+  for (const auto& [month, utcHour] : {std::pair(1, expected->first), {7, expected->second}}) {
+    const shell::LocalTime noon{2025, month, 15, 12, 0, 0};
+    ASSERT_TRUE(shell::setFileModifiedLocalTime(file, noon));
+    EXPECT_EQ(shell::fileModifiedLocalTime(file), noon);
+    const auto utc = std::chrono::file_clock::to_sys(std::filesystem::last_write_time(file));
+    const auto day = std::chrono::floor<std::chrono::days>(utc);
+    EXPECT_EQ(std::chrono::hh_mm_ss(utc - day).hours().count(), utcHour) << "month " << month;
+  }
+}
+
+TEST(SealOnDisk, FileTimeWithinToleranceOfTheSealIsAcceptedInSummerAndWinter) {
+  TempFolder folder;
+  const Bytes record = generatedRecord();
+  struct Case {
+    int hour;
+    int second;
+    bool accepted;
+  };
+  // Sealed at 10:15:30.
+  const Case cases[] = {{10, 30, true},  {9, 30, true},   {10, 35, true},  {10, 25, true},
+                        {10, 36, false}, {10, 24, false}, {11, 33, false}, {8, 30, false}};
+  for (const int month : {1, 7}) {
+    const std::filesystem::path file = folder.path() / ("m" + std::to_string(month) + ".dtl");
+    const Bytes stored = sealContents(dateSeal({2025, month, 15, 10, 15, 30}), record);
+    ASSERT_TRUE(
+        shell::replaceFile(file, {reinterpret_cast<const char*>(stored.data()), stored.size()}));
+    for (const Case& c : cases) {
+      ASSERT_TRUE(shell::setFileModifiedLocalTime(file, {2025, month, 15, c.hour, 15, c.second}));
+      EXPECT_EQ(reports::LeggiFile(file).status == reports::CycleFileStatus::Cycle, c.accepted)
+          << "month " << month << ", file at " << c.hour << ":15:" << c.second;
+    }
+  }
 }
 
 }  // namespace
