@@ -33,7 +33,8 @@ int reportCommand(const GlobalOptions& options, const std::string& file,
 // Qt Gui, on the offscreen platform, so that no display is needed.
 bool commandLineDraws(int argc, const char* const* argv);
 int sendCommand(const GlobalOptions& options, const std::vector<std::string>& files);
-int eraseCommand(const GlobalOptions& options);
+// Refuses while a record on the device is not in the archive, unless `force`.
+int eraseCommand(const GlobalOptions& options, bool force);
 int drivesCommand(const GlobalOptions& options);
 int importCommand(const GlobalOptions& options, const std::string& path, bool erase);
 // The archive check; with `restoreTimes` the times of the files copied

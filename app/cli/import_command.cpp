@@ -8,8 +8,10 @@
 #include "commands.h"
 #include "pendrive/drive_discovery.h"
 #include "pendrive/pen_drive.h"
+#include "pendrive/pen_drive_session.h"
 #include "platform/qt/qt_drive_enumerator.h"
 #include "row_table.h"
+#include "shell/text_encoding.h"
 #include "terminal_front_end.h"
 
 namespace vestrim::cli {
@@ -19,10 +21,10 @@ QString pathText(const std::filesystem::path& path) {
   return QString::fromStdString(path.generic_string());
 }
 
-QJsonArray textsJson(const std::vector<std::string>& texts) {
+QJsonArray textsJson(const std::vector<std::string>& texts, bool windows1252 = false) {
   QJsonArray array;
   for (const std::string& text : texts) {
-    array.append(QString::fromStdString(text));
+    array.append(QString::fromStdString(windows1252 ? shell::windows1252ToUtf8(text) : text));
   }
   return array;
 }
@@ -136,28 +138,44 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
       std::cout << file.lexically_relative(shell->ProgramFolder).generic_string() << '\n';
     }
   }
-  for (const std::string& skipped : saved.skipped) {
-    std::cerr << "not saved: " << skipped << '\n';
+  const transfer::SaveOutcome& outcome = saved.outcome;
+  // The rows the rules skip are notes; the records not saved are failures.
+  for (const std::string& skipped : outcome.skipped) {
+    std::cerr << "skipped: " << shell::windows1252ToUtf8(skipped) << '\n';
   }
-  for (const std::string& failed : saved.failed) {
-    std::cerr << "not saved: " << failed << '\n';
+  for (const std::string& failed : outcome.failed) {
+    std::cerr << "not saved: " << shell::windows1252ToUtf8(failed) << '\n';
   }
-  std::cerr << saved.sealed.size() << " file(s) saved in " << shell->ProgramFolder.string() << '\n';
+  const std::string outcomeLine = shell::windows1252ToUtf8(transfer::saveOutcomeText(outcome));
+  if (outcome.failed.empty()) {
+    std::cerr << outcomeLine << '\n';
+  } else {
+    fail(outcomeLine);
+  }
 
   int erased = 0;
+  bool eraseFailed = false;
   if (erase) {
+    // Only what was imported goes: a device file that could not be read or
+    // saved stays on the drive, so the question has no unsaved record to name.
     const auto answer = prompts.show({.text = "Are you sure?",
                                       .title = "",
                                       .icon = platform::MessageIcon::Exclamation,
                                       .buttons = platform::MessageButtons::OkCancel});
     if (answer == platform::MessageAnswer::Ok) {
+      pendrive::EraseOutcome deleted;
       {
-        // Only what was imported goes: a device file that could not be
-        // read or saved stays on the drive.
         ProgressLine line(view, "Deleting");
-        erased = pendrive::eraseFiles(saved.imported, line.progress());
+        deleted = pendrive::eraseFiles(saved.imported, line.progress());
       }
-      std::cerr << "All files deleted\n";
+      erased = deleted.erased;
+      eraseFailed = static_cast<std::size_t>(erased) != saved.imported.size();
+      const platform::Message told = pendrive::erasedMessage(deleted, saved.imported.size());
+      if (eraseFailed) {
+        fail(shell::windows1252ToUtf8(told.text));
+      } else {
+        std::cerr << shell::windows1252ToUtf8(told.text) << '\n';
+      }
     }
   }
 
@@ -171,12 +189,14 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
                              {"problems", textsJson(catalogue.problems)},
                              {"rows", rowsJson(rows)},
                              {"sealed", sealed},
-                             {"skipped", textsJson(saved.skipped)},
-                             {"failed", textsJson(saved.failed)},
+                             {"saved", outcome.saved},
+                             {"records", outcome.records},
+                             {"skipped", textsJson(outcome.skipped, true)},
+                             {"failed", textsJson(outcome.failed, true)},
                              {"erased", erased}};
     std::cout << QJsonDocument(result).toJson(QJsonDocument::Indented).toStdString();
   }
-  return saved.failed.empty() ? 0 : 1;
+  return outcome.failed.empty() && !eraseFailed ? 0 : 1;
 }
 
 }  // namespace vestrim::cli

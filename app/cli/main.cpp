@@ -65,8 +65,12 @@ int main(int argc, char** argv) {
       ".dat, datalogger .dtl, raw .mes), one after another");
   send->add_option("FILE", sendFiles, "Files to send")->required();
   send->callback([&] { status = vestrim::cli::sendCommand(options, sendFiles); });
-  app.add_subcommand("erase", "Connect, then erase the device's files and reset its bookkeeping")
-      ->callback([&] { status = vestrim::cli::eraseCommand(options); });
+  bool eraseForce = false;
+  auto* erase = app.add_subcommand(
+      "erase", "Connect, then erase the device's files and reset its bookkeeping");
+  erase->add_flag("--force", eraseForce,
+                  "Erase although records on the device are not in the archive (they are lost)");
+  erase->callback([&] { status = vestrim::cli::eraseCommand(options, eraseForce); });
 
   std::string reportFile;
   std::string reportSeparator;

@@ -34,18 +34,6 @@ std::string printable(const std::string& windows1252) {
   return shell::windows1252ToUtf8(text);
 }
 
-// Why the report window would not open a file it read: "File error" for a
-// bad seal and for a file it cannot read, nothing for a bad check sum or an
-// empty technical report.
-std::string notShowable(const reports::CycleFile& read, const std::string& file) {
-  if (reports::refusalShowsFileError(read)) {
-    return reports::kFileError;
-  }
-  return "vestrim-cli: " + file +
-         (read.status == reports::CycleFileStatus::BadChecksum ? ": bad checksum"
-                                                               : ": nothing to show");
-}
-
 // Writes the files the options ask for; their paths on stdout.
 int exportReport(const reports::ReportWindow& window, const reports::CycleFile& read,
                  const std::string& file, const ReportOptions& report) {
@@ -127,15 +115,14 @@ int reportCommand(const GlobalOptions& options, const std::string& file,
   const reports::CycleFile read = reports::LeggiFile(file);
   reports::ReportWindow window(language);
   window.load(read);
-  if (window.ViewFailed()) {
-    std::cerr << notShowable(read, file) << '\n';
-    return 1;
-  }
   if (report.full && window.switchEnabled()) {
     window.pressSwitch();
   }
-  if (!window.report().ok()) {
-    std::cerr << window.report().failure << '\n';
+  // Why the report window would not show it, as its message says.
+  if (const auto refused = reports::refusalMessage(
+          shell::utf8ToWindows1252(std::filesystem::path(file).filename().string()), read,
+          window)) {
+    std::cerr << shell::windows1252ToUtf8(refused->text) << '\n';
     return 1;
   }
   if (!report.pdf.empty() || !report.csv.empty() || !report.png.empty()) {

@@ -22,18 +22,12 @@ QString text(const std::string& windows1252) {
   return QString::fromStdString(shell::windows1252ToUtf8(windows1252));
 }
 
-}  // namespace
-
+// A device text for a terminal line: control bytes would break the table.
 std::string printable(const std::string& windows1252) {
-  std::string text = windows1252;
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      c = '.';
-    }
-  }
-  return shell::windows1252ToUtf8(text);
+  return shell::windows1252ToUtf8(shell::printable(windows1252));
 }
+
+}  // namespace
 
 void printRowTable(std::ostream& out, const std::vector<platform::CatalogueRow>& rows,
                    const shell::LanguageTexts& texts) {

@@ -10,10 +10,6 @@
 
 namespace vestrim::cli {
 
-// A device text for a terminal line: control bytes (a tab, a line feed in
-// a data file's bytes) would break the table, so they show as ".".
-std::string printable(const std::string& windows1252);
-
 // The file list as a table under the language's column captions, columns
 // padded to their widest entry.
 void printRowTable(std::ostream& out, const std::vector<platform::CatalogueRow>& rows,

@@ -1,18 +1,39 @@
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <iostream>
 
 #include "commands.h"
 #include "device_session.h"
+#include "shell/text_encoding.h"
 #include "transfer/upload.h"
 
 namespace vestrim::cli {
+namespace {
+
+QJsonArray textsJson(const std::vector<std::string>& texts) {
+  QJsonArray array;
+  for (const std::string& text : texts) {
+    array.append(QString::fromStdString(shell::windows1252ToUtf8(text)));
+  }
+  return array;
+}
+
+}  // namespace
 
 int saveCommand(const GlobalOptions& options) {
   return withDeviceCatalogue(options, [&](DeviceSession& session) {
     shell::ShellContext& shell = session.shell();
     transfer::Upload upload(session.programmer(), shell);
+    QJsonArray sealed;
     upload.setFileSealedHandler([&](const std::filesystem::path& file) {
+      const std::string path = file.lexically_relative(shell.ProgramFolder).generic_string();
+      if (options.json) {
+        sealed.append(QString::fromStdString(path));
+        return;
+      }
       session.view().endProgressLine();
-      std::cout << file.lexically_relative(shell.ProgramFolder).generic_string() << std::endl;
+      std::cout << path << std::endl;
     });
     std::optional<transfer::SaveOutcome> outcome;
     upload.setFinishedHandler([&](const transfer::SaveOutcome& result) { outcome = result; });
@@ -20,34 +41,36 @@ int saveCommand(const GlobalOptions& options) {
     if (!session.runUntil([&] { return outcome.has_value(); })) {
       return 1;
     }
+    // The rows the rules skip are notes; the records not saved are failures.
     for (const std::string& skipped : outcome->skipped) {
-      std::cerr << "not saved: " << skipped << '\n';
+      std::cerr << "skipped: " << shell::windows1252ToUtf8(skipped) << '\n';
     }
-    switch (outcome->kind) {
-      case transfer::SaveOutcome::Kind::Finished:
-      case transfer::SaveOutcome::Kind::NothingToDo:
-        std::cerr << outcome->saved << " file" << (outcome->saved == 1 ? "" : "s") << " saved in "
-                  << shell.ProgramFolder.string() << '\n';
-        return 0;
-      case transfer::SaveOutcome::Kind::DeviceLost:
-        fail("the device stopped answering on " + session.portText() + " (the link was rebuilt " +
-             std::to_string(session.programmer().reconnections()) + " time(s) for this save); " +
-             std::to_string(outcome->saved) + " file(s) saved before are intact");
-        return 1;
-      case transfer::SaveOutcome::Kind::ChecksumError:
-        fail("the device's replies failed their check five times in a row; " +
-             std::to_string(outcome->saved) + " file(s) saved before are intact");
-        return 1;
-      case transfer::SaveOutcome::Kind::JournalFailed:
-        fail("the save stopped: " + outcome->skipped.back() + "; " +
-             std::to_string(outcome->saved) + " file(s) saved before are intact");
-        return 1;
-      case transfer::SaveOutcome::Kind::Stalled:
-        fail("a file made no progress for 180 s; " + std::to_string(outcome->saved) +
-             " file(s) saved before are intact");
-        return 1;
+    for (const std::string& failed : outcome->failed) {
+      std::cerr << "not saved: " << shell::windows1252ToUtf8(failed) << '\n';
     }
-    return 1;
+    std::string line = shell::windows1252ToUtf8(transfer::saveOutcomeText(*outcome));
+    if (outcome->kind == transfer::SaveOutcome::Kind::DeviceLost) {
+      line += " The link was rebuilt " + std::to_string(session.programmer().reconnections()) +
+              " time(s) for this save on " + session.portText() + ".";
+    }
+    const bool complete =
+        outcome->failed.empty() && (outcome->kind == transfer::SaveOutcome::Kind::Finished ||
+                                    outcome->kind == transfer::SaveOutcome::Kind::NothingToDo);
+    if (complete) {
+      std::cerr << line << '\n';
+    } else {
+      fail(line);
+    }
+    if (options.json) {
+      const QJsonObject result{{"sealed", sealed},
+                               {"saved", outcome->saved},
+                               {"records", outcome->records},
+                               {"skipped", textsJson(outcome->skipped)},
+                               {"failed", textsJson(outcome->failed)},
+                               {"outcome", QString::fromStdString(line)}};
+      std::cout << QJsonDocument(result).toJson(QJsonDocument::Indented).toStdString();
+    }
+    return complete ? 0 : 1;
   });
 }
 

@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "device_session.h"
+#include "shell/text_encoding.h"
 
 namespace vestrim::cli {
 
@@ -63,8 +64,19 @@ int sendCommand(const GlobalOptions& options, const std::vector<std::string>& fi
   });
 }
 
-int eraseCommand(const GlobalOptions& options) {
+int eraseCommand(const GlobalOptions& options, bool force) {
   return withDeviceCatalogue(options, [&](DeviceSession& session) {
+    const std::vector<std::string> unsaved = session.erase().unsavedRecords();
+    if (!unsaved.empty() && !force) {
+      std::string names;
+      for (const std::string& label : unsaved) {
+        names += "\n  " + shell::windows1252ToUtf8(label);
+      }
+      fail(std::to_string(unsaved.size()) + " record(s) on the device are not in the archive of " +
+           shell::utf8Of(session.shell().ProgramFolder) + " and would be lost:" + names +
+           "\nSave them first (vestrim-cli save), or erase with --force. Nothing was erased.");
+      return 1;
+    }
     session.view().catalogueShown = false;
     session.erase().eraseFromMenu();
     if (!session.programmer().engine().busy()) {

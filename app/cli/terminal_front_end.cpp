@@ -107,10 +107,15 @@ MessageAnswer TerminalPrompts::show(const platform::Message& message) {
     std::cerr << "No (no terminal to ask; --yes answers Yes)\n";
     return no;
   }
+  // A question whose Yes would lose records takes an empty answer as No.
+  const bool noByDefault = message.defaultAnswer == no;
   for (;;) {
-    std::cerr << "[y/n] " << std::flush;
+    std::cerr << (noByDefault ? "[y/N] " : "[y/n] ") << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) {
+      return no;
+    }
+    if (answer.empty() && noByDefault) {
       return no;
     }
     if (!answer.empty()) {

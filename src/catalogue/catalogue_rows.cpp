@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <span>
+
+#include "catalogue/header_record.h"
+#include "link/device_addresses.h"
 
 namespace vestrim::catalogue {
 namespace {
@@ -58,6 +62,21 @@ std::string fileCodeText(const CatalogueTables& tables, int record) {
   return text;
 }
 
+std::int64_t recordLength(const CatalogueTables& tables, int record) {
+  const auto k = static_cast<std::size_t>(record);
+  const std::int64_t start = k == 0 ? link::kFirstFileAddress : tables.NextAddress[k - 1];
+  return std::int64_t{tables.NextAddress[k]} - start;
+}
+
+RecordKey recordKey(const CatalogueTables& tables, int record) {
+  const auto k = static_cast<std::size_t>(record);
+  return recordKey(
+      std::span(tables.FileCodeBytes)
+          .subspan(k * CatalogueTables::kFileCodeLength, CatalogueTables::kFileCodeLength),
+      tables.FileType[k], tables.FileId[k], tables.FileName[k], tables.FileStamp[k],
+      static_cast<std::uint64_t>(std::max<std::int64_t>(recordLength(tables, record), 0)));
+}
+
 std::string stampText(const std::string& stamp) {
   if (stamp.size() < 5) {
     return {};
@@ -105,6 +124,7 @@ CatalogueDisplay MMCshow(CatalogueTables& tables, std::uint32_t blockAddress) {
     }
     platform::CatalogueRow row;
     row.record = k;
+    row.fileType = type;
     row.code = fileCodeText(tables, k);
     row.description = descriptionOf(tables, type);
     row.name = tables.FileName[static_cast<std::size_t>(k)] + "_" +

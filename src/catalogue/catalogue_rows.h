@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "catalogue/catalogue_tables.h"
+#include "catalogue/header_record.h"
 #include "platform/programmer_view.h"
 
 namespace vestrim::catalogue {
@@ -19,6 +20,11 @@ std::string descriptionOf(const std::array<std::string, CatalogueTables::kComman
 // Numbers the rows' File Id column: one more than the nearest earlier row of
 // the same kind (same code characters 3..6, same description), or 1.
 void numberFileIds(std::vector<platform::CatalogueRow>& rows);
+
+// The length of record k: from its header (2152 for the first) to the next.
+std::int64_t recordLength(const CatalogueTables& tables, int record);
+// The record key (header_record.h) of record k, as the walk read it.
+RecordKey recordKey(const CatalogueTables& tables, int record);
 
 // The file code's characters: header bytes 32..47 without 0x00 and 0xFF.
 std::string fileCodeText(const CatalogueTables& tables, int record);

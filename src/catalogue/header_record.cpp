@@ -4,6 +4,11 @@
 
 namespace vestrim::catalogue {
 
+bool isSentFileType(std::uint8_t type) {
+  return type == kMessagesType || type == kDataType || type == kFirmware24Type ||
+         type == kFirmware16Type;
+}
+
 std::uint32_t nextAddressOf(HeaderBytes header) {
   if (header[kNextAddressOffset] == 0xFF) {
     return 0;
@@ -52,6 +57,20 @@ std::string fileNameOf(HeaderBytes header) {
 
 std::string fileStampOf(HeaderBytes header) {
   return std::string(reinterpret_cast<const char*>(header.data()) + kStampOffset, 5);
+}
+
+RecordKey recordKey(std::span<const std::uint8_t> code, std::uint8_t type,
+                    const std::string& fileId, const std::string& name, const std::string& stamp,
+                    std::uint64_t length) {
+  std::string header(code.begin(), code.end());
+  header += static_cast<char>(type);
+  return {header + fileId + "|" + name + "|" + stamp, length};
+}
+
+RecordKey recordKey(HeaderBytes header, std::uint64_t length) {
+  return recordKey(header.subspan(kFileCodeOffset, kFileTypeOffset - kFileCodeOffset),
+                   header[kFileTypeOffset], fileIdOf(header), fileNameOf(header),
+                   fileStampOf(header), length);
 }
 
 }  // namespace vestrim::catalogue

@@ -61,8 +61,7 @@ void Connection::Connect() {
   if (port.devicePath.empty() && port.number == 0) {
     const std::string found = GetUsbPortName(ports_);
     port = portSettingOf(found).value_or(shell::PortSetting::fromNumber(1));
-    shell::settings_writers::portChosen(shell_.ProgramFolder, port,
-                                        shell_.settings.DefaultLanguage);
+    shell::settings_writers::portChosen(shell_.ProgramFolder, port);
   }
   if (engine_.port().isOpen()) {
     engine_.OffComm([this] {
@@ -205,7 +204,7 @@ void Connection::portDialogOk(const std::string& chosen) {
   }
   shell_.settings.PortNumber = *port;
   override_.reset();
-  shell::settings_writers::portChosen(shell_.ProgramFolder, *port, shell_.settings.DefaultLanguage);
+  shell::settings_writers::portChosen(shell_.ProgramFolder, *port);
   SetSpeed();
 }
 

@@ -11,6 +11,8 @@
 #include "shell/folder_listing.h"
 #include "shell/local_time.h"
 #include "shell/safe_file.h"
+#include "shell/text_encoding.h"
+#include "transfer/record_place.h"
 #include "transfer/seal.h"
 #include "transfer/upload.h"
 
@@ -75,6 +77,8 @@ PenDriveCatalogue ReadPenDrive(const std::filesystem::path& root, const Progress
     }
     PenDriveFile file;
     file.file = path;
+    std::error_code sizeError;
+    file.key = catalogue::recordKey(header, std::filesystem::file_size(path, sizeError));
     for (int i = 0; i < catalogue::CatalogueTables::kFileCodeLength; ++i) {
       const std::uint8_t byte = header[static_cast<std::size_t>(catalogue::kFileCodeOffset + i)];
       if (byte != 0x00 && byte != 0xFF) {
@@ -117,6 +121,7 @@ std::vector<platform::CatalogueRow> penDriveRows(
     }
     platform::CatalogueRow row;
     row.record = static_cast<int>(i);
+    row.fileType = file.fileType;
     row.code = file.codeText;
     row.description = file.technicalReport() ? "Technical Report"
                       : commandList != nullptr
@@ -154,37 +159,54 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
                   const std::vector<platform::CatalogueRow>& rows, shell::ShellContext& shell,
                   const Progress& progress) {
   PenDriveSave result;
+  transfer::SaveOutcome& outcome = result.outcome;
+  outcome.folder = shell::utf8ToWindows1252(shell::utf8Of(shell.ProgramFolder));
+  const auto skipReason = [](const platform::CatalogueRow& row) -> const char* {
+    return !transfer::isArchivedRecord(row)                     ? transfer::kNotACycleRecord
+           : !transfer::archiveFolderOf(row, false).has_value() ? transfer::kNoDate
+                                                                : nullptr;
+  };
+  for (const platform::CatalogueRow& row : rows) {
+    outcome.records += skipReason(row) ? 0 : 1;
+  }
   std::size_t done = 0;
   for (const platform::CatalogueRow& row : rows) {
     if (progress) {
       progress(done++, rows.size());
     }
-    const std::string name = transfer::provisionalName(row);
-    if (name.size() < 30) {
-      result.skipped.push_back(row.code + ": no date");
+    if (const char* skip = skipReason(row)) {
+      outcome.skipped.push_back(row.code + ": " + skip);
       continue;
     }
     const PenDriveFile& file = files[static_cast<std::size_t>(row.record)];
+    const auto fail = [&](const std::string& why) {
+      outcome.failed.push_back(transfer::recordLabel(row) + ": " + shell::utf8ToWindows1252(why));
+    };
+    if (outcome.kind == transfer::SaveOutcome::Kind::JournalFailed) {
+      fail("not read, the save stopped");
+      continue;
+    }
     const bool report = file.technicalReport();
-    const std::filesystem::path folder = shell.ProgramFolder / ("20" + name.substr(15, 2)) /
-                                         (report ? std::string("SERVICE") : name.substr(12, 2));
+    const std::filesystem::path folder =
+        shell.ProgramFolder / *transfer::archiveFolderOf(row, report);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
-      result.failed.push_back(file.file.string() + ": cannot be copied: " + error.message());
+      fail("cannot create " + shell::utf8Of(folder) + ": " + error.message());
       continue;
     }
     // A damaged drive can show a file of gigabytes: it is no device file,
     // and reading it whole would exhaust the memory.
     const std::uintmax_t size = std::filesystem::file_size(file.file, error);
     if (!error && size > static_cast<std::uintmax_t>(transfer::kMaxFileLength)) {
-      result.failed.push_back(file.file.string() + ": " + std::to_string(size) +
-                              " bytes, longer than any device file");
+      fail(shell::utf8Of(file.file) + ": " + std::to_string(size) +
+           " bytes, longer than any device file");
       continue;
     }
     const std::optional<Bytes> read = shell::readWholeFile(file.file);
     if (!read) {
-      result.failed.push_back(file.file.string() + ": cannot be read");
+      fail("cannot read " + shell::utf8Of(file.file) +
+           (std::filesystem::exists(file.file, error) ? "" : ": it is no longer there"));
       continue;
     }
     const Bytes& bytes = *read;
@@ -194,12 +216,13 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
                                              shell.language.messages);
     if (sealed.file.empty()) {
       shell.log.LogError("FrmPrg", "ProtectDataLogger");
-      result.failed.push_back(file.file.string() + ": " + sealed.error);
+      fail(sealed.error);
       if (sealed.journalFailed) {
-        break;
+        outcome.kind = transfer::SaveOutcome::Kind::JournalFailed;
       }
       continue;
     }
+    ++outcome.saved;
     result.sealed.push_back(sealed.file);
     result.imported.push_back(file.file);
   }
@@ -209,25 +232,39 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
   return result;
 }
 
-int eraseFiles(const std::vector<std::filesystem::path>& files, const Progress& progress,
-               std::vector<std::filesystem::path>* failed) {
-  int erased = 0;
+std::vector<archive::HeldRecord> heldRecords(const std::vector<PenDriveFile>& files,
+                                             const std::vector<platform::CatalogueRow>& rows) {
+  std::vector<archive::HeldRecord> held;
+  for (const platform::CatalogueRow& row : rows) {
+    const PenDriveFile& file = files[static_cast<std::size_t>(row.record)];
+    const auto folder = transfer::archiveFolderOf(row, file.technicalReport());
+    if (transfer::isArchivedRecord(row) && folder) {
+      held.push_back({transfer::recordLabel(row), *folder, file.key});
+    }
+  }
+  return held;
+}
+
+EraseOutcome eraseFiles(const std::vector<std::filesystem::path>& files, const Progress& progress) {
+  EraseOutcome outcome;
   std::size_t done = 0;
   for (const auto& file : files) {
     std::error_code error;
     if (std::filesystem::remove(file, error)) {
-      ++erased;
-    } else if (error && failed) {
-      failed->push_back(file);  // a file already gone is not a failure
+      ++outcome.erased;
+    } else if (error) {
+      outcome.failed.push_back(shell::utf8Of(file) + ": " + error.message());
+    } else {
+      outcome.gone.push_back(file);
     }
     if (progress) {
       progress(++done, files.size());
     }
   }
-  return erased;
+  return outcome;
 }
 
-int eraseRootFiles(const std::filesystem::path& root, std::vector<std::filesystem::path>* failed) {
+std::vector<std::filesystem::path> rootFiles(const std::filesystem::path& root) {
   std::vector<std::filesystem::path> files;
   for (const auto& entry : sortedEntries(root)) {
     std::error_code error;
@@ -235,7 +272,7 @@ int eraseRootFiles(const std::filesystem::path& root, std::vector<std::filesyste
       files.push_back(entry.path());
     }
   }
-  return eraseFiles(files, {}, failed);
+  return files;
 }
 
 std::string driveSizeText(const platform::DriveInfo& drive) {

@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "archive/kept_records.h"
 #include "catalogue/catalogue_tables.h"
+#include "catalogue/header_record.h"
 #include "platform/drive_enumerator.h"
 #include "platform/programmer_view.h"
 #include "shell/shell_context.h"
+#include "transfer/upload.h"
 
 // Device files that the device copied onto a pen drive ("*.moc"): found,
 // listed like the device's catalogue, saved and sealed like uploads, and
@@ -38,7 +41,8 @@ struct PenDriveFile {
   std::uint8_t fileType = 0xFF;
   std::string FileId;
   std::string FileName;
-  std::string stamp;  // hour, minute, day, month, year as five characters
+  std::string stamp;         // hour, minute, day, month, year as five characters
+  catalogue::RecordKey key;  // its header and length, to find its sealed copy
   bool technicalReport() const { return codeText.rfind("TR", 0) == 0; }
 };
 
@@ -64,16 +68,18 @@ std::vector<platform::CatalogueRow> penDriveRows(
 struct PenDriveSave {
   std::vector<std::filesystem::path> sealed;
   std::vector<std::filesystem::path> imported;  // the device files that were sealed
-  std::vector<std::string> skipped;             // rows without a date
-  std::vector<std::string> failed;              // rows that could not be copied or sealed
+  // Saved of how many records, the rows skipped (no date, not a cycle
+  // record) and the records not saved with why; Finished, or JournalFailed.
+  transfer::SaveOutcome outcome;
 };
 
 // Save: each row is copied byte for byte and sealed into the year folder and
 // the month folder (a technical report: "SERVICE") of the program folder.
 // Technical reports are named program_number_TechnicalReport_date_time.dtl
 // from the date and time in their text. A file that cannot be read to its
-// end is not sealed. An archive journal that cannot be written ends the
-// import at that row.
+// end is not sealed. Files of the kinds the PC writes into the device are
+// not records and are skipped. An archive journal that cannot be written
+// ends the import at that row.
 PenDriveSave Save(const std::vector<PenDriveFile>& files,
                   const std::vector<platform::CatalogueRow>& rows, shell::ShellContext& shell,
                   const Progress& progress = {});
@@ -81,14 +87,25 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
 // The sealed name of a technical report's bytes.
 std::string technicalReportName(std::span<const std::uint8_t> deviceFile);
 
-// The toolbar's erase: deletes exactly `files`. Returns how many went; the
-// ones that stayed are added to `failed` when given.
-int eraseFiles(const std::vector<std::filesystem::path>& files, const Progress& progress = {},
-               std::vector<std::filesystem::path>* failed = nullptr);
-// The menu's erase: deletes the device files of the drive's root folder
-// only. Returns how many went; the ones that stayed are added to `failed`.
-int eraseRootFiles(const std::filesystem::path& root,
-                   std::vector<std::filesystem::path>* failed = nullptr);
+// The records of `rows` (made from `files`) that a save would keep, each with
+// its folder and key, for the erase's question.
+std::vector<archive::HeldRecord> heldRecords(const std::vector<PenDriveFile>& files,
+                                             const std::vector<platform::CatalogueRow>& rows);
+
+// What an erase did: the files deleted, those already gone, those that
+// stayed (with why).
+struct EraseOutcome {
+  int erased = 0;
+  std::vector<std::filesystem::path> gone;
+  std::vector<std::string> failed;
+};
+
+// The toolbar's erase: deletes exactly `files`.
+EraseOutcome eraseFiles(const std::vector<std::filesystem::path>& files,
+                        const Progress& progress = {});
+// The device files of the drive's root folder only, which the menu's erase
+// deletes.
+std::vector<std::filesystem::path> rootFiles(const std::filesystem::path& root);
 
 // The drive's figures: its size in MB with one decimal, and the used part
 // from 0 to 1.

@@ -2,6 +2,7 @@
 
 #include "pendrive/drive_discovery.h"
 #include "shell/text_encoding.h"
+#include "transfer/record_place.h"
 
 namespace vestrim::pendrive {
 namespace {
@@ -9,7 +10,6 @@ namespace {
 constexpr std::size_t kMemorySizeCaption = 307;
 constexpr int kMainConnectButton = 1;
 constexpr int kMainPenDriveButton = 7;
-constexpr std::size_t kNamesShown = 10;
 
 }  // namespace
 
@@ -26,6 +26,25 @@ PenDriveSession::PenDriveSession(platform::DriveInfo drive, const platform::Driv
 
 std::string PenDriveSession::statusText() const {
   return connectedText(drive_);
+}
+
+bool PenDriveSession::present() const {
+  std::error_code error;
+  return std::filesystem::is_directory(drive_.root, error);
+}
+
+std::string PenDriveSession::goneText() const {
+  return "The pen drive " + driveName(drive_) + " is no longer there (" +
+         shell::utf8ToWindows1252(shell::utf8Of(drive_.root)) + ").";
+}
+
+platform::Message PenDriveSession::driveGone() {
+  catalogue_ = {};
+  rows_.clear();
+  return {.text = goneText() + "\nPut it back and press Read, or close this window.",
+          .title = {},
+          .icon = platform::MessageIcon::Exclamation,
+          .buttons = platform::MessageButtons::Ok};
 }
 
 std::string PenDriveSession::sizeCaption() const {
@@ -69,57 +88,86 @@ PenDriveSave PenDriveSession::save(const Progress& progress) const {
   return Save(catalogue_.files, rows_, shell_, progress);
 }
 
-bool PenDriveSession::confirmed() {
-  return prompts_.show({.text = "Are you sure?",
-                        .title = {},
-                        .icon = platform::MessageIcon::Exclamation,
-                        .buttons = platform::MessageButtons::OkCancel}) ==
+platform::Message PenDriveSession::saved(const PenDriveSave& result) const {
+  const std::string line = transfer::saveOutcomeText(result.outcome);
+  if (auto message = transfer::notSavedMessage(line, result.outcome.failed)) {
+    return *message;
+  }
+  return {.text = line,
+          .title = {},
+          .icon = platform::MessageIcon::Information,
+          .buttons = platform::MessageButtons::Ok};
+}
+
+bool PenDriveSession::confirmed(const std::vector<platform::CatalogueRow>& rows) {
+  const platform::Message question{.text = "Are you sure?",
+                                   .title = {},
+                                   .icon = platform::MessageIcon::Exclamation,
+                                   .buttons = platform::MessageButtons::OkCancel};
+  const std::vector<std::string> lost =
+      archive::notInArchive(shell_.ProgramFolder, heldRecords(catalogue_.files, rows));
+  return prompts_.show(transfer::eraseQuestion(question, lost, "the pen drive")) ==
          platform::MessageAnswer::Ok;
 }
 
 bool PenDriveSession::confirmErase() {
-  return !rows_.empty() && confirmed();
+  return !rows_.empty() && confirmed(rows_);
 }
 
 EraseOutcome PenDriveSession::eraseListed(const Progress& progress) const {
-  EraseOutcome outcome;
-  outcome.erased = eraseFiles(catalogue_.found, progress, &outcome.failed);
-  return outcome;
+  return eraseFiles(catalogue_.found, progress);
 }
 
 platform::Message PenDriveSession::erased(const EraseOutcome& outcome) {
+  const std::size_t listed = catalogue_.found.size();
   catalogue_ = {};
   rows_.clear();
-  return erasedMessage(outcome);
+  return erasedMessage(outcome, listed);
 }
 
-platform::Message erasedMessage(const EraseOutcome& outcome) {
+platform::Message erasedMessage(const EraseOutcome& outcome, std::size_t listed) {
   platform::Message message{.text = "All files deleted",
                             .title = {},
                             .icon = platform::MessageIcon::Exclamation,
                             .buttons = platform::MessageButtons::Ok};
-  if (!outcome.failed.empty()) {
-    message.text =
-        std::to_string(outcome.failed.size()) + " of " +
-        std::to_string(outcome.failed.size() + static_cast<std::size_t>(outcome.erased)) +
-        " files could not be deleted:";
-    for (std::size_t i = 0; i < outcome.failed.size() && i < kNamesShown; ++i) {
-      message.text += "\n" + shell::utf8ToWindows1252(outcome.failed[i].string());
-    }
-    if (outcome.failed.size() > kNamesShown) {
-      message.text += "\n...";
-    }
+  if (static_cast<std::size_t>(outcome.erased) == listed) {
+    return message;
+  }
+  message.text = std::to_string(outcome.erased) + " of " + std::to_string(listed) +
+                 (listed == 1 ? " file" : " files") + " deleted.";
+  std::vector<std::string> gone;
+  for (const auto& file : outcome.gone) {
+    gone.push_back(shell::utf8ToWindows1252(shell::utf8Of(file)));
+  }
+  if (!gone.empty()) {
+    message.text += "\n\nNo longer on the drive:\n" + shell::nameLines(gone);
+  }
+  std::vector<std::string> failed;
+  for (const std::string& why : outcome.failed) {
+    failed.push_back(shell::utf8ToWindows1252(why));
+  }
+  if (!failed.empty()) {
+    message.text += "\n\nNot deleted:\n" + shell::nameLines(failed);
   }
   return message;
 }
 
-std::optional<EraseOutcome> PenDriveSession::eraseRoot() {
-  if (!confirmed()) {
+std::optional<PenDriveSession::RootErase> PenDriveSession::eraseRoot() {
+  std::vector<platform::CatalogueRow> inRoot;
+  for (const platform::CatalogueRow& row : rows_) {
+    const auto folder = [](const std::filesystem::path& path) {
+      return (path / "").lexically_normal();
+    };
+    if (folder(catalogue_.files[static_cast<std::size_t>(row.record)].file.parent_path()) ==
+        folder(drive_.root)) {
+      inRoot.push_back(row);
+    }
+  }
+  if (!confirmed(inRoot)) {
     return std::nullopt;
   }
-  EraseOutcome outcome;
-  outcome.erased = eraseRootFiles(drive_.root, &outcome.failed);
-  return outcome;
+  const std::vector<std::filesystem::path> files = rootFiles(drive_.root);
+  return RootErase{eraseFiles(files), files.size()};
 }
 
 }  // namespace vestrim::pendrive

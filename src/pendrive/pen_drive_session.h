@@ -28,14 +28,10 @@ struct DriveFigures {
   double used = 0;   // 0 to 1
 };
 
-struct EraseOutcome {
-  int erased = 0;
-  std::vector<std::filesystem::path> failed;
-};
-
-// What an erase tells: "All files deleted", or how many files stayed and
-// which (the first ten).
-platform::Message erasedMessage(const EraseOutcome& outcome);
+// What an erase of `listed` files tells: "All files deleted" only when every
+// one of them went; otherwise how many went, and which were no longer there
+// and which stayed, with why (the first 20 of each, then "and N more").
+platform::Message erasedMessage(const EraseOutcome& outcome, std::size_t listed);
 
 class PenDriveSession {
  public:
@@ -49,6 +45,12 @@ class PenDriveSession {
   const platform::DriveInfo& drive() const { return drive_; }
   // "Device connected (E:)", the mount point where there is no letter.
   std::string statusText() const;
+  // Whether the drive's root is still there; a drive pulled out is not.
+  bool present() const;
+  // The drive is gone: the list is cleared, and this says so.
+  platform::Message driveGone();
+  // "The pen drive E: is no longer there (/media/E)."
+  std::string goneText() const;
   // Caption of the size figure: text 307 with "[MB]" for its last 4 characters.
   std::string sizeCaption() const;
 
@@ -70,21 +72,31 @@ class PenDriveSession {
 
   // Save, off the window's thread: every listed row sealed into the archive.
   PenDriveSave save(const Progress& progress) const;
+  // What the window tells after a save: how many records of how many were
+  // saved where, and those not saved with why.
+  platform::Message saved(const PenDriveSave& result) const;
 
   // The toolbar's erase: asks "Are you sure?" (false: nothing to erase, or
   // not confirmed), then `eraseListed` deletes every device file found, in
   // any folder, off the window's thread, and `erased` clears the list and
-  // says how it went ("All files deleted", or the files that stayed).
+  // says how it went ("All files deleted", or what stayed). A listed record
+  // with no sealed copy in the archive is named in the question, which then
+  // defaults to Cancel.
   bool confirmErase();
   EraseOutcome eraseListed(const Progress& progress) const;
   platform::Message erased(const EraseOutcome& outcome);
-  // The menu's erase: asks "Are you sure?" too, then deletes the device
-  // files of the drive's root folder only; the list stays. Nothing when not
-  // confirmed.
-  std::optional<EraseOutcome> eraseRoot();
+  // The menu's erase: asks "Are you sure?" too (naming the records of the
+  // root folder not in the archive), then deletes the device files of the
+  // drive's root folder only; the list stays. Nothing when not confirmed.
+  struct RootErase {
+    EraseOutcome outcome;
+    std::size_t files = 0;
+  };
+  std::optional<RootErase> eraseRoot();
 
  private:
-  bool confirmed();
+  // Asks before deleting; `rows` are the listed records that would go.
+  bool confirmed(const std::vector<platform::CatalogueRow>& rows);
 
   platform::DriveInfo drive_;
   const platform::DriveEnumerator& drives_;

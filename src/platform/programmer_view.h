@@ -23,12 +23,13 @@ enum class Menu { File, Device, Version };
 // One row of the device's file list: five columns of text, and the chain
 // position of the record it shows.
 struct CatalogueRow {
-  std::string code;         // "File code"
-  std::string description;  // "Description": the file type's label
-  std::string name;         // "File name": name "_" file number
-  std::string date;         // "File date": DD-MM-YY hh.mm, or empty
-  std::string id;           // "File Id": running number per kind of file
-  int record = 0;           // index of the header record in the chain
+  std::string code;              // "File code"
+  std::string description;       // "Description": the file type's label
+  std::string name;              // "File name": name "_" file number
+  std::string date;              // "File date": DD-MM-YY hh.mm, or empty
+  std::string id;                // "File Id": running number per kind of file
+  int record = 0;                // index of the header record in the chain
+  std::uint8_t fileType = 0xFF;  // header 48: what kind of file the row shows
 
   bool operator==(const CatalogueRow&) const = default;
 };

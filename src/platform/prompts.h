@@ -19,6 +19,9 @@ struct Message {
   MessageIcon icon = MessageIcon::None;
   MessageButtons buttons = MessageButtons::Ok;
   bool systemModal = false;
+  // The answer Enter gives; the box's usual one (Yes, OK, Retry) when not
+  // set. A question whose Yes would lose records defaults to No.
+  std::optional<MessageAnswer> defaultAnswer = std::nullopt;
 };
 
 // Shows messages and asks questions; returns the answer the user chose.

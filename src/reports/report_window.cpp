@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "catalogue/header_record.h"
 #include "reports/cycle_record.h"
 #include "reports/cycle_reports.h"
 #include "reports/technical_view.h"
@@ -128,25 +129,47 @@ void ReportWindow::show(ReportKind kind) {
   }
 }
 
-bool refusalShowsFileError(const CycleFile& file) {
-  switch (file.status) {
-    case CycleFileStatus::BadSeal:
-    case CycleFileStatus::TooShort:
+std::optional<platform::Message> refusalMessage(const std::string& fileName, const CycleFile& read,
+                                                const ReportWindow& window) {
+  std::string cause;
+  switch (read.status) {
     case CycleFileStatus::Unreadable:
-      return true;
+      cause = "It cannot be read: it is missing, not a file, or this user may not read it.";
+      break;
+    case CycleFileStatus::TooShort:
+      cause = "It is too short to hold a stored record.";
+      break;
+    case CycleFileStatus::BadSeal:
+      cause =
+          "Its seal does not match the time of the file: it was changed after it was saved, "
+          "or copied without its times.\nFile > Check archive tells which, and restores the "
+          "times of files that were only copied.";
+      break;
     case CycleFileStatus::BadChecksum:
+      cause = "It was changed after it was saved: its check sum does not match its contents.";
+      break;
     case CycleFileStatus::Cycle:
     case CycleFileStatus::TechnicalReport:
+      if (!window.ViewFailed() && window.report().ok()) {
+        return std::nullopt;
+      }
+      if (window.ViewFailed()) {
+        cause = "The technical report holds no text.";
+      } else if (read.DeviceHeader.size() > catalogue::kFileTypeOffset &&
+                 catalogue::isSentFileType(
+                     static_cast<std::uint8_t>(read.DeviceHeader[catalogue::kFileTypeOffset]))) {
+        cause =
+            "It is not a cycle record but a file the PC sent to the device (data, messages or "
+            "firmware).";
+      } else {
+        cause = "Its cycle data cannot be read (" + window.report().reason + ").";
+      }
       break;
   }
-  return false;
-}
-
-platform::Message fileErrorMessage() {
-  return {.text = kFileError,
-          .title = {},
-          .icon = platform::MessageIcon::Exclamation,
-          .buttons = platform::MessageButtons::Ok};
+  return platform::Message{.text = std::string(kFileError) + "\n\n" + fileName + "\n" + cause,
+                           .title = kFileError,
+                           .icon = platform::MessageIcon::Exclamation,
+                           .buttons = platform::MessageButtons::Ok};
 }
 
 std::string adjustCurrentFolder(const std::string& CurrentFolder,

@@ -85,13 +85,13 @@ class ReportWindow {
   Report report_;
 };
 
-// Whether refusing to show `file` says so: a bad seal and a file that
-// cannot be read show "File error"; a bad check sum is refused silently.
-bool refusalShowsFileError(const CycleFile& file);
-
-// "File error" with the exclamation icon: a file that cannot be shown, or a
-// report that cannot be built.
-platform::Message fileErrorMessage();
+// Why a stored file is not shown, as the message box says it: "File
+// error", the file's name, and the cause in words the user can act on
+// (changed after it was saved, seal and file time disagree, unreadable, too
+// short, not a cycle record, cycle data that cannot be read). Nothing when
+// `window`, loaded with `read`, shows a report.
+std::optional<platform::Message> refusalMessage(const std::string& fileName, const CycleFile& read,
+                                                const ReportWindow& window);
 
 // The folder a file is read from, given the folder the file manager's tree
 // names: the tree shows month folders by their captions (language texts 1

@@ -445,15 +445,24 @@ std::string failed(const std::string& what, const std::filesystem::path& file) {
 
 }  // namespace
 
-bool replaceFile(const std::filesystem::path& target, std::string_view contents) {
+bool replaceFile(const std::filesystem::path& target, std::string_view contents, std::string* why) {
   static std::atomic<unsigned> sequence{0};
   std::filesystem::path temporary = target;
   temporary += ".tmp." + std::to_string(currentProcessId()) + "." + std::to_string(sequence++);
 
   std::string error;
+  // The user is told the target and the system's words, not the temporary name.
+  const auto failedWith = [&] {
+    if (why) {
+      const std::size_t colon = error.rfind(": ");
+      *why = "cannot write " + utf8Of(target) + ": " +
+             (colon == std::string::npos ? error : error.substr(colon + 2));
+    }
+    return false;
+  };
   std::unique_ptr<DurableFile> file = DurableFile::createNew(temporary, error);
   if (!file) {
-    return false;
+    return failedWith();
   }
   const bool written = file->write(contents, error) && file->flush(error);
   if (file->close(error) && written && durableRename(temporary, target, error)) {
@@ -461,7 +470,7 @@ bool replaceFile(const std::filesystem::path& target, std::string_view contents)
   }
   std::error_code ignored;
   std::filesystem::remove(temporary, ignored);
-  return false;
+  return failedWith();
 }
 
 }  // namespace vestrim::shell

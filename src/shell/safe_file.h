@@ -18,8 +18,10 @@ namespace vestrim::shell {
 // Replaces `target` with `contents` so that a failure never destroys the
 // file that was there: the bytes go to a temporary file in the same folder,
 // are flushed to the disk, and the temporary file is renamed over the
-// target. False when anything fails; the temporary file is then removed.
-bool replaceFile(const std::filesystem::path& target, std::string_view contents);
+// target. False when anything fails; the temporary file is then removed,
+// and `why` (when given) says what failed, with the system's words.
+bool replaceFile(const std::filesystem::path& target, std::string_view contents,
+                 std::string* why = nullptr);
 
 // The whole of a file's bytes, or nothing when it cannot be opened or a read
 // fails part way (a pen drive pulled out, a bad sector): a cut copy is never

@@ -138,14 +138,25 @@ bool askLanguageNextStart(const std::filesystem::path& programFolder, bool askAg
                                            askAgain ? std::string() : defaultLanguage});
 }
 
-bool portChosen(const std::filesystem::path& programFolder, const PortSetting& port,
-                const std::string& defaultLanguage) {
-  return writeSettingsFile(programFolder, {port, pathText(programFolder), defaultLanguage});
+namespace {
+
+// What the file holds now: a port or a language chosen for one run lives in
+// memory only, and must not reach the file through another line's writer.
+SettingsLines stored(const std::filesystem::path& programFolder) {
+  return readSettingsFile(programFolder)
+      .value_or(SettingsLines{PortSetting::fromNumber(1), pathText(programFolder), ""});
 }
 
-bool openFolderChosen(const std::filesystem::path& programFolder, const PortSetting& port,
-                      const std::string& folder, const std::string& defaultLanguage) {
-  return writeSettingsFile(programFolder, {port, folder, defaultLanguage});
+}  // namespace
+
+bool portChosen(const std::filesystem::path& programFolder, const PortSetting& port) {
+  return writeSettingsFile(programFolder,
+                           {port, pathText(programFolder), stored(programFolder).DefaultLanguage});
+}
+
+bool openFolderChosen(const std::filesystem::path& programFolder, const std::string& folder) {
+  const SettingsLines now = stored(programFolder);
+  return writeSettingsFile(programFolder, {now.PortNumber, folder, now.DefaultLanguage});
 }
 
 }  // namespace settings_writers

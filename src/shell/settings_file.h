@@ -62,13 +62,11 @@ bool languageChosen(const std::filesystem::path& programFolder, const std::strin
 bool askLanguageNextStart(const std::filesystem::path& programFolder, bool askAgain,
                           const std::string& defaultLanguage);
 // Connection, when no port was chosen and one was found; and the port
-// dialog's OK: the port, the program folder, the language in use.
-bool portChosen(const std::filesystem::path& programFolder, const PortSetting& port,
-                const std::string& defaultLanguage);
-// The file-open command: the port in use, the folder it worked in, the
-// language in use.
-bool openFolderChosen(const std::filesystem::path& programFolder, const PortSetting& port,
-                      const std::string& folder, const std::string& defaultLanguage);
+// dialog's OK: the port, the program folder, the stored language.
+bool portChosen(const std::filesystem::path& programFolder, const PortSetting& port);
+// The file-open command: the stored port, the folder it worked in, the
+// stored language. A port or language given for one run is never written.
+bool openFolderChosen(const std::filesystem::path& programFolder, const std::string& folder);
 
 }  // namespace settings_writers
 

@@ -137,4 +137,25 @@ std::string textFileToWindows1252(std::string_view bytes) {
   return std::string(bytes);
 }
 
+std::string printable(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      c = '.';
+    }
+  }
+  return text;
+}
+
+std::string nameLines(const std::vector<std::string>& names, std::size_t shown) {
+  std::string lines;
+  for (std::size_t i = 0; i < names.size() && i < shown; ++i) {
+    lines += (i == 0 ? "" : "\n") + names[i];
+  }
+  if (names.size() > shown) {
+    lines += "\nand " + std::to_string(names.size() - shown) + " more";
+  }
+  return lines;
+}
+
 }  // namespace vestrim::shell

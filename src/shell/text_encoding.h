@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vestrim::shell {
 
@@ -21,6 +22,14 @@ std::string utf8ToWindows1252(std::string_view text);
 // The bytes of a text file as the system keeps them: Windows-1252 as they
 // stand, or converted when the file is UTF-8.
 std::string textFileToWindows1252(std::string_view bytes);
+
+// A device text as a list can show it: control bytes (which a binary field
+// read as text holds) become ".".
+std::string printable(std::string text);
+
+// A list of names for a message: the first `shown`, one per line, then
+// "and N more" for the rest.
+std::string nameLines(const std::vector<std::string>& names, std::size_t shown = 20);
 
 // File names as UTF-8 text, the same on every system: a path made from a
 // plain string would take it in the Windows code page, and accented names

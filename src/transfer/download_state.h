@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/header_record.h"
 #include "platform/bytes.h"
 
 namespace vestrim::transfer {
@@ -13,10 +14,10 @@ inline constexpr std::size_t kBufferSize = 1048576;        // LoadBuffer and TxB
 inline constexpr std::uint32_t kTopSectorStart = 0xFC000;  // firmware above is never sent
 
 // Type codes of the images sent to the device.
-inline constexpr std::uint8_t kMessagesType = 0x30;
-inline constexpr std::uint8_t kDataType = 0x20;
-inline constexpr std::uint8_t kFirmware24Type = 0x01;  // S2 records, 24-bit addresses
-inline constexpr std::uint8_t kFirmware16Type = 0xA5;  // S1 records, 16-bit addresses
+using catalogue::kDataType;
+using catalogue::kFirmware16Type;
+using catalogue::kFirmware24Type;
+using catalogue::kMessagesType;
 
 // One sector of the device's flash: first and last address, 0-0 when absent.
 struct Sector {

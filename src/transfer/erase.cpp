@@ -4,6 +4,7 @@
 
 #include "link/device_addresses.h"
 #include "link/requests.h"
+#include "transfer/record_place.h"
 
 namespace vestrim::transfer {
 
@@ -20,12 +21,18 @@ Erase::Erase(catalogue::Programmer& programmer, shell::ShellContext& shell, Down
   programmer_.walks().setEraseStarter([this] { WriteCmdDel(); });
 }
 
+std::vector<std::string> Erase::unsavedRecords() const {
+  return archive::notInArchive(shell_.ProgramFolder,
+                               heldRecords(programmer_.rows(), programmer_.tables()));
+}
+
 bool Erase::confirmed() {
-  return engine_.prompts().show({.text = shell_.language.texts[kTextEraseQuestion],
-                                 .title = "",
-                                 .icon = platform::MessageIcon::Question,
-                                 .buttons = platform::MessageButtons::YesNo}) !=
-         platform::MessageAnswer::No;
+  const platform::Message question{.text = shell_.language.texts[kTextEraseQuestion],
+                                   .title = "",
+                                   .icon = platform::MessageIcon::Question,
+                                   .buttons = platform::MessageButtons::YesNo};
+  return engine_.prompts().show(eraseQuestion(question, unsavedRecords(), "the device")) ==
+         platform::MessageAnswer::Yes;
 }
 
 void Erase::eraseFromToolbar() {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "catalogue/programmer.h"
 #include "link/operation.h"
@@ -45,6 +46,9 @@ class Erase final : public link::Operation {
   void WriteCmdDel();
 
   Stage stage() const { return stage_; }
+  // The records the list shows that have no sealed copy in the archive: what
+  // an erase now would lose, by code and date.
+  std::vector<std::string> unsavedRecords() const;
 
  private:
   bool confirmed();

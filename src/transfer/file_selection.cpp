@@ -40,8 +40,7 @@ void FileSelection::FileOpen(const std::vector<std::filesystem::path>& files) {
     }
   }
   shell_.settings.DataFolder = folder.string();
-  shell::settings_writers::openFolderChosen(shell_.ProgramFolder, shell_.settings.PortNumber,
-                                            folder.string(), shell_.settings.DefaultLanguage);
+  shell::settings_writers::openFolderChosen(shell_.ProgramFolder, folder.string());
   index_ = 1;
   written_ = false;
   finished_ = false;

@@ -39,6 +39,13 @@ std::string trimmedWithoutBlanks(std::string text) {
   return text;
 }
 
+// The system's words at the end of a file error ("cannot create F: No
+// space left on device"): the user is told the folder, not our temporary name.
+std::string reasonOf(const std::string& error) {
+  const std::size_t colon = error.rfind(": ");
+  return colon == std::string::npos ? error : error.substr(colon + 2);
+}
+
 bool sameRecord(const std::filesystem::path& existing, const Bytes& sealed) {
   const std::optional<Bytes> stored = shell::readWholeFile(existing);
   return stored && stored->size() == sealed.size() &&
@@ -179,6 +186,21 @@ Bytes sealContents(const std::string& stamp, std::span<const std::uint8_t> devic
   return sealed;
 }
 
+std::optional<std::span<const std::uint8_t>> sealedRecord(const Bytes& sealed) {
+  if (sealed.size() < kSealOverhead) {
+    return std::nullopt;
+  }
+  std::uint32_t sum = 0;
+  for (std::size_t i = 13; i + 1 < sealed.size(); ++i) {
+    sum += sealed[i];
+  }
+  sum &= 0xFFFF;
+  if (sum / 256 != sealed[12] || sum % 256 != sealed.back()) {
+    return std::nullopt;
+  }
+  return std::span(sealed).subspan(13, sealed.size() - kSealOverhead);
+}
+
 SealResult ProtectDataLogger(const std::filesystem::path& programFolder,
                              const std::filesystem::path& folder,
                              std::span<const std::uint8_t> deviceFile,
@@ -196,25 +218,29 @@ SealResult sealAs(const std::filesystem::path& programFolder, const std::filesys
                 std::to_string(sequence++));
 
   // The stamp is the modification time of the new file as created empty.
-  std::string ignored;
-  std::unique_ptr<shell::DurableFile> file = shell::DurableFile::createNew(temporary, ignored);
+  std::string error;
+  std::unique_ptr<shell::DurableFile> file = shell::DurableFile::createNew(temporary, error);
   if (!file) {
-    return {{}, "cannot create a file in " + folder.string()};
+    return {{}, "cannot create a file in " + shell::utf8Of(folder) + ": " + reasonOf(error)};
   }
   const std::optional<shell::LocalTime> created = shell::fileModifiedLocalTime(temporary);
   const Bytes sealed = created ? sealContents(dateSeal(*created), deviceFile) : Bytes{};
   const bool written =
       created &&
-      file->write({reinterpret_cast<const char*>(sealed.data()), sealed.size()}, ignored) &&
-      file->flush(ignored);
-  if (!file->close(ignored) || !written) {
-    std::error_code error;
-    std::filesystem::remove(temporary, error);
-    return {{}, "cannot write " + name + " in " + folder.string()};
+      file->write({reinterpret_cast<const char*>(sealed.data()), sealed.size()}, error) &&
+      file->flush(error);
+  if (!file->close(error) || !written) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    return {{},
+            "cannot write " + name + " in " + shell::utf8Of(folder) + ": " +
+                (created ? reasonOf(error) : std::string("its time cannot be read"))};
   }
 
-  std::error_code error;
-  const auto dropTemporary = [&] { std::filesystem::remove(temporary, error); };
+  const auto dropTemporary = [&] {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+  };
   const std::filesystem::path below = folder.lexically_relative(programFolder);
   if (below.empty() || *below.begin() == "..") {
     dropTemporary();
@@ -240,7 +266,9 @@ SealResult sealAs(const std::filesystem::path& programFolder, const std::filesys
   }
   if (!shell::durableRename(temporary, target, journalError)) {
     dropTemporary();
-    return {{}, "cannot rename the sealed file to " + target.string()};
+    return {{},
+            "cannot rename the sealed file to " + shell::utf8Of(target) + ": " +
+                reasonOf(journalError)};
   }
   return {target, {}};
 }

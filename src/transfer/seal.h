@@ -43,6 +43,10 @@ std::string safeForFileName(std::string text);
 
 // The sealed file's bytes for a device file and a stamp.
 Bytes sealContents(const std::string& stamp, std::span<const std::uint8_t> deviceFile);
+// A sealed file is its device file and this many bytes.
+inline constexpr std::size_t kSealOverhead = 15;
+// The device file a sealed file holds, when its check sum holds.
+std::optional<std::span<const std::uint8_t>> sealedRecord(const Bytes& sealed);
 
 struct SealResult {
   std::filesystem::path file;  // the sealed file; empty on failure

@@ -1,10 +1,31 @@
 #include "transfer/upload.h"
 
+#include "catalogue/catalogue_rows.h"
 #include "link/device_addresses.h"
 #include "link/requests.h"
+#include "shell/text_encoding.h"
+#include "transfer/record_place.h"
 #include "transfer/seal.h"
 
 namespace vestrim::transfer {
+namespace {
+
+// The save's progress bar counts each row of the list in this many steps,
+// so that it moves within a long file and shows the same share as "k / n".
+constexpr std::uint32_t kStepsPerRow = 100;
+
+// Why the rules skip a row, or nothing when it is a record to save.
+std::optional<std::string> skipReason(const platform::CatalogueRow& row) {
+  if (!isArchivedRecord(row)) {
+    return kNotACycleRecord;
+  }
+  if (provisionalName(row).size() < 30) {
+    return kNoDate;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 using link::ProgrammerState;
 
@@ -36,34 +57,31 @@ void Upload::Save() {
     return;
   }
   outcome_ = {};
+  outcome_.folder = shell::utf8ToWindows1252(shell::utf8Of(shell_.ProgramFolder));
   rows_ = programmer_.rows();
+  saveIndex_ = 0;
   if (rows_.empty()) {
     finish(SaveOutcome::Kind::NothingToDo);
     return;
   }
   if (!engine_.port().isOpen()) {
     engine_.view().setToolbarButtonEnabled(platform::ToolbarButton::Erase, false);
-    finish(SaveOutcome::Kind::NothingToDo);
+    finish(SaveOutcome::Kind::NotConnected);
     return;
   }
-  const bool anyDated =
-      std::any_of(rows_.begin(), rows_.end(),
-                  [](const platform::CatalogueRow& row) { return !row.date.empty(); });
-  if (!anyDated) {
+  for (const auto& row : rows_) {
+    outcome_.records += skipReason(row) ? 0 : 1;
+  }
+  if (outcome_.records == 0) {
     engine_.view().setToolbarButtonEnabled(platform::ToolbarButton::MachineUpgrade, false);
     engine_.EndOperation();
     for (const auto& row : rows_) {
-      outcome_.skipped.push_back(row.code + ": no date");
+      outcome_.skipped.push_back(row.code + ": " + *skipReason(row));
     }
     finish(SaveOutcome::Kind::NothingToDo);
     return;
   }
-  provisionalNames_.clear();
-  for (const auto& row : rows_) {
-    provisionalNames_.push_back(provisionalName(row));
-  }
   running_ = true;
-  saveIndex_ = 0;
   programmer_.beginJob({.linkLost =
                             [this] {
                               // The file in transfer is dropped and read again from
@@ -98,27 +116,28 @@ std::optional<std::string> Upload::resume() {
 
 void Upload::nextRow() {
   while (saveIndex_ < rows_.size()) {
-    const std::string& name = provisionalNames_[saveIndex_];
+    const platform::CatalogueRow& row = rows_[saveIndex_];
     engine_.view().setStatusText(
         2, std::to_string(saveIndex_ + 1) + " / " + std::to_string(rows_.size()));
-    // A row without a date has a shorter name and is not saved.
-    if (name.size() < 30) {
-      outcome_.skipped.push_back(rows_[saveIndex_].code + ": no date");
+    if (const std::optional<std::string> skip = skipReason(row)) {
+      outcome_.skipped.push_back(row.code + ": " + *skip);
       ++saveIndex_;
       continue;
     }
-    monthFolder_ = shell_.ProgramFolder / ("20" + name.substr(15, 2)) / name.substr(12, 2);
+    monthFolder_ = shell_.ProgramFolder / *archiveFolderOf(row, false);
     std::error_code error;
     std::filesystem::create_directories(monthFolder_, error);
     if (error) {
-      outcome_.skipped.push_back(rows_[saveIndex_].code + ": cannot create " +
-                                 monthFolder_.string());
+      outcome_.failed.push_back(recordLabel(row) + ": " +
+                                shell::utf8ToWindows1252("cannot create " +
+                                                         shell::utf8Of(monthFolder_) + ": " +
+                                                         error.message()));
       ++saveIndex_;
       continue;
     }
     engine_.state().UploadDone = false;
     engine_.state().OperationCode = link::kNoOperation;
-    fileIndex_ = rows_[saveIndex_].record;
+    fileIndex_ = row.record;
     guard_->start();
     ReadFile();
     return;
@@ -136,14 +155,13 @@ void Upload::ReadFile() {
          tables.FileType[static_cast<std::size_t>(fileIndex_)] == 0xFF) {
     ++fileIndex_;
   }
-  const auto index = static_cast<std::size_t>(fileIndex_);
-  const std::int64_t start =
-      fileIndex_ == 0 ? link::kFirstFileAddress : tables.NextAddress[index - 1];
-  const std::int64_t length = std::int64_t{tables.NextAddress[index]} - start;
+  const std::int64_t length = catalogue::recordLength(tables, fileIndex_);
+  const std::int64_t start = tables.NextAddress[static_cast<std::size_t>(fileIndex_)] - length;
   received_.clear();
+  fileLength_ = std::max<std::int64_t>(length, 0);
   if (length > kMaxFileLength) {
-    outcome_.skipped.push_back(rows_[saveIndex_].code + ": " + std::to_string(length) +
-                               " bytes, longer than any device file");
+    outcome_.failed.push_back(recordLabel(rows_[saveIndex_]) + ": " + std::to_string(length) +
+                              " bytes, longer than any device file");
     state.OperationCode = link::kNoOperation;
     guard_->stop();
     ++saveIndex_;
@@ -164,10 +182,19 @@ void Upload::ReadFile() {
   engine_.view().setStatusText(1, shell_.language.texts[kTextUploading]);
   if (tables.MemorySize != 0) {
     engine_.view().setProgressVisible(true);
-    engine_.view().setProgressMaximum(
-        static_cast<std::uint32_t>(std::max<std::int32_t>(state.BlockCount - 1, 1)));
+    engine_.view().setProgressMaximum(static_cast<std::uint32_t>(rows_.size()) * kStepsPerRow);
+    showProgress();
   }
   sendBlock();
+}
+
+void Upload::showProgress() {
+  const auto share = fileLength_ == 0
+                         ? 0
+                         : static_cast<std::uint32_t>(received_.size() * kStepsPerRow /
+                                                      static_cast<std::uint64_t>(fileLength_));
+  engine_.view().setProgressValue(static_cast<std::uint32_t>(saveIndex_) * kStepsPerRow +
+                                  std::min(share, kStepsPerRow));
 }
 
 void Upload::sendBlock() {
@@ -186,7 +213,7 @@ void Upload::onReadReply() {
   received_.insert(received_.end(), rx.begin(), rx.begin() + length);
   guard_->start();
   if (state.moreBlocks()) {
-    engine_.view().setProgressValue(static_cast<std::uint32_t>(state.BlockIndex));
+    showProgress();
     state.advance();
     state.stepBlockAddress();
     sendBlock();
@@ -203,14 +230,15 @@ void Upload::fileComplete() {
   const platform::CatalogueRow& row = rows_[saveIndex_];
   if (received_.empty()) {
     // Nothing came from the device: there is no record to seal.
-    outcome_.skipped.push_back(row.code + ": no bytes");
+    outcome_.failed.push_back(recordLabel(row) + ": the device sent no bytes of it");
   } else {
     const SealResult sealed =
         ProtectDataLogger(shell_.ProgramFolder, monthFolder_, received_, shell_.language.messages);
     if (sealed.file.empty()) {
       shell_.log.LogError("FrmPrg", "ProtectDataLogger");
-      outcome_.skipped.push_back(row.code + ": " + sealed.error);
+      outcome_.failed.push_back(recordLabel(row) + ": " + shell::utf8ToWindows1252(sealed.error));
       if (sealed.journalFailed) {
+        ++saveIndex_;
         engine_.EndOperation();
         finish(SaveOutcome::Kind::JournalFailed);
         return;
@@ -230,6 +258,15 @@ void Upload::finish(SaveOutcome::Kind kind) {
   running_ = false;
   guard_->stop();
   programmer_.endJob();
+  // A save that stopped early names the records it did not reach.
+  if (kind != SaveOutcome::Kind::Finished && kind != SaveOutcome::Kind::NothingToDo &&
+      kind != SaveOutcome::Kind::NotConnected) {
+    for (std::size_t i = saveIndex_; i < rows_.size(); ++i) {
+      if (!skipReason(rows_[i])) {
+        outcome_.failed.push_back(recordLabel(rows_[i]) + ": not read, the save stopped");
+      }
+    }
+  }
   outcome_.kind = kind;
   if (refresh_) {
     refresh_();
@@ -245,26 +282,36 @@ namespace vestrim::transfer {
 
 std::string saveOutcomeText(const SaveOutcome& outcome) {
   const std::string saved =
-      std::to_string(outcome.saved) + (outcome.saved == 1 ? " file" : " files") + " saved";
+      std::to_string(outcome.saved) + " of " + std::to_string(outcome.records) +
+      (outcome.records == 1 ? " record" : " records") + " saved in " + outcome.folder;
   switch (outcome.kind) {
     case SaveOutcome::Kind::Finished:
       return saved + ".";
     case SaveOutcome::Kind::NothingToDo:
       return "Nothing to save.";
+    case SaveOutcome::Kind::NotConnected:
+      return "Not connected to the device: nothing was saved.";
     case SaveOutcome::Kind::DeviceLost:
-      return "The device stopped answering; " + saved + " before are intact.";
+      return "The device stopped answering; " + saved + ".";
     case SaveOutcome::Kind::Stalled:
-      return "A file made no progress for 180 s; " + saved + " before are intact.";
+      return "A file made no progress for 180 s; " + saved + ".";
     case SaveOutcome::Kind::JournalFailed:
-      return "The save stopped: " +
-             (outcome.skipped.empty() ? std::string("the archive journal could not be written")
-                                      : outcome.skipped.back()) +
-             "; " + saved + " before are intact.";
+      return "The save stopped: the archive journal cannot be written; " + saved + ".";
     case SaveOutcome::Kind::ChecksumError:
-      return "The device's replies failed their check five times in a row; " + saved +
-             " before are intact.";
+      return "The device's replies failed their check five times in a row; " + saved + ".";
   }
   return saved + ".";
+}
+
+std::optional<platform::Message> notSavedMessage(const std::string& outcomeLine,
+                                                 const std::vector<std::string>& failed) {
+  if (failed.empty()) {
+    return std::nullopt;
+  }
+  return platform::Message{.text = outcomeLine + "\n\nNot saved:\n" + shell::nameLines(failed),
+                           .title = "Records not saved",
+                           .icon = platform::MessageIcon::Exclamation,
+                           .buttons = platform::MessageButtons::Ok};
 }
 
 }  // namespace vestrim::transfer

@@ -9,6 +9,7 @@
 
 #include "catalogue/programmer.h"
 #include "link/operation.h"
+#include "platform/prompts.h"
 
 namespace vestrim::transfer {
 
@@ -24,16 +25,20 @@ inline constexpr std::int64_t kMaxFileLength = 16 * 1024 * 1024;
 // How a Save ended.
 struct SaveOutcome {
   enum class Kind {
-    Finished,       // every dated row was saved (or skipped for a reason given)
+    Finished,       // every record was tried: saved, or failed for a reason given
     NothingToDo,    // no rows, or none with a date
+    NotConnected,   // the port is closed
     DeviceLost,     // the device stopped answering, and the link did not come back in time
     Stalled,        // a file made no progress for 180 s
     ChecksumError,  // the device's replies failed their check five times in a row
-    // The archive journal could not be written; the last of `skipped` says why.
+    // The archive journal could not be written; the first of `failed` says why.
     JournalFailed,
   } kind = Kind::Finished;
   int saved = 0;
-  std::vector<std::string> skipped;  // why rows were not saved
+  int records = 0;     // the dated cycle records and reports of the list: what should be saved
+  std::string folder;  // the program folder they go to
+  std::vector<std::string> skipped;  // rows the rules skip: "code: no date", "not a cycle record"
+  std::vector<std::string> failed;   // records not saved: "code date: why"
 };
 
 // Saves the device's files (Save): every row of the file list with a date
@@ -66,6 +71,7 @@ class Upload final : public link::Operation {
   void ReadFile();
   void sendBlock();
   void fileComplete();
+  void showProgress();
   void finish(SaveOutcome::Kind kind);
   std::optional<std::string> resume();
 
@@ -79,11 +85,11 @@ class Upload final : public link::Operation {
 
   bool running_ = false;
   std::vector<platform::CatalogueRow> rows_;
-  std::vector<std::string> provisionalNames_;
   std::size_t saveIndex_ = 0;  // 0-based position in rows_
   std::filesystem::path monthFolder_;
   int fileIndex_ = 0;  // the catalogue record being read
   Bytes received_;
+  std::int64_t fileLength_ = 0;
   SaveOutcome outcome_;
 };
 
@@ -96,8 +102,13 @@ std::string provisionalName(const platform::CatalogueRow& row);
 
 namespace vestrim::transfer {
 
-// How a save ended, in a line: "12 files saved.", or why it stopped and what
-// was saved before.
+// How a save ended, in a line for the status bar: "12 of 12 records saved
+// in /srv/archive.", or why it stopped and what was saved before.
 std::string saveOutcomeText(const SaveOutcome& outcome);
+// The message after a save that did not save every record: the line above,
+// then the records not saved with why (the first 20, then "and N more").
+// Nothing when every record was saved.
+std::optional<platform::Message> notSavedMessage(const std::string& outcomeLine,
+                                                 const std::vector<std::string>& failed);
 
 }  // namespace vestrim::transfer

@@ -112,7 +112,7 @@ TEST_F(ProgrammerTest, PortThisUserMayNotOpenIsExplainedWithTheWayToGainIt) {
 }
 
 TEST_F(ProgrammerTest, UnchosenPortIsFoundAmongTheAdaptersAndStored) {
-  shell::settings_writers::portChosen(folder.path(), shell::PortSetting::fromNumber(0), "English");
+  shell::settings_writers::portChosen(folder.path(), shell::PortSetting::fromNumber(0));
   ports.found = {{"/dev/ttyS0", "serial", std::nullopt},
                  {"/dev/ttyUSB2", "adapter", link::kAdapterVendorId}};
   connectAndSettle();
@@ -123,7 +123,7 @@ TEST_F(ProgrammerTest, UnchosenPortIsFoundAmongTheAdaptersAndStored) {
 }
 
 TEST_F(ProgrammerTest, UnchosenPortWithoutAnAdapterFallsBackToTheFirstPort) {
-  shell::settings_writers::portChosen(folder.path(), shell::PortSetting::fromNumber(0), "English");
+  shell::settings_writers::portChosen(folder.path(), shell::PortSetting::fromNumber(0));
   connectAndSettle();
   EXPECT_EQ(shell::readSettingsFile(folder.path())->PortNumber, shell::PortSetting::fromNumber(1));
   EXPECT_EQ(folder.read(shell::kSettingsFileName).substr(0, 5), " 1 \r\n");

@@ -75,11 +75,11 @@ TEST(SettingsFile, EveryWriterRoundTripsThroughTheReader) {
   EXPECT_EQ(stored(), (SettingsLines{one, program, ""}));
   ASSERT_TRUE(settings_writers::askLanguageNextStart(dir, false, "English"));
   EXPECT_EQ(stored(), (SettingsLines{one, program, "English"}));
-  ASSERT_TRUE(settings_writers::portChosen(dir, usb, "English"));
+  ASSERT_TRUE(settings_writers::portChosen(dir, usb));
   EXPECT_EQ(stored(), (SettingsLines{usb, program, "English"}));
-  ASSERT_TRUE(settings_writers::openFolderChosen(dir, usb, "/files", "English"));
+  ASSERT_TRUE(settings_writers::openFolderChosen(dir, "/files"));
   EXPECT_EQ(stored(), (SettingsLines{usb, "/files", "English"}));
-  ASSERT_TRUE(settings_writers::portChosen(dir, PortSetting::fromNumber(12), "English"));
+  ASSERT_TRUE(settings_writers::portChosen(dir, PortSetting::fromNumber(12)));
   EXPECT_EQ(folder.read(kSettingsFileName), " 12 \r\n" + program + "\r\nEnglish\r\n");
 }
 

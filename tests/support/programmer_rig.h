@@ -51,8 +51,8 @@ struct ProgrammerRig {
                                 "134 \xB0"
                                 "C Porous");
     shell.settings = shell::loadSettingsAtStart(folder.path());
-    shell::settings_writers::portChosen(folder.path(), shell::PortSetting::fromPath("/dev/ttyUSB0"),
-                                        "English");
+    shell::settings_writers::portChosen(folder.path(),
+                                        shell::PortSetting::fromPath("/dev/ttyUSB0"));
   }
 
   // Runs until the program waits for the user (or the limit passes).

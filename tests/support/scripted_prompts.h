@@ -10,7 +10,8 @@
 namespace vestrim::testing {
 
 // Records every message and answers questions from a script; a message
-// without a scripted answer is answered with its first button.
+// without a scripted answer is answered as Enter answers it: its default
+// answer, else its first button.
 class ScriptedPrompts final : public platform::Prompts {
  public:
   platform::MessageAnswer show(const platform::Message& message) override {
@@ -19,6 +20,9 @@ class ScriptedPrompts final : public platform::Prompts {
       const auto answer = answers.front();
       answers.pop_front();
       return answer;
+    }
+    if (message.defaultAnswer) {
+      return *message.defaultAnswer;
     }
     switch (message.buttons) {
       case platform::MessageButtons::Ok:

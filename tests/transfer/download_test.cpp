@@ -89,8 +89,12 @@ TEST_F(DownloadTest, EraseLeavesTheDefaultCommandListAnEmptyChainAndZeroCounters
   prompts.answers = {platform::MessageAnswer::Yes};
   erase.eraseFromMenu();
   settle();
-  ASSERT_EQ(prompts.shown.back().text, "Erase everything?");
-  EXPECT_EQ(prompts.shown.back().icon, platform::MessageIcon::Question);
+  // The cycle was never saved: the question names it and Enter answers No.
+  const platform::Message& asked = prompts.shown.back();
+  EXPECT_TRUE(asked.text.starts_with(
+      "1 record on the device is not in the archive and would be lost:\nDLCYCLE0001 "));
+  EXPECT_TRUE(asked.text.ends_with("\n\nErase everything?"));
+  EXPECT_EQ(asked.defaultAnswer, platform::MessageAnswer::No);
   // The erase command, 2 s later the command list of 22 bytes, the first free location and the
   // counters in a block of 128 and one of 112.
   const auto w = writes();
@@ -173,6 +177,7 @@ TEST_F(DownloadTest, EraseRidesOutALostReplyButNeverSendsTheEraseCommandTwice) {
     rig.connectAndSettle();
     rig.device.clearRequests();
     rig.device.addFault(fault(faultText));
+    rig.prompts.answers = {platform::MessageAnswer::Yes};  // although the cycle is not saved
     erasing.eraseFromToolbar();
     rig.settle();
     int eraseCommands = 0;

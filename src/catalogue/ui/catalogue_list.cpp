@@ -4,6 +4,7 @@
 #include <QHeaderView>
 
 #include "platform/qt/qt_text.h"
+#include "shell/text_encoding.h"
 
 namespace vestrim::catalogue::ui {
 namespace {
@@ -42,7 +43,9 @@ class CatalogueRowsModel final : public QAbstractTableModel {
     const platform::CatalogueRow& row = rows_[static_cast<std::size_t>(index.row())];
     const std::string* columns[kColumns] = {&row.code, &row.description, &row.name, &row.date,
                                             &row.id};
-    return platform::fromCore(*columns[index.column()]);
+    // A data or message file's name field holds binary bytes: its control
+    // bytes show as ".".
+    return platform::fromCore(shell::printable(*columns[index.column()]));
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < kColumns) {

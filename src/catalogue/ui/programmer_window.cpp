@@ -138,16 +138,18 @@ ProgrammerWindow::ProgrammerWindow(const ProgrammerServices& services, shell::Sh
   commands_->programmer().connection().addStatusListener(
       [this](link::LinkStatus state) { showLinkStatus(state); });
   commands_->upload().setFinishedHandler([this](const transfer::SaveOutcome& outcome) {
-    const std::string text = transfer::saveOutcomeText(outcome);
-    setStatusText(2, text);
+    showResult(transfer::saveOutcomeText(outcome));
     emit refreshRequested();
-    if (outcome.kind == transfer::SaveOutcome::Kind::DeviceLost ||
-        outcome.kind == transfer::SaveOutcome::Kind::Stalled ||
-        outcome.kind == transfer::SaveOutcome::Kind::JournalFailed) {
-      prompts_.show({.text = text,
-                     .title = {},
-                     .icon = platform::MessageIcon::Exclamation,
-                     .buttons = platform::MessageButtons::Ok});
+    if (const auto message =
+            transfer::notSavedMessage(transfer::saveOutcomeText(outcome), outcome.failed)) {
+      prompts_.show(*message);
+    }
+  });
+  commands_->downloader().addFinishedListener([this](bool written) {
+    if (written) {
+      const std::filesystem::path sent = commands_->downloadState().DownloadFileName;
+      showResult(platform::toCore(QString::fromStdU16String(sent.filename().u16string())) +
+                 " written into the device.");
     }
   });
   showLinkStatus(link::LinkStatus::Closed);
@@ -200,7 +202,7 @@ void ProgrammerWindow::buildToolbar() {
       action->setVisible(false);
       continue;
     }
-    connect(action, &QAction::triggered, this, b.run);
+    connect(action, &QAction::triggered, this, [this, run = b.run] { command(run); });
     if (QWidget* widget = toolbar_->widgetForAction(action)) {
       widget->setAccessibleName(b.caption);
     }
@@ -213,7 +215,7 @@ void ProgrammerWindow::buildMenus() {
   fileMenu_->setObjectName("mnuFile");
   QAction* save = fileMenu_->addAction(icon("save"), fromCore(texts[kSaveCaption]));
   save->setObjectName("File_Save");
-  connect(save, &QAction::triggered, this, [this] { commands_->Save(); });
+  connect(save, &QAction::triggered, this, [this] { command([this] { commands_->Save(); }); });
   fileMenu_->addSeparator();
   QAction* exit = fileMenu_->addAction(icon("exit"), fromCore(texts[kExitCaption]));
   exit->setObjectName("mnuExit");
@@ -223,10 +225,11 @@ void ProgrammerWindow::buildMenus() {
   deviceMenu_->setObjectName("mnuDevice");
   QAction* read = deviceMenu_->addAction(icon("read"), fromCore(texts[kReadCaption]));
   read->setObjectName("Read");
-  connect(read, &QAction::triggered, this, [this] { commands_->Read(false); });
+  connect(read, &QAction::triggered, this, [this] { command([this] { commands_->Read(false); }); });
   QAction* erase = deviceMenu_->addAction(icon("erase"), fromCore(texts[kEraseCaption]));
   erase->setObjectName("mnuErase");
-  connect(erase, &QAction::triggered, this, [this] { commands_->erase(false); });
+  connect(erase, &QAction::triggered, this,
+          [this] { command([this] { commands_->erase(false); }); });
 
   versionAction_ = new QAction(QStringLiteral("Version"), this);
   versionAction_->setObjectName("mnuVersione");
@@ -253,9 +256,14 @@ void ProgrammerWindow::openFiles() {
     }
     for (const QString& file : QFileDialog::getOpenFileNames(this, QStringLiteral("Open"), folder,
                                                              filters.join(QStringLiteral(";;")))) {
-      files.emplace_back(file.toStdString());
+      files.emplace_back(file.toStdU16String());
     }
   }
+  // Chosen or cancelled, the dialog leaves this window in front.
+  if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+    frame->mdiArea()->setActiveSubWindow(frame);
+  }
+  setFocus(Qt::ActiveWindowFocusReason);
   commands_->Open(files);
 }
 
@@ -279,9 +287,22 @@ void ProgrammerWindow::showLinkStatus(link::LinkStatus status) {
 
 void ProgrammerWindow::setStatusText(int panel, const std::string& text) {
   if (panel >= 1 && panel <= 2) {
-    panels_[panel - 1]->setText(fromCore(text));
+    // Panel 2 falls back to the last command's result when a step clears it.
+    const std::string shown = panel == 2 && text.empty() ? result_ : text;
+    panels_[panel - 1]->setText(fromCore(shown));
     panels_[panel - 1]->setAccessibleName(panels_[panel - 1]->text());
   }
+}
+
+void ProgrammerWindow::showResult(const std::string& text) {
+  result_ = text;
+  setStatusText(2, text);
+}
+
+void ProgrammerWindow::command(const std::function<void()>& run) {
+  // A new command: the last one's result no longer stands in panel 2.
+  result_.clear();
+  run();
 }
 
 void ProgrammerWindow::setProgressVisible(bool visible) {
@@ -380,9 +401,18 @@ void installProgrammerWindow(shell::ui::MainWindow& main, const ProgrammerServic
     main.mdiArea()->setActiveSubWindow(frame);
     return programmer;
   };
-  main.setCommand(shell::MainCommand::Connect, [window] { window()->commands().Connect(); });
-  main.setCommand(shell::MainCommand::Open, [window] { window()->openFiles(); });
-  main.setCommand(shell::MainCommand::Save, [window] { window()->commands().Save(); });
+  main.setCommand(shell::MainCommand::Connect, [window] {
+    ProgrammerWindow* w = window();
+    w->command([w] { w->commands().Connect(); });
+  });
+  main.setCommand(shell::MainCommand::Open, [window] {
+    ProgrammerWindow* w = window();
+    w->command([w] { w->openFiles(); });
+  });
+  main.setCommand(shell::MainCommand::Save, [window] {
+    ProgrammerWindow* w = window();
+    w->command([w] { w->commands().Save(); });
+  });
 }
 
 }  // namespace vestrim::catalogue::ui

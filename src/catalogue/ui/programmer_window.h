@@ -62,6 +62,9 @@ class ProgrammerWindow final : public QWidget,
   void setFileChooser(FileChooser chooser) { chooseFiles_ = std::move(chooser); }
   // The Open command: the file dialog, then the chosen files loaded.
   void openFiles();
+  // Runs a user's command; what it did is then said in status panel 2,
+  // which keeps it until the next command.
+  void command(const std::function<void()>& run);
 
   // ProgrammerView
   void setStatusText(int panel, const std::string& text) override;
@@ -89,6 +92,7 @@ class ProgrammerWindow final : public QWidget,
  private:
   void buildToolbar();
   void buildMenus();
+  void showResult(const std::string& text);
   void showLinkStatus(link::LinkStatus status);
   QAction* action(platform::ToolbarButton button) const;
 
@@ -97,6 +101,7 @@ class ProgrammerWindow final : public QWidget,
   std::unique_ptr<link::ui::PortDialog> portDialog_;
   std::unique_ptr<transfer::ProgrammerCommands> commands_;
   FileChooser chooseFiles_;
+  std::string result_;
   bool closing_ = false;
 
   QToolBar* toolbar_ = nullptr;

@@ -20,6 +20,7 @@
 #include "platform/qt/qt_text.h"
 #include "shell/text_encoding.h"
 #include "shell/ui/icons.h"
+#include "transfer/upload.h"
 
 namespace vestrim::pendrive::ui {
 namespace {
@@ -198,6 +199,7 @@ void PenDriveWindow::runOffThread(std::function<Result(const Progress&)> work,
 }
 
 void PenDriveWindow::showProgress(std::size_t done, std::size_t total) {
+  // The bar shows the share that "k / n" gives.
   progress_->setMaximum(static_cast<int>(total));
   progress_->setValue(static_cast<int>(done));
   panels_[1]->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
@@ -225,12 +227,23 @@ void PenDriveWindow::read(bool first) {
   if (first) {
     showFigures(false);
   }
+  if (!session_->present()) {
+    driveGone();
+    return;
+  }
   panels_[1]->setText(QStringLiteral("Wait..."));
   PenDriveSession* session = session_.get();
   runOffThread<PenDriveCatalogue>(
       [session](const Progress& progress) { return session->read(progress); },
       [this, first](PenDriveCatalogue catalogue) {
         const std::size_t found = catalogue.found.size();
+        if (first) {
+          session_->firstReadingDone();
+        }
+        if (!session_->present()) {
+          driveGone();
+          return;
+        }
         session_->setCatalogue(std::move(catalogue));
         list_->setRows(session_->rows());
         progress_->setValue(0);
@@ -238,36 +251,54 @@ void PenDriveWindow::read(bool first) {
           panels_[1]->clear();
         }
         if (first) {
-          session_->firstReadingDone();
           progress_->setMaximum(found > 0 ? static_cast<int>(found) : 100);
         }
       });
+}
+
+void PenDriveWindow::driveGone(const std::string& before) {
+  const platform::Message gone = session_->driveGone();
+  list_->setRows({});
+  progress_->setValue(0);
+  panels_[0]->setText(fromCore(session_->goneText()));
+  panels_[1]->clear();
+  if (before.empty()) {
+    prompts_.show(gone);
+  } else {
+    platform::Message told = gone;
+    told.text = before + "\n\n" + gone.text;
+    prompts_.show(told);
+  }
 }
 
 void PenDriveWindow::save() {
   if (session_->rows().empty()) {
     return;
   }
+  if (!session_->present()) {
+    driveGone();
+    return;
+  }
   PenDriveSession* session = session_.get();
   runOffThread<PenDriveSave>(
       [session](const Progress& progress) { return session->save(progress); },
       [this](PenDriveSave saved) {
-        progress_->setValue(0);
         emit refreshRequested();
-        if (!saved.failed.empty()) {
-          std::string text = std::to_string(saved.sealed.size()) + " files saved; these were not:";
-          for (std::size_t i = 0; i < saved.failed.size() && i < 10; ++i) {
-            text += "\n" + shell::utf8ToWindows1252(saved.failed[i]);
-          }
-          prompts_.show({.text = text,
-                         .title = {},
-                         .icon = platform::MessageIcon::Exclamation,
-                         .buttons = platform::MessageButtons::Ok});
+        const platform::Message told = session_->saved(saved);
+        panels_[1]->setText(fromCore(transfer::saveOutcomeText(saved.outcome)));
+        if (!session_->present()) {
+          driveGone(told.text);
+          return;
         }
+        prompts_.show(told);
       });
 }
 
 void PenDriveWindow::eraseListed() {
+  if (!session_->present()) {
+    driveGone();
+    return;
+  }
   if (!session_->confirmErase()) {
     return;
   }
@@ -275,25 +306,30 @@ void PenDriveWindow::eraseListed() {
   runOffThread<EraseOutcome>(
       [session](const Progress& progress) { return session->eraseListed(progress); },
       [this](EraseOutcome outcome) {
-        progress_->setValue(0);
-        panels_[1]->clear();
-        showFigures(false);
         const platform::Message message = session_->erased(outcome);
         list_->setRows({});
+        panels_[1]->setText(fromCore(message.text.substr(0, message.text.find('\n'))));
+        if (!session_->present()) {
+          driveGone(message.text);
+          return;
+        }
+        showFigures(false);
         prompts_.show(message);
       });
 }
 
 void PenDriveWindow::eraseRoot() {
-  const std::optional<EraseOutcome> outcome = session_->eraseRoot();
-  if (!outcome) {
+  if (!session_->present()) {
+    driveGone();
+    return;
+  }
+  const std::optional<PenDriveSession::RootErase> erased = session_->eraseRoot();
+  if (!erased) {
     return;
   }
   showFigures(true);
-  if (!outcome->failed.empty()) {
-    // Told as the toolbar's erase tells it; the list stays as it is.
-    prompts_.show(erasedMessage(*outcome));
-  }
+  // Told as the toolbar's erase tells it; the list stays as it is.
+  prompts_.show(erasedMessage(erased->outcome, erased->files));
 }
 
 void PenDriveWindow::closeEvent(QCloseEvent* event) {

@@ -62,6 +62,8 @@ class PenDriveWindow final : public QWidget, public shell::ui::ChildMenus {
   void showFigures(bool withUnit);
   void read(bool first);
   void save();
+  // The drive is gone: the list cleared and the user told, after `before` when given.
+  void driveGone(const std::string& before = {});
   void eraseListed();
   void eraseRoot();
 

@@ -51,6 +51,22 @@ ButtonSet buttonsOf(MessageButtons buttons) {
   return {QMessageBox::Ok, QMessageBox::Ok};
 }
 
+QMessageBox::StandardButton buttonOf(MessageAnswer answer) {
+  switch (answer) {
+    case MessageAnswer::Ok:
+      return QMessageBox::Ok;
+    case MessageAnswer::Yes:
+      return QMessageBox::Yes;
+    case MessageAnswer::No:
+      return QMessageBox::No;
+    case MessageAnswer::Retry:
+      return QMessageBox::Retry;
+    case MessageAnswer::Cancel:
+      break;
+  }
+  return QMessageBox::Cancel;
+}
+
 MessageAnswer answerOf(int button) {
   switch (button) {
     case QMessageBox::Ok:
@@ -74,7 +90,8 @@ MessageAnswer QtPrompts::show(const Message& message) {
                   message.title.empty() ? QStringLiteral("Vestrim") : fromCore(message.title),
                   fromCore(message.text), set.buttons, parent_);
   box.setObjectName("messageBox");
-  box.setDefaultButton(set.defaultButton);
+  box.setDefaultButton(message.defaultAnswer ? buttonOf(*message.defaultAnswer)
+                                             : set.defaultButton);
   box.setWindowModality(message.systemModal ? Qt::ApplicationModal : Qt::WindowModal);
   return answerOf(box.exec());
 }

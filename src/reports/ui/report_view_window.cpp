@@ -112,7 +112,7 @@ QPushButton* button(const char* name, const QString& picture, QWidget* parent) {
 
 ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Prompts& prompts,
                                    QWidget* parent)
-    : QWidget(parent), window_(language), prompts_(prompts) {
+    : QWidget(parent), window_(std::make_unique<ReportWindow>(language)), prompts_(prompts) {
   setObjectName("frmView");
   setWindowIcon(icon("document"));
   model_ = new ReportLinesModel(this);
@@ -163,8 +163,13 @@ ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Pro
   connect(print_, &QPushButton::clicked, this, &ReportViewWindow::print);
   connect(preview_, &QPushButton::clicked, this, &ReportViewWindow::preview);
   connect(switch_, &QPushButton::clicked, this, [this] {
-    window_.pressSwitch();
-    showReport();
+    window_->pressSwitch();
+    if (const auto refused = refusalMessage(fileName(), read_, *window_)) {
+      // The other view cannot be built: said, and the one on show stays.
+      prompts_.show(*refused);
+      window_->pressSwitch();
+    }
+    updateControls();
   });
   connect(showChart_, &QPushButton::toggled, this, [this](bool shown) {
     chartShown = shown;
@@ -210,41 +215,40 @@ QSize ReportViewWindow::sizeHint() const {
 ReportViewWindow::~ReportViewWindow() = default;
 
 bool ReportViewWindow::load(const std::filesystem::path& file) {
-  file_ = file;
   const CycleFile read = LeggiFile(file);
-  window_.load(read);
-  if (window_.ViewFailed()) {
-    model_->setLines(nullptr);
-    if (refusalShowsFileError(read)) {
-      prompts_.show(fileErrorMessage());
-    }
+  auto loaded = std::make_unique<ReportWindow>(window_->language());
+  loaded->load(read);
+  if (const auto refused =
+          refusalMessage(platform::toCore(QString::fromStdU16String(file.filename().u16string())),
+                         read, *loaded)) {
+    prompts_.show(*refused);
     return false;
   }
+  // The lines on show belong to the report about to be replaced.
+  model_->setLines(nullptr);
+  window_ = std::move(loaded);
+  file_ = file;
   read_ = read;
   sha256_ = shell::sha256OfFile(file).value_or("");
-  const std::optional<CycleRecord> record = window_.record();
-  chart_ = record ? std::optional(cycleChart(*record, window_.language())) : std::nullopt;
+  const std::optional<CycleRecord> record = window_->record();
+  chart_ = record ? std::optional(cycleChart(*record, window_->language())) : std::nullopt;
   chartView_->setChart(chart_ ? &*chart_ : nullptr);
-  setWindowTitle(QString::fromStdString(file.filename().string()));
-  showReport();
+  setWindowTitle(QString::fromStdU16String(file.filename().u16string()));
+  updateControls();
   return true;
 }
 
-void ReportViewWindow::showReport() {
-  updateControls();
-  if (!window_.report().ok()) {
-    prompts_.show(fileErrorMessage());
-    emit hideRequested();
-  }
+std::string ReportViewWindow::fileName() const {
+  return platform::toCore(QString::fromStdU16String(file_.filename().u16string()));
 }
 
 void ReportViewWindow::updateControls() {
-  const ReportLanguage& language = window_.language();
+  const ReportLanguage& language = window_->language();
   print_->setText(fromCore(language.texts[kPrintCaption]));
   exit_->setText(fromCore(language.texts[kExitCaption]));
-  switch_->setText(fromCore(window_.switchCaption()));
-  switch_->setEnabled(window_.switchEnabled());
-  const bool ok = window_.report().ok();
+  switch_->setText(fromCore(window_->switchCaption()));
+  switch_->setEnabled(window_->switchEnabled());
+  const bool ok = window_->report().ok();
   print_->setEnabled(ok);
   preview_->setEnabled(ok);
   exportPdf_->setEnabled(ok);
@@ -254,7 +258,7 @@ void ReportViewWindow::updateControls() {
   printChart_->setEnabled(charted);
   showChart_->setEnabled(charted);
   chartView_->setVisible(charted && showChart_->isChecked());
-  model_->setLines(&window_.report().lines);
+  model_->setLines(&window_->report().lines);
 }
 
 const CycleChart* ReportViewWindow::printedChart() const {
@@ -263,31 +267,35 @@ const CycleChart* ReportViewWindow::printedChart() const {
 
 void ReportViewWindow::printOn(QPrinter& printer) const {
   printer.setDocName(windowTitle());
-  paintPrintJob(window_.print(), printer, printedChart());
+  paintPrintJob(window_->print(), printer, printedChart());
 }
 
-bool ReportViewWindow::written(bool ok, const std::filesystem::path& target) {
+bool ReportViewWindow::written(bool ok, const std::filesystem::path& target, const QString& why) {
+  const QString path = QString::fromStdU16String(target.u16string());
   if (!ok) {
-    prompts_.show(
-        {.text = "Cannot write " + platform::toCore(QString::fromStdString(target.string())),
-         .title = {},
-         .icon = platform::MessageIcon::Exclamation,
-         .buttons = platform::MessageButtons::Ok});
+    prompts_.show({.text = platform::toCore(why.isEmpty() ? "Cannot write " + path : why),
+                   .title = {},
+                   .icon = platform::MessageIcon::Exclamation,
+                   .buttons = platform::MessageButtons::Ok});
+    return false;
   }
-  return ok;
+  emit statusMessage(QStringLiteral("Exported %1").arg(path));
+  return true;
 }
 
 bool ReportViewWindow::exportPdf(const std::filesystem::path& target) {
   const PdfDocumentInfo info = reportDocumentInfo(file_.filename().string(), read_, sha256_);
-  return written(window_.report().ok() && !sha256_.empty() &&
-                     printJobToPdf(window_.print(), target, info, printedChart()),
-                 target);
+  QString why;
+  return written(window_->report().ok() && !sha256_.empty() &&
+                     printJobToPdf(window_->print(), target, info, printedChart(), &why),
+                 target, why);
 }
 
 bool ReportViewWindow::exportCsv(const std::filesystem::path& target) {
-  const std::optional<CycleRecord> record = window_.record();
-  return written(record && shell::replaceFile(target, cycleCsv(*record, window_.language())),
-                 target);
+  const std::optional<CycleRecord> record = window_->record();
+  std::string why;
+  return written(record && shell::replaceFile(target, cycleCsv(*record, window_->language()), &why),
+                 target, QString::fromStdString(why));
 }
 
 void ReportViewWindow::askForFile(const char* name, const QString& caption, const QString& suffix,
@@ -312,7 +320,7 @@ void ReportViewWindow::askForFile(const char* name, const QString& caption, cons
 }
 
 void ReportViewWindow::print() {
-  if (!window_.report().ok()) {
+  if (!window_->report().ok()) {
     return;
   }
   QPrinter printer(QPrinter::HighResolution);
@@ -324,7 +332,7 @@ void ReportViewWindow::print() {
 }
 
 void ReportViewWindow::preview() {
-  if (!window_.report().ok()) {
+  if (!window_->report().ok()) {
     return;
   }
   QPrinter printer(QPrinter::HighResolution);

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "platform/prompts.h"
@@ -33,31 +34,32 @@ class ReportViewWindow final : public QWidget {
                    QWidget* parent = nullptr);
   ~ReportViewWindow() override;
 
-  // Reads and shows `file`. False when the file cannot be shown ("File
-  // error" for a bad seal or an unreadable file, nothing for a bad check
-  // sum): the caller closes the window. A report that cannot be built shows
-  // "File error" and leaves the window hidden.
+  // Reads and shows `file`. False, after a message saying why, when the
+  // file cannot be shown; the report on show before (if any) stays.
   bool load(const std::filesystem::path& file);
   QSize sizeHint() const override;
-  const ReportWindow& core() const { return window_; }
+  const ReportWindow& core() const { return *window_; }
   const std::filesystem::path& file() const { return file_; }
   // Paints the print job of the report on show on `printer`, and the chart
   // after it when "Chart on print and PDF" is ticked.
   void printOn(QPrinter& printer) const;
   // The report on show as PDF/A-1b and the samples as CSV, as the export
   // buttons write them after their file dialogs. False after telling the
-  // user, when the file cannot be written.
+  // user, when the file cannot be written; otherwise statusMessage says
+  // where it went.
   bool exportPdf(const std::filesystem::path& target);
   bool exportCsv(const std::filesystem::path& target);
 
  signals:
-  // The window asks to be hidden (a report that failed) or closed (Exit).
-  void hideRequested();
+  // The window asks to be closed (Exit).
   void closeRequested();
+  // What was done, for the status bar ("Exported ...").
+  void statusMessage(const QString& text);
 
  private:
-  void showReport();
   void updateControls();
+  // The name of the file on show, as message texts hold it.
+  std::string fileName() const;
   void print();
   void preview();
   // A file dialog for saving, opened beside the window; `chosen` runs with
@@ -65,9 +67,9 @@ class ReportViewWindow final : public QWidget {
   void askForFile(const char* name, const QString& caption, const QString& suffix,
                   std::function<void(const std::filesystem::path&)> chosen);
   const CycleChart* printedChart() const;
-  bool written(bool ok, const std::filesystem::path& target);
+  bool written(bool ok, const std::filesystem::path& target, const QString& why);
 
-  ReportWindow window_;
+  std::unique_ptr<ReportWindow> window_;
   platform::Prompts& prompts_;
   std::filesystem::path file_;
   CycleFile read_;

@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -74,10 +75,17 @@ MainWindow::MainWindow(ShellContext& shell, std::optional<std::string> languageF
   menuBar()->addMenu(infoMenu_);
   connect(area_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
     showMenusOf(window);
+    // The active window holds the focus: when a dialog over it closes, the
+    // focus comes back to it, and so does the activation. A window whose
+    // toolbar takes no focus would otherwise lose both to the file manager.
+    if (window && !window->isAncestorOf(QApplication::focusWidget())) {
+      window->widget()->setFocus(Qt::ActiveWindowFocusReason);
+    }
     if (window && fileManager_ && window->widget() == fileManager_) {
       fileManager_->activate();
     }
   });
+  statusBar()->setObjectName("mainStatus");
 }
 
 MainWindow::~MainWindow() {
@@ -234,10 +242,17 @@ void MainWindow::openReport(const std::filesystem::path& file) {
   if (!report_) {
     const reports::ReportLanguage language{shell_.language.texts, shell_.language.messages,
                                            shell_.decimalSeparator};
-    report_ = new reports::ui::ReportViewWindow(language, *prompts_);
+    auto* report = new reports::ui::ReportViewWindow(language, *prompts_);
+    // A file that cannot be shown is said so, and no window stays behind.
+    if (!report->load(file)) {
+      delete report;
+      return;
+    }
+    report_ = report;
     QMdiSubWindow* child = addChild(report_);
     connect(report_, &reports::ui::ReportViewWindow::closeRequested, child, &QWidget::close);
-    connect(report_, &reports::ui::ReportViewWindow::hideRequested, child, &QWidget::hide);
+    connect(report_, &reports::ui::ReportViewWindow::statusMessage, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     // The language tables the report reads cannot change while it is open.
     fileManager_->setLanguageMenuEnabled(false);
     connect(child, &QObject::destroyed, this, [this] {
@@ -246,17 +261,13 @@ void MainWindow::openReport(const std::filesystem::path& file) {
       }
     });
     placeAtRight(child, report_->sizeHint());
+  } else if (!report_->load(file)) {
+    return;  // said why; the report on show stays
   }
   auto* child = qobject_cast<QMdiSubWindow*>(report_->parentWidget());
-  if (!report_->load(file)) {
-    child->close();
-    return;
-  }
-  if (report_->core().report().ok()) {
-    child->setWindowTitle(report_->windowTitle());
-    child->show();
-    area_->setActiveSubWindow(child);
-  }
+  child->setWindowTitle(report_->windowTitle());
+  child->show();
+  area_->setActiveSubWindow(child);
 }
 
 void MainWindow::showAbout() {

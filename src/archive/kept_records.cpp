@@ -1,0 +1,65 @@
+#include "archive/kept_records.h"
+
+#include <map>
+#include <set>
+
+#include "catalogue/header_record.h"
+#include "link/device_addresses.h"
+#include "shell/folder_listing.h"
+#include "shell/folder_scan.h"
+#include "shell/safe_file.h"
+#include "shell/text_encoding.h"
+#include "transfer/seal.h"
+
+namespace vestrim::archive {
+namespace {
+
+// The keys of the intact sealed records of one folder, reading only the
+// files whose size fits one of `lengths` (a sealed file is its record and
+// 15 bytes).
+std::set<catalogue::RecordKey> keysIn(const std::filesystem::path& folder,
+                                      const std::set<std::uint64_t>& lengths) {
+  std::set<catalogue::RecordKey> keys;
+  const auto entries = shell::scanFolder(folder);
+  if (!entries) {
+    return keys;
+  }
+  for (const shell::ScannedEntry& entry : *entries) {
+    if (!entry.file || !shell::lowered(entry.name).ends_with(".dtl") ||
+        entry.size < transfer::kSealOverhead ||
+        !lengths.contains(entry.size - transfer::kSealOverhead)) {
+      continue;
+    }
+    const std::optional<Bytes> sealed =
+        shell::readWholeFile(folder / shell::pathFromUtf8(entry.name));
+    const std::optional<std::span<const std::uint8_t>> record =
+        sealed ? transfer::sealedRecord(*sealed) : std::nullopt;
+    if (record && record->size() >= static_cast<std::size_t>(link::kHeaderRecordLength)) {
+      keys.insert(catalogue::recordKey(record->first(link::kHeaderRecordLength), record->size()));
+    }
+  }
+  return keys;
+}
+
+}  // namespace
+
+std::vector<std::string> notInArchive(const std::filesystem::path& programFolder,
+                                      const std::vector<HeldRecord>& records) {
+  std::map<std::filesystem::path, std::set<std::uint64_t>> lengths;
+  for (const HeldRecord& record : records) {
+    lengths[record.folder].insert(record.key.length);
+  }
+  std::map<std::filesystem::path, std::set<catalogue::RecordKey>> kept;
+  for (const auto& [folder, wanted] : lengths) {
+    kept[folder] = keysIn(programFolder / folder, wanted);
+  }
+  std::vector<std::string> lost;
+  for (const HeldRecord& record : records) {
+    if (!kept[record.folder].contains(record.key)) {
+      lost.push_back(record.label);
+    }
+  }
+  return lost;
+}
+
+}  // namespace vestrim::archive

@@ -1,0 +1,61 @@
+#include "transfer/record_place.h"
+
+#include "catalogue/catalogue_rows.h"
+#include "shell/text_encoding.h"
+#include "transfer/upload.h"
+
+namespace vestrim::transfer {
+
+bool isTechnicalReport(const platform::CatalogueRow& row) {
+  return row.code.starts_with("TR");
+}
+
+bool isArchivedRecord(const platform::CatalogueRow& row) {
+  return isTechnicalReport(row) || !catalogue::isSentFileType(row.fileType);
+}
+
+std::optional<std::filesystem::path> archiveFolderOf(const platform::CatalogueRow& row,
+                                                     bool service) {
+  // The provisional name holds the date's month at 13-14 and its year at
+  // 16-17; a row without a date gives a shorter name.
+  const std::string name = provisionalName(row);
+  if (name.size() < 30) {
+    return std::nullopt;
+  }
+  return std::filesystem::path("20" + name.substr(15, 2)) /
+         (service ? std::string("SERVICE") : name.substr(12, 2));
+}
+
+std::string recordLabel(const platform::CatalogueRow& row) {
+  return row.date.empty() ? row.code : row.code + " " + row.date;
+}
+
+std::vector<archive::HeldRecord> heldRecords(const std::vector<platform::CatalogueRow>& rows,
+                                             const catalogue::CatalogueTables& tables) {
+  std::vector<archive::HeldRecord> held;
+  for (const platform::CatalogueRow& row : rows) {
+    const std::optional<std::filesystem::path> folder = archiveFolderOf(row, false);
+    if (isArchivedRecord(row) && folder) {
+      held.push_back({recordLabel(row), *folder, catalogue::recordKey(tables, row.record)});
+    }
+  }
+  return held;
+}
+
+platform::Message eraseQuestion(platform::Message question, const std::vector<std::string>& lost,
+                                const std::string& where) {
+  if (lost.empty()) {
+    return question;
+  }
+  const std::size_t n = lost.size();
+  question.text = std::to_string(n) + (n == 1 ? " record on " : " records on ") + where +
+                  (n == 1 ? " is" : " are") + " not in the archive and would be lost:\n" +
+                  shell::nameLines(lost) + "\n\n" + question.text;
+  question.icon = platform::MessageIcon::Exclamation;
+  question.defaultAnswer = question.buttons == platform::MessageButtons::OkCancel
+                               ? platform::MessageAnswer::Cancel
+                               : platform::MessageAnswer::No;
+  return question;
+}
+
+}  // namespace vestrim::transfer

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/kept_records.h"
+#include "catalogue/catalogue_tables.h"
+#include "platform/programmer_view.h"
+#include "platform/prompts.h"
+
+// Which device files the archive keeps, and where a save puts each.
+namespace vestrim::transfer {
+
+// Why a row is skipped rather than saved.
+inline constexpr const char* kNoDate = "no date";
+inline constexpr const char* kNotACycleRecord = "not a cycle record";
+
+// A technical report: its code begins with "TR".
+bool isTechnicalReport(const platform::CatalogueRow& row);
+
+// Whether the archive keeps the row's file: the device's cycle records and
+// technical reports do; the files the PC writes into the device (data,
+// datalogger copies, messages, firmware) do not. Their header's date is
+// payload, and sealing them would file binary data as a cycle.
+bool isArchivedRecord(const platform::CatalogueRow& row);
+
+// The folder below the program folder that a save puts the row's record
+// in: "20yy/mm" from its date, or "20yy/SERVICE" when `service`; nothing
+// for a row without a date.
+std::optional<std::filesystem::path> archiveFolderOf(const platform::CatalogueRow& row,
+                                                     bool service);
+
+// The row as a message names it: its code and date.
+std::string recordLabel(const platform::CatalogueRow& row);
+
+// The records the device's list shows that a save would keep: the dated
+// cycle records and reports, each with its folder and key.
+std::vector<archive::HeldRecord> heldRecords(const std::vector<platform::CatalogueRow>& rows,
+                                             const catalogue::CatalogueTables& tables);
+
+// The question before an erase of `where` ("the device", "the pen drive"):
+// `question` as it stands when no record would be lost; otherwise it first
+// says how many records are not in the archive and names them (the first
+// 20, then "and N more"), and Enter answers No (Cancel).
+platform::Message eraseQuestion(platform::Message question, const std::vector<std::string>& lost,
+                                const std::string& where);
+
+}  // namespace vestrim::transfer
