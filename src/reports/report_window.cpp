@@ -149,21 +149,22 @@ std::optional<platform::Message> refusalMessage(const std::string& fileName, con
       cause = "It was changed after it was saved: its check sum does not match its contents.";
       break;
     case CycleFileStatus::Cycle:
+      // Whatever its bytes would make of a report, a file the PC sent is no cycle.
+      if (catalogue::isSentFileType(
+              static_cast<std::uint8_t>(read.DeviceHeader[catalogue::kFileTypeOffset]))) {
+        cause =
+            "It is not a cycle record but a file the PC sent to the device (data, messages or "
+            "firmware).";
+        break;
+      }
+      [[fallthrough]];
     case CycleFileStatus::TechnicalReport:
       if (!window.ViewFailed() && window.report().ok()) {
         return std::nullopt;
       }
-      if (window.ViewFailed()) {
-        cause = "The technical report holds no text.";
-      } else if (read.DeviceHeader.size() > catalogue::kFileTypeOffset &&
-                 catalogue::isSentFileType(
-                     static_cast<std::uint8_t>(read.DeviceHeader[catalogue::kFileTypeOffset]))) {
-        cause =
-            "It is not a cycle record but a file the PC sent to the device (data, messages or "
-            "firmware).";
-      } else {
-        cause = "Its cycle data cannot be read (" + window.report().reason + ").";
-      }
+      cause = window.ViewFailed()
+                  ? std::string("The technical report holds no text.")
+                  : "Its cycle data cannot be read (" + window.report().reason + ").";
       break;
   }
   return platform::Message{.text = std::string(kFileError) + "\n\n" + fileName + "\n" + cause,

@@ -128,7 +128,6 @@ class DesktopTest : public QObject {
   void storedLanguageOpensTheFileManagerAndNextStartBoxRewritesTheFile();
   void treeNodesKeepTheirFoldersAndListShowsWholeKilobytesPlusOne();
   void compactReportSwitchesToFullAndBackAlarmAndVacuumTestStayFixed();
-  void tamperedAndUnreadableFilesAreRefused();
   void everyCycleOfTheDemoMonthOpensSwitchesAndPrintsItsPrintJob();
   void exportedPdfIsPdfaWithTheLinesTheChartAndTheFilesDigest();
   void searchFindsCyclesOfEveryFolderAndTheCheckRestoresCopiedTimes();
@@ -344,23 +343,6 @@ void DesktopTest::compactReportSwitchesToFullAndBackAlarmAndVacuumTestStayFixed(
   QTRY_VERIFY(!window_->reportWindow());
   QVERIFY(fileManager()->findChild<QAction*>("mnuLingue")->isEnabled());
   QVERIFY(prompts_.shown.empty());
-}
-
-void DesktopTest::tamperedAndUnreadableFilesAreRefused() {
-  const auto sealedAt = fs::last_write_time(cycle_);
-  std::string bytes = readText(cycle_);
-  bytes[200] = static_cast<char>(bytes[200] + 1);  // the check sum no longer matches
-  std::ofstream(cycle_, std::ios::binary | std::ios::in) << bytes;
-  fs::last_write_time(cycle_, sealedAt);  // the seal still matches
-  const fs::path shortFile = folder_->write("2025/03/short.dtl", "0123456789");
-  start("English");
-  openInList(cycle_);  // refused silently: no window, no message
-  QTRY_VERIFY(!window_->reportWindow());
-  QVERIFY(prompts_.shown.empty());
-  openInList(shortFile);
-  QTRY_VERIFY(!window_->reportWindow());
-  QCOMPARE(prompts_.countOf("File error"), 1u);
-  QCOMPARE(window_->mdiArea()->subWindowList().size(), 1);
 }
 
 void DesktopTest::everyCycleOfTheDemoMonthOpensSwitchesAndPrintsItsPrintJob() {

@@ -259,11 +259,6 @@ void ProgrammerWindow::openFiles() {
       files.emplace_back(file.toStdU16String());
     }
   }
-  // Chosen or cancelled, the dialog leaves this window in front.
-  if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
-    frame->mdiArea()->setActiveSubWindow(frame);
-  }
-  setFocus(Qt::ActiveWindowFocusReason);
   commands_->Open(files);
 }
 

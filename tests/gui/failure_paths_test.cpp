@@ -1,0 +1,420 @@
+// The windows' failure paths as a user meets them: a month folder that cannot
+// be written, an erase that would lose records, stored files that cannot be
+// shown, a pen drive pulled out, dialogs cancelled, a port and a language
+// given for one run. Each asserts what the user is told, that no window,
+// button or menu is left stuck, and that nothing is lost.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <filesystem>
+
+#include "catalogue/ui/catalogue_list.h"
+#include "catalogue/ui/programmer_window.h"
+#include "pendrive/ui/pen_drive_window.h"
+#include "programmer_rig.h"
+#include "reports/ui/report_view_window.h"
+#include "shell/settings_file.h"
+#include "shell/ui/file_manager_window.h"
+#include "shell/ui/main_window.h"
+#include "sim/cycle_generator.h"
+#include "sim/demo_contents.h"
+#include "transfer/seal.h"
+
+namespace fs = std::filesystem;
+using namespace vestrim;
+using platform::ToolbarButton;
+
+namespace {
+
+class FolderDrives final : public platform::DriveEnumerator {
+ public:
+  std::vector<platform::DriveInfo> drives() const override { return found; }
+  platform::DriveInfo refreshed(const platform::DriveInfo& drive) const override { return drive; }
+  std::vector<platform::DriveInfo> found;
+};
+
+std::size_t linesWith(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+class FailurePathsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+  void unwritableMonthNamesEveryRecordAndTheEraseGuardKeepsThem();
+  void storedFilesThatCannotBeShownSayWhyAndLeaveNothingBehind();
+  void penDriveThatGoesAwayIsNoticedAndItsSavesAndErasesSayWhatTheyDid();
+  void cancelledDialogsLeaveTheWindowInFrontAndTheToolbarAsItWas();
+  void portAndLanguageForOneRunNeverReachTheSettingsFile();
+
+ private:
+  void start(std::optional<std::string> language = {}, std::optional<shell::PortSetting> port = {});
+  void settle() {
+    scheduler_.runUntil([&] { return !programmer()->commands().working(); }, 3600000);
+  }
+  catalogue::ui::ProgrammerWindow* programmer() const {
+    return main_->findChild<catalogue::ui::ProgrammerWindow*>();
+  }
+  pendrive::ui::PenDriveWindow* penDrive() const {
+    return main_->findChild<pendrive::ui::PenDriveWindow*>();
+  }
+  QAction* button(ToolbarButton b) const {
+    return programmer()->findChild<QAction*>(QString("button%1").arg(static_cast<int>(b)));
+  }
+  bool mainButtonEnabled(int number) const {
+    return main_->findChild<QAction*>(QString("mainButton%1").arg(number))->isEnabled();
+  }
+  QWidget* active() const {
+    QMdiSubWindow* frame = main_->mdiArea()->activeSubWindow();
+    return frame ? frame->widget() : nullptr;
+  }
+  std::size_t deviceRows() const { return programmer()->commands().programmer().rows().size(); }
+  QString panel(QWidget* window, int number) const {
+    return window->findChild<QLabel*>(QString("panel%1").arg(number))->text();
+  }
+  void waitForDrive() {
+    QSignalSpy done(penDrive(), &pendrive::ui::PenDriveWindow::workDone);
+    QVERIFY(done.wait(30000));
+  }
+  void openInList(const fs::path& file);
+
+  std::unique_ptr<testing::TempFolder> folder_;
+  fs::path program_;
+  std::unique_ptr<devsim::Device> device_;
+  testing::VirtualScheduler scheduler_;
+  std::unique_ptr<testing::SimulatedSerialPort> port_;
+  testing::FakePorts ports_;
+  FolderDrives drives_;
+  testing::ScriptedPrompts prompts_;
+  std::unique_ptr<shell::ShellContext> shell_;
+  std::unique_ptr<shell::ui::MainWindow> main_;
+};
+
+void FailurePathsTest::init() {
+  folder_ = std::make_unique<testing::TempFolder>();
+  program_ = folder_->path() / "program";
+  fs::create_directories(program_);
+  for (const char* name : {"English.lng", "Italiano.lng"}) {
+    fs::copy_file(fs::path(VESTRIM_LANG_DIR) / name, program_ / name);
+  }
+  QVERIFY(shell::writeSettingsFile(program_,
+                                   {shell::PortSetting::fromPath("/dev/ttyUSB7"), "", "English"}));
+  device_ = std::make_unique<devsim::Device>();
+  devsim::content::DemoOptions contents;
+  contents.cycles = 6;
+  contents.technicalReports = 1;
+  devsim::content::fillDemoContents(device_->memory(), contents);
+  port_ = std::make_unique<testing::SimulatedSerialPort>(*device_, scheduler_);
+  ports_.found = {{"/dev/ttyUSB7", "USB serial adapter", 0x0403}, {"/dev/ttyS0", "", {}}};
+  prompts_ = {};
+  drives_.found.clear();
+}
+
+void FailurePathsTest::start(std::optional<std::string> language,
+                             std::optional<shell::PortSetting> port) {
+  shell_ = std::make_unique<shell::ShellContext>(program_);
+  shell_->settings = shell::loadSettingsAtStart(program_);
+  main_ = std::make_unique<shell::ui::MainWindow>(*shell_, language, &prompts_);
+  main_->resize(1200, 800);
+  main_->show();
+  QApplication::setActiveWindow(main_.get());
+  QVERIFY(main_->start());
+  catalogue::ui::installProgrammerWindow(*main_, {*port_, scheduler_, ports_, port});
+  pendrive::ui::installPenDriveWindow(*main_, drives_, {});
+}
+
+void FailurePathsTest::cleanup() {
+  main_.reset();
+  port_.reset();
+  device_.reset();
+  folder_.reset();
+}
+
+void FailurePathsTest::openInList(const fs::path& file) {
+  shell::ui::FileManagerWindow* manager = main_->fileManager();
+  QVERIFY(manager->showFolder(file.parent_path()));
+  auto* list = manager->findChild<QTreeView*>("fileList");
+  const QModelIndexList rows =
+      list->model()->match(list->model()->index(0, 0), Qt::DisplayRole,
+                           QString::fromStdString(file.filename().string()), 1, Qt::MatchExactly);
+  QVERIFY(!rows.isEmpty());
+  emit list->activated(rows.first());
+}
+
+void FailurePathsTest::unwritableMonthNamesEveryRecordAndTheEraseGuardKeepsThem() {
+  start();
+  main_->findChild<QAction*>("mainButton1")->trigger();
+  settle();
+  const std::size_t rows = deviceRows();
+  // Something in the way of the month folder: the save cannot make it.
+  const fs::path month = program_ / "2025" / "03";
+  fs::create_directories(month.parent_path());
+  std::ofstream(month) << "in the way";
+  button(ToolbarButton::Save)->trigger();
+  settle();
+  const QString summary = QString("0 of 6 records saved in %1.").arg(program_.c_str());
+  QCOMPARE(panel(programmer(), 2), summary);
+  QCOMPARE(prompts_.shown.size(), std::size_t{1});
+  const std::string told = prompts_.shown[0].text;
+  QVERIFY2(told.starts_with(summary.toStdString() + "\n\nNot saved:\n"), told.c_str());
+  QCOMPARE(linesWith(told, ": cannot create " + month.string() + ": "), std::size_t{6});
+
+  // The erase names what it would lose, and Enter keeps it.
+  button(ToolbarButton::Erase)->trigger();
+  settle();
+  QVERIFY(prompts_.shown.back().text.starts_with(
+      "6 records on the device are not in the archive and would be lost:\n"));
+  QCOMPARE(prompts_.shown.back().defaultAnswer, platform::MessageAnswer::No);
+  QCOMPARE(deviceRows(), rows);
+
+  // Saved after all, the progress bar showing the share "k / n" gives.
+  fs::remove(month);
+  button(ToolbarButton::Save)->trigger();
+  scheduler_.runUntil([&] { return panel(programmer(), 2).startsWith("6 / "); }, 600000);
+  scheduler_.advance(2000);  // within the file
+  auto* bar = programmer()->findChild<QProgressBar*>("ProgressBar2");
+  const double share = 1.0 * bar->value() / bar->maximum() * static_cast<double>(rows);
+  QVERIFY2(share > 5 && share < 6, QByteArray::number(share));
+  settle();
+  QCOMPARE(panel(programmer(), 2), QString("6 of 6 records saved in %1.").arg(program_.c_str()));
+  QCOMPARE(prompts_.shown.size(), std::size_t{2});  // nothing more to tell
+
+  // A sealed copy deleted since does not count; with all six kept the
+  // question is the plain one, and Yes erases.
+  std::vector<fs::path> sealed;
+  for (const auto& entry : fs::directory_iterator(month)) {
+    sealed.push_back(entry.path());
+  }
+  QCOMPARE(sealed.size(), std::size_t{6});
+  fs::remove(sealed[0]);
+  button(ToolbarButton::Erase)->trigger();
+  settle();
+  QVERIFY(prompts_.shown.back().text.starts_with("1 record on the device is not in the archive"));
+  button(ToolbarButton::Save)->trigger();
+  settle();
+  prompts_.answers = {platform::MessageAnswer::Yes};
+  button(ToolbarButton::Erase)->trigger();
+  settle();
+  QCOMPARE(prompts_.shown.back().text, shell_->language.texts[320]);
+  QCOMPARE(deviceRows(), std::size_t{0});
+}
+
+void FailurePathsTest::storedFilesThatCannotBeShownSayWhyAndLeaveNothingBehind() {
+  const fs::path month = program_ / "2025" / "03";
+  fs::create_directories(month);
+  const auto seal = [&](devsim::content::CycleRequest request) {
+    return transfer::ProtectDataLogger(program_, month,
+                                       devsim::content::generateCycle({}, request).bytes, {})
+        .file;
+  };
+  const fs::path good = seal({});
+  devsim::content::CycleRequest other;
+  other.cycleNumber = 2;
+  const fs::path changed = seal(other);
+  other.cycleNumber = 3;
+  const fs::path copied = seal(other);
+  other.cycleNumber = 4;
+  const fs::path vanished = seal(other);
+  Bytes data(300, 0x11);
+  data[48] = 0x20;  // a data file the PC sent, sealed by an earlier version
+  const fs::path notCycle = transfer::sealAs(program_, month, data, "DATA.dtl").file;
+  const fs::path tooShort = month / "short.dtl";
+  std::ofstream(tooShort) << "0123456789";
+  {
+    const auto time = fs::last_write_time(changed);
+    std::fstream bytes(changed, std::ios::binary | std::ios::in | std::ios::out);
+    bytes.seekp(200);
+    bytes.put('\x7F');
+    bytes.close();
+    fs::last_write_time(changed, time);  // the seal still matches
+    fs::last_write_time(copied, time + std::chrono::hours(30));
+  }
+  start();
+  const auto languageMenu = [&] {
+    return main_->fileManager()->findChild<QAction*>("mnuLingue")->isEnabled();
+  };
+  const std::pair<fs::path, std::string> refused[] = {
+      {changed, "It was changed after it was saved: its check sum does not match"},
+      {copied, "File > Check archive tells which, and restores the times"},
+      {tooShort, "It is too short to hold a stored record."},
+      {notCycle, "It is not a cycle record but a file the PC sent to the device"},
+      {vanished, "It cannot be read"},
+  };
+  // Without a report on show, then over one: told why each time, and the
+  // report on show stays.
+  for (const bool overReport : {false, true}) {
+    if (overReport) {
+      openInList(good);
+      QVERIFY(main_->reportWindow());
+    }
+    for (const auto& [file, cause] : refused) {
+      prompts_.shown.clear();
+      if (file == vanished) {
+        QVERIFY(main_->fileManager()->showFolder(month));  // listed, then gone
+        fs::rename(vanished, folder_->path() / "elsewhere.dtl");
+        auto* list = main_->fileManager()->findChild<QTreeView*>("fileList");
+        const QModelIndexList row = list->model()->match(
+            list->model()->index(0, 0), Qt::DisplayRole,
+            QString::fromStdString(vanished.filename().string()), 1, Qt::MatchExactly);
+        QVERIFY(!row.isEmpty());
+        emit list->activated(row.first());
+        fs::rename(folder_->path() / "elsewhere.dtl", vanished);
+      } else {
+        openInList(file);
+      }
+      QCOMPARE(prompts_.shown.size(), std::size_t{1});
+      const std::string& text = prompts_.shown[0].text;
+      QVERIFY2(text.starts_with("File error\n\n" + file.filename().string() + "\n"), text.c_str());
+      QVERIFY2(text.find(cause) != std::string::npos, text.c_str());
+      QCOMPARE(main_->mdiArea()->subWindowList().size(), overReport ? 2 : 1);
+      if (overReport) {
+        QCOMPARE(main_->reportWindow()->file(), good);
+        QVERIFY(main_->reportWindow()->isVisible());
+      }
+      QCOMPARE(languageMenu(), !overReport);
+    }
+  }
+  main_->reportWindow()->findChild<QAbstractButton*>("Command2")->click();
+  QTRY_VERIFY(!main_->reportWindow());
+  QVERIFY(languageMenu());
+}
+
+void FailurePathsTest::penDriveThatGoesAwayIsNoticedAndItsSavesAndErasesSayWhatTheyDid() {
+  const fs::path root = folder_->path() / "E";
+  const auto fill = [&] {
+    QProcess devsim;
+    devsim.start(VESTRIM_DEVSIM_PATH, {"--contents", "demo:cycles=4:reports=1", "--copy-to-drive",
+                                       QString::fromStdString(root.string())});
+    QVERIFY(devsim.waitForFinished(30000) && devsim.exitCode() == 0);
+  };
+  fill();
+  drives_.found = {{root.string(), root, true, true, 8u << 20, 2u << 20}};
+  start();
+  main_->findChild<QAction*>("mainButton7")->trigger();
+  waitForDrive();
+  auto* list = penDrive()->findChild<catalogue::ui::CatalogueList*>("ListView1");
+  const int listed = list->model()->rowCount();
+  QVERIFY(listed >= 6);
+  QAction* save = penDrive()->findChild<QAction*>("button6");
+  QAction* erase = penDrive()->findChild<QAction*>("button7");
+
+  // Nothing saved yet: the erase names the records (4 cycles and the
+  // report), and Enter keeps them.
+  erase->trigger();
+  QVERIFY(prompts_.shown.back().text.starts_with(
+      "5 records on the pen drive are not in the archive and would be lost:\n"));
+  QCOMPARE(prompts_.shown.back().defaultAnswer, platform::MessageAnswer::Cancel);
+  QCOMPARE(list->model()->rowCount(), listed);
+
+  QTimer::singleShot(0, save, &QAction::trigger);
+  waitForDrive();
+  QCOMPARE(prompts_.shown.back().text,
+           QString("5 of 5 records saved in %1.").arg(program_.c_str()).toStdString());
+  auto* bar = penDrive()->findChild<QProgressBar*>("ProgressBar1");
+  QCOMPARE(bar->value(), bar->maximum());
+  QTimer::singleShot(0, erase, &QAction::trigger);
+  waitForDrive();
+  QCOMPARE(prompts_.shown[prompts_.shown.size() - 2].text, std::string("Are you sure?"));
+  QCOMPARE(prompts_.shown.back().text, std::string("All files deleted"));
+
+  // The drive pulled out: each command says so and clears the list.
+  fill();
+  QTimer::singleShot(0, penDrive()->findChild<QAction*>("button2"), &QAction::trigger);
+  waitForDrive();
+  QCOMPARE(list->model()->rowCount(), listed);
+  const std::string gone =
+      "The pen drive " + root.string() + " is no longer there (" + root.string() + ").";
+  fs::rename(root, folder_->path() / "away");
+  for (QAction* command : {erase, save, penDrive()->findChild<QAction*>("button2")}) {
+    prompts_.shown.clear();
+    command->trigger();
+    QCOMPARE(prompts_.shown.size(), command == save ? std::size_t{0} : std::size_t{1});
+    QCOMPARE(list->model()->rowCount(), 0);
+    QCOMPARE(panel(penDrive(), 1).toStdString(), gone);
+  }
+  QVERIFY(prompts_.shown[0].text.starts_with(gone));
+  fs::rename(folder_->path() / "away", root);  // nothing of it was lost
+  QTimer::singleShot(0, penDrive()->findChild<QAction*>("button2"), &QAction::trigger);
+  waitForDrive();
+  QCOMPARE(list->model()->rowCount(), listed);
+  penDrive()->findChild<QAction*>("mnuExit")->trigger();
+  QTRY_VERIFY(!penDrive());
+  QVERIFY(mainButtonEnabled(1) && mainButtonEnabled(7));
+}
+
+void FailurePathsTest::cancelledDialogsLeaveTheWindowInFrontAndTheToolbarAsItWas() {
+  start();
+  // The user was in the archive's tree. The main toolbar's Open: the
+  // window, then the system's file dialog, cancelled.
+  main_->fileManager()->findChild<QWidget*>("folderTree")->setFocus();
+  QTimer::singleShot(200, [] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      dialog->close();
+    }
+  });
+  main_->findChild<QAction*>("mainButton3")->trigger();
+  QVERIFY(!QApplication::activeModalWidget());
+  QApplication::setActiveWindow(main_.get());  // as the window manager does, the dialog gone
+  QCOMPARE(active(), programmer());
+  QVERIFY(!mainButtonEnabled(1) && !mainButtonEnabled(7));
+  programmer()->findChild<QAction*>("mnuExit")->trigger();
+  QTRY_VERIFY(!programmer());
+  QVERIFY(mainButtonEnabled(1) && mainButtonEnabled(7));
+
+  // A failed connection: the port dialog, cancelled.
+  port_->setOpenFails(true);
+  main_->findChild<QAction*>("mainButton1")->trigger();
+  settle();
+  QVERIFY(programmer()->portDialog().isVisible());
+  QApplication::setActiveWindow(&programmer()->portDialog());
+  programmer()->portDialog().findChild<QAbstractButton*>("CancelButton")->click();
+  QVERIFY(!programmer()->portDialog().isVisible());
+  QApplication::setActiveWindow(main_.get());
+  QCOMPARE(active(), programmer());
+  QVERIFY(button(ToolbarButton::Connect)->isEnabled());
+  qobject_cast<QMdiSubWindow*>(programmer()->parentWidget())->close();
+  QTRY_VERIFY(!programmer());
+  QVERIFY(mainButtonEnabled(1) && mainButtonEnabled(7));
+}
+
+void FailurePathsTest::portAndLanguageForOneRunNeverReachTheSettingsFile() {
+  const fs::path files = folder_->path() / "files";
+  fs::create_directories(files);
+  const fs::path chosen = files / "a.dtl";
+  std::ofstream(chosen) << std::string(700, 'a');
+  for (const std::string stored : {"English", ""}) {
+    QVERIFY(shell::writeSettingsFile(program_,
+                                     {shell::PortSetting::fromPath("/dev/ttyUSB7"), "", stored}));
+    start("Italiano", shell::PortSetting::fromPath("/dev/pts/77"));
+    main_->findChild<QAction*>("mainButton1")->trigger();
+    settle();
+    QCOMPARE(port_->portName(), std::string("/dev/pts/77"));
+    programmer()->setFileChooser([&](const QString&) { return std::vector<fs::path>{chosen}; });
+    main_->findChild<QAction*>("mainButton3")->trigger();
+    settle();
+    QCOMPARE(*shell::readSettingsFile(program_),
+             (shell::SettingsLines{shell::PortSetting::fromPath("/dev/ttyUSB7"), files.string(),
+                                   stored}));
+    main_.reset();
+  }
+}
+
+QTEST_MAIN(FailurePathsTest)
+#include "failure_paths_test.moc"
