@@ -29,6 +29,16 @@ QJsonArray textsJson(const std::vector<std::string>& texts, bool windows1252 = f
   return array;
 }
 
+QJsonArray failedJson(const std::vector<transfer::NotSaved>& failed) {
+  QJsonArray array;
+  for (const transfer::NotSaved& record : failed) {
+    array.append(
+        QJsonObject{{"record", QString::fromStdString(shell::windows1252ToUtf8(record.record))},
+                    {"why", QString::fromStdString(shell::windows1252ToUtf8(record.why))}});
+  }
+  return array;
+}
+
 int usedPercent(const platform::DriveInfo& drive) {
   return static_cast<int>(100.0 * pendrive::driveUsedFraction(drive));
 }
@@ -143,8 +153,9 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
   for (const std::string& skipped : outcome.skipped) {
     std::cerr << "skipped: " << shell::windows1252ToUtf8(skipped) << '\n';
   }
-  for (const std::string& failed : outcome.failed) {
-    std::cerr << "not saved: " << shell::windows1252ToUtf8(failed) << '\n';
+  for (const transfer::NotSaved& failed : outcome.failed) {
+    std::cerr << "not saved: " << shell::windows1252ToUtf8(failed.record + ": " + failed.why)
+              << '\n';
   }
   const std::string outcomeLine = shell::windows1252ToUtf8(transfer::saveOutcomeText(outcome));
   if (outcome.failed.empty()) {
@@ -192,7 +203,7 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
                              {"saved", outcome.saved},
                              {"records", outcome.records},
                              {"skipped", textsJson(outcome.skipped, true)},
-                             {"failed", textsJson(outcome.failed, true)},
+                             {"failed", failedJson(outcome.failed)},
                              {"erased", erased}};
     std::cout << QJsonDocument(result).toJson(QJsonDocument::Indented).toStdString();
   }

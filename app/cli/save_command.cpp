@@ -11,12 +11,8 @@
 namespace vestrim::cli {
 namespace {
 
-QJsonArray textsJson(const std::vector<std::string>& texts) {
-  QJsonArray array;
-  for (const std::string& text : texts) {
-    array.append(QString::fromStdString(shell::windows1252ToUtf8(text)));
-  }
-  return array;
+QString text(const std::string& windows1252) {
+  return QString::fromStdString(shell::windows1252ToUtf8(windows1252));
 }
 
 }  // namespace
@@ -45,8 +41,9 @@ int saveCommand(const GlobalOptions& options) {
     for (const std::string& skipped : outcome->skipped) {
       std::cerr << "skipped: " << shell::windows1252ToUtf8(skipped) << '\n';
     }
-    for (const std::string& failed : outcome->failed) {
-      std::cerr << "not saved: " << shell::windows1252ToUtf8(failed) << '\n';
+    for (const transfer::NotSaved& failed : outcome->failed) {
+      std::cerr << "not saved: " << shell::windows1252ToUtf8(failed.record + ": " + failed.why)
+                << '\n';
     }
     std::string line = shell::windows1252ToUtf8(transfer::saveOutcomeText(*outcome));
     if (outcome->kind == transfer::SaveOutcome::Kind::DeviceLost) {
@@ -62,11 +59,19 @@ int saveCommand(const GlobalOptions& options) {
       fail(line);
     }
     if (options.json) {
+      QJsonArray skipped;
+      for (const std::string& row : outcome->skipped) {
+        skipped.append(text(row));
+      }
+      QJsonArray failed;
+      for (const transfer::NotSaved& record : outcome->failed) {
+        failed.append(QJsonObject{{"record", text(record.record)}, {"why", text(record.why)}});
+      }
       const QJsonObject result{{"sealed", sealed},
                                {"saved", outcome->saved},
                                {"records", outcome->records},
-                               {"skipped", textsJson(outcome->skipped)},
-                               {"failed", textsJson(outcome->failed)},
+                               {"skipped", skipped},
+                               {"failed", failed},
                                {"outcome", QString::fromStdString(line)}};
       std::cout << QJsonDocument(result).toJson(QJsonDocument::Indented).toStdString();
     }

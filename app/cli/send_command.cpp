@@ -72,9 +72,11 @@ int eraseCommand(const GlobalOptions& options, bool force) {
       for (const std::string& label : unsaved) {
         names += "\n  " + shell::windows1252ToUtf8(label);
       }
-      fail(std::to_string(unsaved.size()) + " record(s) on the device are not in the archive of " +
-           shell::utf8Of(session.shell().ProgramFolder) + " and would be lost:" + names +
-           "\nSave them first (vestrim-cli save), or erase with --force. Nothing was erased.");
+      fail(
+          std::to_string(unsaved.size()) + " record(s) on the device are not in the archive of " +
+          shell::utf8Of(session.shell().ProgramFolder) + " and would be lost:" + names +
+          "\nSave them first (vestrim-cli save; technical reports with vestrim-cli import from the "
+          "device's pen drive), or erase with --force.\nNothing was erased.");
       return 1;
     }
     session.view().catalogueShown = false;

@@ -1,5 +1,6 @@
 #include "archive/kept_records.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -47,7 +48,9 @@ std::vector<std::string> notInArchive(const std::filesystem::path& programFolder
                                       const std::vector<HeldRecord>& records) {
   std::map<std::filesystem::path, std::set<std::uint64_t>> lengths;
   for (const HeldRecord& record : records) {
-    lengths[record.folder].insert(record.key.length);
+    for (const std::filesystem::path& folder : record.folders) {
+      lengths[folder].insert(record.key.length);
+    }
   }
   std::map<std::filesystem::path, std::set<catalogue::RecordKey>> kept;
   for (const auto& [folder, wanted] : lengths) {
@@ -55,7 +58,8 @@ std::vector<std::string> notInArchive(const std::filesystem::path& programFolder
   }
   std::vector<std::string> lost;
   for (const HeldRecord& record : records) {
-    if (!kept[record.folder].contains(record.key)) {
+    if (std::none_of(record.folders.begin(), record.folders.end(),
+                     [&](const auto& folder) { return kept[folder].contains(record.key); })) {
       lost.push_back(record.label);
     }
   }

@@ -175,12 +175,12 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
       progress(done++, rows.size());
     }
     if (const char* skip = skipReason(row)) {
-      outcome.skipped.push_back(row.code + ": " + skip);
+      outcome.skipped.push_back(transfer::recordLabel(row) + ": " + skip);
       continue;
     }
     const PenDriveFile& file = files[static_cast<std::size_t>(row.record)];
     const auto fail = [&](const std::string& why) {
-      outcome.failed.push_back(transfer::recordLabel(row) + ": " + shell::utf8ToWindows1252(why));
+      outcome.failed.push_back({transfer::recordLabel(row), shell::utf8ToWindows1252(why)});
     };
     if (outcome.kind == transfer::SaveOutcome::Kind::JournalFailed) {
       fail("not read, the save stopped");
@@ -239,7 +239,7 @@ std::vector<archive::HeldRecord> heldRecords(const std::vector<PenDriveFile>& fi
     const PenDriveFile& file = files[static_cast<std::size_t>(row.record)];
     const auto folder = transfer::archiveFolderOf(row, file.technicalReport());
     if (transfer::isArchivedRecord(row) && folder) {
-      held.push_back({transfer::recordLabel(row), *folder, file.key});
+      held.push_back({transfer::recordLabel(row), {*folder}, file.key});
     }
   }
   return held;

@@ -34,8 +34,11 @@ bool PenDriveSession::present() const {
 }
 
 std::string PenDriveSession::goneText() const {
-  return "The pen drive " + driveName(drive_) + " is no longer there (" +
-         shell::utf8ToWindows1252(shell::utf8Of(drive_.root)) + ").";
+  // A folder taken as a drive is named by its path alone.
+  const std::string root = shell::utf8ToWindows1252(shell::utf8Of(drive_.root));
+  const std::string name = driveName(drive_);
+  return "The pen drive " + name + " is no longer there" +
+         (name == root ? std::string(".") : " (" + root + ").");
 }
 
 platform::Message PenDriveSession::driveGone() {

@@ -49,7 +49,8 @@ class PenDriveSession {
   bool present() const;
   // The drive is gone: the list is cleared, and this says so.
   platform::Message driveGone();
-  // "The pen drive E: is no longer there (/media/E)."
+  // "The pen drive E: is no longer there (E:\)."; a folder taken as a
+  // drive by its path alone.
   std::string goneText() const;
   // Caption of the size figure: text 307 with "[MB]" for its last 4 characters.
   std::string sizeCaption() const;

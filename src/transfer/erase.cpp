@@ -22,8 +22,9 @@ Erase::Erase(catalogue::Programmer& programmer, shell::ShellContext& shell, Down
 }
 
 std::vector<std::string> Erase::unsavedRecords() const {
-  return archive::notInArchive(shell_.ProgramFolder,
-                               heldRecords(programmer_.rows(), programmer_.tables()));
+  return archive::notInArchive(
+      shell_.ProgramFolder,
+      heldRecords(programmer_.rows(), programmer_.tables(), shell_.ProgramFolder));
 }
 
 bool Erase::confirmed() {

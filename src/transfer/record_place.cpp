@@ -1,6 +1,7 @@
 #include "transfer/record_place.h"
 
 #include "catalogue/catalogue_rows.h"
+#include "shell/folder_scan.h"
 #include "shell/text_encoding.h"
 #include "transfer/upload.h"
 
@@ -27,17 +28,32 @@ std::optional<std::filesystem::path> archiveFolderOf(const platform::CatalogueRo
 }
 
 std::string recordLabel(const platform::CatalogueRow& row) {
-  return row.date.empty() ? row.code : row.code + " " + row.date;
+  // A code the PC wrote ("MS0369AA") is padded with blanks.
+  std::string code = row.code;
+  code.erase(code.find_last_not_of(' ') + 1);
+  return row.date.empty() ? code : code + " " + row.date;
 }
 
 std::vector<archive::HeldRecord> heldRecords(const std::vector<platform::CatalogueRow>& rows,
-                                             const catalogue::CatalogueTables& tables) {
+                                             const catalogue::CatalogueTables& tables,
+                                             const std::filesystem::path& programFolder) {
+  std::vector<std::filesystem::path> serviceFolders;
+  for (const shell::ScannedEntry& year :
+       shell::scanFolder(programFolder).value_or(std::vector<shell::ScannedEntry>{})) {
+    std::error_code error;
+    if (year.folder &&
+        std::filesystem::is_directory(programFolder / year.name / "SERVICE", error)) {
+      serviceFolders.push_back(std::filesystem::path(year.name) / "SERVICE");
+    }
+  }
   std::vector<archive::HeldRecord> held;
   for (const platform::CatalogueRow& row : rows) {
     const std::optional<std::filesystem::path> folder = archiveFolderOf(row, false);
-    if (isArchivedRecord(row) && folder) {
-      held.push_back({recordLabel(row), *folder, catalogue::recordKey(tables, row.record)});
+    if (!isArchivedRecord(row) || (!folder && !isTechnicalReport(row))) {
+      continue;
     }
+    held.push_back({recordLabel(row), folder ? std::vector{*folder} : serviceFolders,
+                    catalogue::recordKey(tables, row.record)});
   }
   return held;
 }

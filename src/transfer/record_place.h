@@ -35,10 +35,13 @@ std::optional<std::filesystem::path> archiveFolderOf(const platform::CatalogueRo
 // The row as a message names it: its code and date.
 std::string recordLabel(const platform::CatalogueRow& row);
 
-// The records the device's list shows that a save would keep: the dated
-// cycle records and reports, each with its folder and key.
+// The records the device's list shows that the archive keeps, each with its
+// folders and key: a dated one where a save puts it; a technical report,
+// which the device lists without a date and only a pen drive brings in, in
+// any year's SERVICE folder of `programFolder`.
 std::vector<archive::HeldRecord> heldRecords(const std::vector<platform::CatalogueRow>& rows,
-                                             const catalogue::CatalogueTables& tables);
+                                             const catalogue::CatalogueTables& tables,
+                                             const std::filesystem::path& programFolder);
 
 // The question before an erase of `where` ("the device", "the pen drive"):
 // `question` as it stands when no record would be lost; otherwise it first

@@ -76,7 +76,7 @@ void Upload::Save() {
     engine_.view().setToolbarButtonEnabled(platform::ToolbarButton::MachineUpgrade, false);
     engine_.EndOperation();
     for (const auto& row : rows_) {
-      outcome_.skipped.push_back(row.code + ": " + *skipReason(row));
+      outcome_.skipped.push_back(recordLabel(row) + ": " + *skipReason(row));
     }
     finish(SaveOutcome::Kind::NothingToDo);
     return;
@@ -120,7 +120,7 @@ void Upload::nextRow() {
     engine_.view().setStatusText(
         2, std::to_string(saveIndex_ + 1) + " / " + std::to_string(rows_.size()));
     if (const std::optional<std::string> skip = skipReason(row)) {
-      outcome_.skipped.push_back(row.code + ": " + *skip);
+      outcome_.skipped.push_back(recordLabel(row) + ": " + *skip);
       ++saveIndex_;
       continue;
     }
@@ -128,10 +128,10 @@ void Upload::nextRow() {
     std::error_code error;
     std::filesystem::create_directories(monthFolder_, error);
     if (error) {
-      outcome_.failed.push_back(recordLabel(row) + ": " +
-                                shell::utf8ToWindows1252("cannot create " +
-                                                         shell::utf8Of(monthFolder_) + ": " +
-                                                         error.message()));
+      outcome_.failed.push_back(
+          {recordLabel(row),
+           shell::utf8ToWindows1252("cannot create " + shell::utf8Of(monthFolder_) + ": " +
+                                    error.message())});
       ++saveIndex_;
       continue;
     }
@@ -160,8 +160,8 @@ void Upload::ReadFile() {
   received_.clear();
   fileLength_ = std::max<std::int64_t>(length, 0);
   if (length > kMaxFileLength) {
-    outcome_.failed.push_back(recordLabel(rows_[saveIndex_]) + ": " + std::to_string(length) +
-                              " bytes, longer than any device file");
+    outcome_.failed.push_back({recordLabel(rows_[saveIndex_]),
+                               std::to_string(length) + " bytes, longer than any device file"});
     state.OperationCode = link::kNoOperation;
     guard_->stop();
     ++saveIndex_;
@@ -230,13 +230,13 @@ void Upload::fileComplete() {
   const platform::CatalogueRow& row = rows_[saveIndex_];
   if (received_.empty()) {
     // Nothing came from the device: there is no record to seal.
-    outcome_.failed.push_back(recordLabel(row) + ": the device sent no bytes of it");
+    outcome_.failed.push_back({recordLabel(row), "the device sent no bytes of it"});
   } else {
     const SealResult sealed =
         ProtectDataLogger(shell_.ProgramFolder, monthFolder_, received_, shell_.language.messages);
     if (sealed.file.empty()) {
       shell_.log.LogError("FrmPrg", "ProtectDataLogger");
-      outcome_.failed.push_back(recordLabel(row) + ": " + shell::utf8ToWindows1252(sealed.error));
+      outcome_.failed.push_back({recordLabel(row), shell::utf8ToWindows1252(sealed.error)});
       if (sealed.journalFailed) {
         ++saveIndex_;
         engine_.EndOperation();
@@ -263,7 +263,7 @@ void Upload::finish(SaveOutcome::Kind kind) {
       kind != SaveOutcome::Kind::NotConnected) {
     for (std::size_t i = saveIndex_; i < rows_.size(); ++i) {
       if (!skipReason(rows_[i])) {
-        outcome_.failed.push_back(recordLabel(rows_[i]) + ": not read, the save stopped");
+        outcome_.failed.push_back({recordLabel(rows_[i]), "not read, the save stopped"});
       }
     }
   }
@@ -304,11 +304,37 @@ std::string saveOutcomeText(const SaveOutcome& outcome) {
 }
 
 std::optional<platform::Message> notSavedMessage(const std::string& outcomeLine,
-                                                 const std::vector<std::string>& failed) {
+                                                 const std::vector<NotSaved>& failed) {
   if (failed.empty()) {
     return std::nullopt;
   }
-  return platform::Message{.text = outcomeLine + "\n\nNot saved:\n" + shell::nameLines(failed),
+  // Records that failed for one reason (a folder that cannot be written) are
+  // named under it once; 20 names in all, then how many more.
+  constexpr std::size_t kNamesShown = 20;
+  std::vector<std::string> reasons;
+  for (const NotSaved& record : failed) {
+    if (std::find(reasons.begin(), reasons.end(), record.why) == reasons.end()) {
+      reasons.push_back(record.why);
+    }
+  }
+  std::string text = outcomeLine;
+  std::size_t left = kNamesShown;
+  for (const std::string& why : reasons) {
+    if (left == 0) {
+      break;
+    }
+    text += "\n\nNot saved, " + why + ":";
+    for (const NotSaved& record : failed) {
+      if (record.why == why && left > 0) {
+        text += "\n" + record.record;
+        --left;
+      }
+    }
+  }
+  if (failed.size() > kNamesShown) {
+    text += "\nand " + std::to_string(failed.size() - kNamesShown) + " more";
+  }
+  return platform::Message{.text = text,
                            .title = "Records not saved",
                            .icon = platform::MessageIcon::Exclamation,
                            .buttons = platform::MessageButtons::Ok};

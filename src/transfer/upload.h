@@ -22,6 +22,14 @@ inline constexpr int kFileGuardMs = 180000;
 // memory) would keep the save reading for days and hold it all in memory.
 inline constexpr std::int64_t kMaxFileLength = 16 * 1024 * 1024;
 
+// A record a save or an import could not write, and why (the folder and
+// the system's words), in the system's single-byte text.
+struct NotSaved {
+  std::string record;  // code and date
+  std::string why;
+  bool operator==(const NotSaved&) const = default;
+};
+
 // How a Save ended.
 struct SaveOutcome {
   enum class Kind {
@@ -38,7 +46,7 @@ struct SaveOutcome {
   int records = 0;     // the dated cycle records and reports of the list: what should be saved
   std::string folder;  // the program folder they go to
   std::vector<std::string> skipped;  // rows the rules skip: "code: no date", "not a cycle record"
-  std::vector<std::string> failed;   // records not saved: "code date: why"
+  std::vector<NotSaved> failed;      // records not saved, with why
 };
 
 // Saves the device's files (Save): every row of the file list with a date
@@ -106,9 +114,9 @@ namespace vestrim::transfer {
 // in /srv/archive.", or why it stopped and what was saved before.
 std::string saveOutcomeText(const SaveOutcome& outcome);
 // The message after a save that did not save every record: the line above,
-// then the records not saved with why (the first 20, then "and N more").
-// Nothing when every record was saved.
+// then the records not saved under each reason (the first 20, then "and N
+// more"). Nothing when every record was saved.
 std::optional<platform::Message> notSavedMessage(const std::string& outcomeLine,
-                                                 const std::vector<std::string>& failed);
+                                                 const std::vector<NotSaved>& failed);
 
 }  // namespace vestrim::transfer

@@ -119,7 +119,7 @@ void FailurePathsTest::init() {
   device_ = std::make_unique<devsim::Device>();
   devsim::content::DemoOptions contents;
   contents.cycles = 6;
-  contents.technicalReports = 1;
+  contents.technicalReports = 0;  // a report comes into the archive only from a pen drive
   devsim::content::fillDemoContents(device_->memory(), contents);
   port_ = std::make_unique<testing::SimulatedSerialPort>(*device_, scheduler_);
   ports_.found = {{"/dev/ttyUSB7", "USB serial adapter", 0x0403}, {"/dev/ttyS0", "", {}}};
@@ -173,8 +173,11 @@ void FailurePathsTest::unwritableMonthNamesEveryRecordAndTheEraseGuardKeepsThem(
   QCOMPARE(panel(programmer(), 2), summary);
   QCOMPARE(prompts_.shown.size(), std::size_t{1});
   const std::string told = prompts_.shown[0].text;
-  QVERIFY2(told.starts_with(summary.toStdString() + "\n\nNot saved:\n"), told.c_str());
-  QCOMPARE(linesWith(told, ": cannot create " + month.string() + ": "), std::size_t{6});
+  // The six under their one reason.
+  QVERIFY2(told.starts_with(summary.toStdString() + "\n\nNot saved, cannot create " +
+                            month.string() + ": "),
+           told.c_str());
+  QCOMPARE(linesWith(told, "\nDL"), std::size_t{6});
 
   // The erase names what it would lose, and Enter keeps it.
   button(ToolbarButton::Erase)->trigger();
@@ -187,9 +190,10 @@ void FailurePathsTest::unwritableMonthNamesEveryRecordAndTheEraseGuardKeepsThem(
   // Saved after all, the progress bar showing the share "k / n" gives.
   fs::remove(month);
   button(ToolbarButton::Save)->trigger();
-  scheduler_.runUntil([&] { return panel(programmer(), 2).startsWith("6 / "); }, 600000);
-  scheduler_.advance(2000);  // within the file
   auto* bar = programmer()->findChild<QProgressBar*>("ProgressBar2");
+  scheduler_.runUntil(  // within the sixth file
+      [&] { return panel(programmer(), 2).startsWith("6 / ") && bar->value() % 100 > 30; },
+      600000);
   const double share = 1.0 * bar->value() / bar->maximum() * static_cast<double>(rows);
   QVERIFY2(share > 5 && share < 6, QByteArray::number(share));
   settle();
@@ -339,8 +343,7 @@ void FailurePathsTest::penDriveThatGoesAwayIsNoticedAndItsSavesAndErasesSayWhatT
   QTimer::singleShot(0, penDrive()->findChild<QAction*>("button2"), &QAction::trigger);
   waitForDrive();
   QCOMPARE(list->model()->rowCount(), listed);
-  const std::string gone =
-      "The pen drive " + root.string() + " is no longer there (" + root.string() + ").";
+  const std::string gone = "The pen drive " + root.string() + " is no longer there.";
   fs::rename(root, folder_->path() / "away");
   for (QAction* command : {erase, save, penDrive()->findChild<QAction*>("button2")}) {
     prompts_.shown.clear();

@@ -185,7 +185,7 @@ void PenDriveWindowTest::listAndSealedFilesEqualTheCommandLineImport() {
     QCOMPARE(list->cell(r, 3), rows[r].toObject()["date"].toString());
   }
   QCOMPARE(window()->findChild<QLabel*>("panel2")->text(),
-           QStringLiteral("%1 / %1").arg(rows.size()));
+           QStringLiteral("%1 device files found").arg(rows.size()));
 
   QTimer::singleShot(0, window()->findChild<QAction*>("button6"), &QAction::trigger);
   waitForWork();

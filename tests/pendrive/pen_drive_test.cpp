@@ -110,7 +110,7 @@ TEST(PenDrive, FileLongerThanAnyDeviceFileIsReportedWithoutBeingRead) {
   const PenDriveSave saved = Save(catalogue.files, rows, shell);
   EXPECT_TRUE(saved.sealed.empty());
   ASSERT_EQ(saved.outcome.failed.size(), 1u);
-  EXPECT_NE(saved.outcome.failed[0].find("longer than any device file"), std::string::npos);
+  EXPECT_NE(saved.outcome.failed[0].why.find("longer than any device file"), std::string::npos);
 }
 
 TEST(DriveFigures, SizeIsInMegabytesWithOneDecimalAndUseIsAFraction) {

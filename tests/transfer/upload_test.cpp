@@ -199,7 +199,7 @@ TEST_F(UploadTest, JournalThatCannotBeWrittenStopsTheSaveWithItsReason) {
   EXPECT_EQ(outcome->kind, SaveOutcome::Kind::JournalFailed);
   EXPECT_TRUE(sealed.empty());
   ASSERT_EQ(outcome->failed.size(), 2u);  // the first with why, the second not reached
-  EXPECT_NE(outcome->failed[0].find("journal"), std::string::npos);
+  EXPECT_NE(outcome->failed[0].why.find("journal"), std::string::npos);
   EXPECT_EQ(flashReads().size(), 2u);  // the second file is not read
   EXPECT_FALSE(view.busyPointer);
 }

@@ -246,10 +246,11 @@ void PenDriveWindow::read(bool first) {
         }
         session_->setCatalogue(std::move(catalogue));
         list_->setRows(session_->rows());
+        panels_[0]->setText(fromCore(session_->statusText()));
+        // The bar goes back to 0: its "k / n" goes with it.
         progress_->setValue(0);
-        if (found == 0) {
-          panels_[1]->clear();
-        }
+        panels_[1]->setText(found == 0 ? QString()
+                                       : QStringLiteral("%1 device files found").arg(found));
         if (first) {
           progress_->setMaximum(found > 0 ? static_cast<int>(found) : 100);
         }
@@ -260,6 +261,8 @@ void PenDriveWindow::driveGone(const std::string& before) {
   const platform::Message gone = session_->driveGone();
   list_->setRows({});
   progress_->setValue(0);
+  size_->clear();
+  usage_->setValue(0);
   panels_[0]->setText(fromCore(session_->goneText()));
   panels_[1]->clear();
   if (before.empty()) {

@@ -273,7 +273,9 @@ void ReportViewWindow::printOn(QPrinter& printer) const {
 bool ReportViewWindow::written(bool ok, const std::filesystem::path& target, const QString& why) {
   const QString path = QString::fromStdU16String(target.u16string());
   if (!ok) {
-    prompts_.show({.text = platform::toCore(why.isEmpty() ? "Cannot write " + path : why),
+    // The reason as a sentence: "Cannot write F: No space left on device".
+    const QString text = why.isEmpty() ? "cannot write " + path : why;
+    prompts_.show({.text = platform::toCore(text.left(1).toUpper() + text.mid(1)),
                    .title = {},
                    .icon = platform::MessageIcon::Exclamation,
                    .buttons = platform::MessageButtons::Ok});
