@@ -161,20 +161,15 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
   PenDriveSave result;
   transfer::SaveOutcome& outcome = result.outcome;
   outcome.folder = shell::utf8ToWindows1252(shell::utf8Of(shell.ProgramFolder));
-  const auto skipReason = [](const platform::CatalogueRow& row) -> const char* {
-    return !transfer::isArchivedRecord(row)                     ? transfer::kNotACycleRecord
-           : !transfer::archiveFolderOf(row, false).has_value() ? transfer::kNoDate
-                                                                : nullptr;
-  };
   for (const platform::CatalogueRow& row : rows) {
-    outcome.records += skipReason(row) ? 0 : 1;
+    outcome.records += transfer::skipReason(row) ? 0 : 1;
   }
   std::size_t done = 0;
   for (const platform::CatalogueRow& row : rows) {
     if (progress) {
       progress(done++, rows.size());
     }
-    if (const char* skip = skipReason(row)) {
+    if (const char* skip = transfer::skipReason(row)) {
       outcome.skipped.push_back(transfer::recordLabel(row) + ": " + skip);
       continue;
     }

@@ -15,6 +15,12 @@ bool isArchivedRecord(const platform::CatalogueRow& row) {
   return isTechnicalReport(row) || !catalogue::isSentFileType(row.fileType);
 }
 
+const char* skipReason(const platform::CatalogueRow& row) {
+  return !isArchivedRecord(row)                     ? kNotACycleRecord
+         : !archiveFolderOf(row, false).has_value() ? kNoDate
+                                                    : nullptr;
+}
+
 std::optional<std::filesystem::path> archiveFolderOf(const platform::CatalogueRow& row,
                                                      bool service) {
   // The provisional name holds the date's month at 13-14 and its year at

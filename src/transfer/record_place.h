@@ -26,6 +26,10 @@ bool isTechnicalReport(const platform::CatalogueRow& row);
 // payload, and sealing them would file binary data as a cycle.
 bool isArchivedRecord(const platform::CatalogueRow& row);
 
+// Why a save skips the row by its rules (kNotACycleRecord, kNoDate), or
+// nothing when it is a record to save.
+const char* skipReason(const platform::CatalogueRow& row);
+
 // The folder below the program folder that a save puts the row's record
 // in: "20yy/mm" from its date, or "20yy/SERVICE" when `service`; nothing
 // for a row without a date.

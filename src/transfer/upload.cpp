@@ -14,17 +14,6 @@ namespace {
 // so that it moves within a long file and shows the same share as "k / n".
 constexpr std::uint32_t kStepsPerRow = 100;
 
-// Why the rules skip a row, or nothing when it is a record to save.
-std::optional<std::string> skipReason(const platform::CatalogueRow& row) {
-  if (!isArchivedRecord(row)) {
-    return kNotACycleRecord;
-  }
-  if (provisionalName(row).size() < 30) {
-    return kNoDate;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 using link::ProgrammerState;
@@ -76,7 +65,7 @@ void Upload::Save() {
     engine_.view().setToolbarButtonEnabled(platform::ToolbarButton::MachineUpgrade, false);
     engine_.EndOperation();
     for (const auto& row : rows_) {
-      outcome_.skipped.push_back(recordLabel(row) + ": " + *skipReason(row));
+      outcome_.skipped.push_back(recordLabel(row) + ": " + skipReason(row));
     }
     finish(SaveOutcome::Kind::NothingToDo);
     return;
@@ -119,8 +108,8 @@ void Upload::nextRow() {
     const platform::CatalogueRow& row = rows_[saveIndex_];
     engine_.view().setStatusText(
         2, std::to_string(saveIndex_ + 1) + " / " + std::to_string(rows_.size()));
-    if (const std::optional<std::string> skip = skipReason(row)) {
-      outcome_.skipped.push_back(recordLabel(row) + ": " + *skip);
+    if (const char* skip = skipReason(row)) {
+      outcome_.skipped.push_back(recordLabel(row) + ": " + skip);
       ++saveIndex_;
       continue;
     }
