@@ -319,16 +319,10 @@ void FailurePathsTest::penDriveThatGoesAwayIsNoticedAndItsSavesAndErasesSayWhatT
   QAction* save = penDrive()->findChild<QAction*>("button6");
   QAction* erase = penDrive()->findChild<QAction*>("button7");
 
-  // Nothing saved yet: the erase names the records (4 cycles and the
-  // report), and Enter keeps them.
-  erase->trigger();
-  QVERIFY(prompts_.shown.back().text.starts_with(
-      "5 records on the pen drive are not in the archive and would be lost:\n"));
-  QCOMPARE(prompts_.shown.back().defaultAnswer, platform::MessageAnswer::Cancel);
-  QCOMPARE(list->model()->rowCount(), listed);
-
   QTimer::singleShot(0, save, &QAction::trigger);
   waitForDrive();
+  // 4 cycles and the report; a save says what it did, and the erase after it
+  // has no record to name.
   QCOMPARE(prompts_.shown.back().text,
            QString("5 of 5 records saved in %1.").arg(program_.c_str()).toStdString());
   auto* bar = penDrive()->findChild<QProgressBar*>("ProgressBar1");

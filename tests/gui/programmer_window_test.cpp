@@ -32,7 +32,6 @@ class ProgrammerWindowTest : public QObject {
   void cleanup();
   void connectShowsTheDeviceRowsAndSaveSealsThemWithProgress();
   void readSendAndMultipleSelectionKeepTheListCurrent();
-  void eraseAnsweredNoChangesNothingAndYesEmptiesTheDevice();
   void unreachablePortBringsUpTheDialogWithTheReason();
   void closingWhileSavingAsksAndStopsCleanly();
 
@@ -193,21 +192,6 @@ void ProgrammerWindowTest::readSendAndMultipleSelectionKeepTheListCurrent() {
   QCOMPARE(shownRows().size(), before + 2);
   QCOMPARE(shell::readSettingsFile(folder_->path())->DataFolder, folder_->path().string());
   QVERIFY(prompts_.shown.empty());
-}
-
-void ProgrammerWindowTest::eraseAnsweredNoChangesNothingAndYesEmptiesTheDevice() {
-  openAndConnect();
-  const std::size_t before = shownRows().size();
-  prompts_.answers = {platform::MessageAnswer::No};
-  button(ToolbarButton::Erase)->trigger();
-  settle();
-  QCOMPARE(shownRows().size(), before);
-  QVERIFY(prompts_.shown.back().text.ends_with(shell_->language.texts[320]));
-  prompts_.answers = {platform::MessageAnswer::Yes};
-  window()->findChild<QAction*>("mnuErase")->trigger();  // the Device menu's erase
-  settle();
-  QCOMPARE(prompts_.shown.size(), std::size_t{2});
-  QCOMPARE(shownRows().size(), std::size_t{0});
 }
 
 void ProgrammerWindowTest::unreachablePortBringsUpTheDialogWithTheReason() {
