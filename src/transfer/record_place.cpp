@@ -46,10 +46,10 @@ std::vector<archive::HeldRecord> heldRecords(const std::vector<platform::Catalog
   std::vector<std::filesystem::path> serviceFolders;
   for (const shell::ScannedEntry& year :
        shell::scanFolder(programFolder).value_or(std::vector<shell::ScannedEntry>{})) {
+    const std::filesystem::path service = shell::pathFromUtf8(year.name) / "SERVICE";
     std::error_code error;
-    if (year.folder &&
-        std::filesystem::is_directory(programFolder / year.name / "SERVICE", error)) {
-      serviceFolders.push_back(std::filesystem::path(year.name) / "SERVICE");
+    if (year.folder && std::filesystem::is_directory(programFolder / service, error)) {
+      serviceFolders.push_back(service);
     }
   }
   std::vector<archive::HeldRecord> held;
