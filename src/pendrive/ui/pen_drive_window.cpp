@@ -247,6 +247,9 @@ void PenDriveWindow::read(bool first) {
         session_->setCatalogue(std::move(catalogue));
         list_->setRows(session_->rows());
         panels_[0]->setText(fromCore(session_->statusText()));
+        if (size_->text().isEmpty()) {
+          showFigures(false);  // the drive is back after it was gone
+        }
         // The bar goes back to 0: its "k / n" goes with it.
         progress_->setValue(0);
         panels_[1]->setText(found == 0 ? QString()
