@@ -320,6 +320,10 @@ void DesktopTest::compactReportSwitchesToFullAndBackAlarmAndVacuumTestStayFixed(
   };
   QCOMPARE(report->core().shown(), reports::ReportKind::Compact);
   QCOMPARE(shownLines(), report->core().report().lines);
+  // The chart under the lines is drawn: its curves are not the blank of a chart-less widget.
+  const QImage chart = report->findChild<QWidget*>("cycleChart")->grab().toImage();
+  QVERIFY(chart.pixelColor(chart.width() / 2, chart.height() / 2) != QColor(Qt::white) ||
+          chart.pixelColor(10, 10) != QColor(Qt::white));
   const int compactRows = list->model()->rowCount();
   QVERIFY(switchButton->isEnabled());
   QCOMPARE(switchButton->text(), QString("Extended view"));

@@ -173,6 +173,17 @@ std::string smallPdf() {
          std::to_string(xref) + "\n%%EOF\n";
 }
 
+TEST(PdfDocumentInformation, CycleNumbersTakeAllThreeBytesOfTheirCounters) {
+  CycleRequest request;
+  request.cycleNumber = 0x10203;         // 66051
+  request.cyclesSinceService = 0x20001;  // 131073
+  const PdfDocumentInfo info = reportDocumentInfo("c.dtl", testing::generatedFile(request), "ab");
+  EXPECT_EQ(info.keywords, "c.dtl, cycle 131073/66051, sha256:ab");
+  // A value of two bytes starts no later than one byte before the end.
+  EXPECT_EQ(value16("\x01\x02", 1), 0x0201);
+  EXPECT_EQ(value16("\x01\x02", 2), std::nullopt);
+}
+
 TEST(PdfDocumentInformation, NewDictionaryKeepsEveryOffsetRight) {
   std::string pdf = smallPdf();
   PdfDocumentInfo info{"f.dtl", "Cycle \xC2\xB0", "sha256:ab", "Vestrim"};
