@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "long_cycle.h"
+#include "record/cycle_file.h"
 #include "reports/cycle_chart_data.h"
 #include "reports/cycle_csv.h"
-#include "reports/cycle_file.h"
 #include "reports/cycle_record.h"
 #include "reports/cycle_reports.h"
 #include "reports/print_layout.h"
@@ -299,7 +299,7 @@ StoredFiles* storedFiles = nullptr;
 void ReadAndVerify1000StoredFiles(benchmark::State& state) {
   for (auto _ : state) {
     for (const auto& file : storedFiles->files()) {
-      const reports::CycleFile read = reports::LeggiFile(file);
+      const record::CycleFile read = record::LeggiFile(file);
       if (!read.showable()) {
         state.SkipWithError(("not showable: " + file.string()).c_str());
         return;

@@ -7,9 +7,9 @@
 #include <iostream>
 #include <string>
 
+#include "record/sealed_record.h"
 #include "sim/cycle_generator.h"
 #include "sim/technical_report.h"
-#include "transfer/seal.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ vestrim::Bytes stored(vestrim::Bytes device, std::size_t records) {
     device.resize(kHeaderRecord + records * kSampleRecord);
   }
   const vestrim::shell::LocalTime when{2025, 3, 14, 10, 15, 30};
-  return vestrim::transfer::sealContents(vestrim::transfer::dateSeal(when), device);
+  return vestrim::record::sealContents(vestrim::record::dateSeal(when), device);
 }
 
 CycleRequest cycle(int code, std::uint64_t seed) {

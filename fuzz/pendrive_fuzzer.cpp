@@ -5,7 +5,7 @@
 
 #include "fuzz_files.h"
 #include "pendrive/pen_drive.h"
-#include "transfer/seal.h"
+#include "record/sealed_name.h"
 #include "transfer/upload.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -23,6 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const std::span<const std::uint8_t> bytes(data, size);
   pendrive::technicalReportName(bytes);
-  transfer::sealedFileName(bytes, shell::LanguageMessages{});
+  record::sealedFileName(bytes, shell::LanguageMessages{});
   return 0;
 }

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string>
 
+#include "record/cycle_file.h"
 #include "reports/cycle_chart_data.h"
 #include "reports/cycle_csv.h"
-#include "reports/cycle_file.h"
 #include "reports/cycle_record.h"
 #include "reports/cycle_reports.h"
 #include "reports/print_layout.h"
@@ -50,7 +50,7 @@ shell::LocalTime timeOfSeal(const Bytes& stored) {
 // The same file with its check sum made right, so that mutated records
 // reach the report window's choice as often as the seal allows.
 Bytes withGoodChecksum(Bytes stored) {
-  if (stored.size() < reports::kMinimumFileLength) {
+  if (stored.size() < record::kMinimumFileLength) {
     return stored;
   }
   unsigned sum = 0;
@@ -77,7 +77,7 @@ void printAll(const reports::Report& report, char separator) {
   reports::printedLines(job);
 }
 
-void runWindow(const reports::CycleFile& file, const reports::ReportLanguage& language) {
+void runWindow(const record::CycleFile& file, const reports::ReportLanguage& language) {
   reports::ReportWindow window(language);
   window.load(file);
   printAll(window.report(), language.decimalSeparator);
@@ -98,10 +98,10 @@ int runReports(const std::uint8_t* data, std::size_t size) {
   const Language& words = english();
   const Bytes stored(data, data + size);
 
-  const reports::CycleFile sealed = reports::readCycleFile(stored, timeOfSeal(stored));
-  const reports::CycleFile other = reports::readCycleFile(stored, {2025, 3, 14, 10, 15, 30});
+  const record::CycleFile sealed = record::readCycleFile(stored, timeOfSeal(stored));
+  const record::CycleFile other = record::readCycleFile(stored, {2025, 3, 14, 10, 15, 30});
   const Bytes repaired = withGoodChecksum(stored);
-  const reports::CycleFile checked = reports::readCycleFile(repaired, timeOfSeal(repaired));
+  const record::CycleFile checked = record::readCycleFile(repaired, timeOfSeal(repaired));
   if (!sealed.showable() && !sealed.CycleData.empty()) {
     std::abort();
   }
@@ -123,8 +123,8 @@ int runReports(const std::uint8_t* data, std::size_t size) {
     printAll(reports::VacumTestFullView(DeviceHeader, CycleData, language), separator);
     printAll(reports::VacumTestLittleView(DeviceHeader, CycleData, language), separator);
   }
-  printAll(reports::TechnicalView(size > reports::kTechnicalReportBody
-                                      ? bytes.substr(reports::kTechnicalReportBody)
+  printAll(reports::TechnicalView(size > record::kTechnicalReportBody
+                                      ? bytes.substr(record::kTechnicalReportBody)
                                       : std::string()),
            ',');
   return 0;

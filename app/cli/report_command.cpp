@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "commands.h"
+#include "record/cycle_file.h"
 #include "reports/cycle_chart_data.h"
 #include "reports/cycle_csv.h"
-#include "reports/cycle_file.h"
 #include "reports/pdf_document_info.h"
 #include "reports/report_window.h"
 #include "reports/ui/cycle_chart.h"
@@ -35,7 +35,7 @@ std::string printable(const std::string& windows1252) {
 }
 
 // Writes the files the options ask for; their paths on stdout.
-int exportReport(const reports::ReportWindow& window, const reports::CycleFile& read,
+int exportReport(const reports::ReportWindow& window, const record::CycleFile& read,
                  const std::string& file, const ReportOptions& report) {
   const std::optional<reports::CycleRecord> record = window.record();
   if ((report.chart || !report.csv.empty() || !report.png.empty()) && !record) {
@@ -112,7 +112,7 @@ int reportCommand(const GlobalOptions& options, const std::string& file,
   }
   const reports::ReportLanguage language{shell->language.texts, shell->language.messages,
                                          report.decimalSeparator.value_or(shell->decimalSeparator)};
-  const reports::CycleFile read = reports::LeggiFile(file);
+  const record::CycleFile read = record::LeggiFile(file);
   reports::ReportWindow window(language);
   window.load(read);
   if (report.full && window.switchEnabled()) {

@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "commands.h"
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
 
 namespace vestrim::cli {
 namespace {
@@ -41,9 +41,9 @@ int verifyCommand(const std::vector<std::string>& paths) {
   }
   int failed = 0;
   for (const auto& file : files) {
-    const reports::CycleFile read = reports::LeggiFile(file);
+    const record::CycleFile read = record::LeggiFile(file);
     failed += read.showable() ? 0 : 1;
-    std::cout << file.string() << ": " << reports::statusText(read.status) << '\n';
+    std::cout << file.string() << ": " << record::statusText(read.status) << '\n';
   }
   std::cout << files.size() << " checked, " << failed << " failed\n";
   return failed == 0 ? 0 : 1;

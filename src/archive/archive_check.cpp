@@ -8,10 +8,10 @@
 
 #include "archive/stored_cycle.h"
 #include "archive/stored_files.h"
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
+#include "record/sealed_record.h"
 #include "shell/safe_file.h"
 #include "shell/text_encoding.h"
-#include "transfer/seal.h"
 
 namespace vestrim::archive {
 namespace {
@@ -24,9 +24,9 @@ std::string timeText(const shell::LocalTime& t) {
 }
 
 std::string sealOf(const Bytes& bytes) {
-  return bytes.size() < reports::kSealLength
+  return bytes.size() < record::kSealLength
              ? std::string()
-             : std::string(bytes.begin(), bytes.begin() + reports::kSealLength);
+             : std::string(bytes.begin(), bytes.begin() + record::kSealLength);
 }
 
 std::string entryText(const JournalEntry& entry) {
@@ -47,7 +47,7 @@ CheckedFile judge(const std::filesystem::path& programFolder, const std::string&
   if (const std::optional<StoredCycle> cycle = storedCycle(*bytes)) {
     numbers[cycle->serial].insert(cycle->cycleNumber);
   }
-  const bool sealHolds = reports::sealMatches(sealOf(*bytes), *modified);
+  const bool sealHolds = record::sealMatches(sealOf(*bytes), *modified);
   if (entry) {
     if (sha256Hex(*bytes) != entry->sha256) {
       file.state = FileState::Changed;
@@ -56,16 +56,16 @@ CheckedFile judge(const std::filesystem::path& programFolder, const std::string&
       file.state = FileState::Intact;
     } else {
       file.state = FileState::CopiedWithoutTimes;
-      const std::optional<shell::LocalTime> sealed = transfer::sealedTime(sealOf(*bytes));
+      const std::optional<shell::LocalTime> sealed = record::sealedTime(sealOf(*bytes));
       file.detail = "modified " + timeText(*modified) + ", sealed " +
                     (sealed ? timeText(*sealed) : std::string("at no valid time"));
     }
     return file;
   }
-  const reports::CycleFile read = reports::readCycleFile(*bytes, *modified);
+  const record::CycleFile read = record::readCycleFile(*bytes, *modified);
   file.state = read.showable() ? FileState::Unknown : FileState::Bad;
   file.detail =
-      (read.showable() ? "" : reports::statusText(read.status) + ", ") + "no journal entry";
+      (read.showable() ? "" : record::statusText(read.status) + ", ") + "no journal entry";
   return file;
 }
 
@@ -235,7 +235,7 @@ RestoreResult restoreFileTimes(const ArchiveCheck& check) {
       result.failed.push_back(file.path + ": changed since the check");
       continue;
     }
-    const std::optional<shell::LocalTime> sealed = transfer::sealedTime(sealOf(*bytes));
+    const std::optional<shell::LocalTime> sealed = record::sealedTime(sealOf(*bytes));
     if (!sealed) {
       result.failed.push_back(file.path + ": the seal holds no valid time");
       continue;

@@ -6,11 +6,11 @@
 
 #include "catalogue/header_record.h"
 #include "link/device_addresses.h"
+#include "record/sealed_record.h"
 #include "shell/folder_listing.h"
 #include "shell/folder_scan.h"
 #include "shell/safe_file.h"
 #include "shell/text_encoding.h"
-#include "transfer/seal.h"
 
 namespace vestrim::archive {
 namespace {
@@ -27,16 +27,17 @@ std::set<catalogue::RecordKey> keysIn(const std::filesystem::path& folder,
   }
   for (const shell::ScannedEntry& entry : *entries) {
     if (!entry.file || !shell::lowered(entry.name).ends_with(".dtl") ||
-        entry.size < transfer::kSealOverhead ||
-        !lengths.contains(entry.size - transfer::kSealOverhead)) {
+        entry.size < record::kSealOverhead ||
+        !lengths.contains(entry.size - record::kSealOverhead)) {
       continue;
     }
     const std::optional<Bytes> sealed =
         shell::readWholeFile(folder / shell::pathFromUtf8(entry.name));
-    const std::optional<std::span<const std::uint8_t>> record =
-        sealed ? transfer::sealedRecord(*sealed) : std::nullopt;
-    if (record && record->size() >= static_cast<std::size_t>(link::kHeaderRecordLength)) {
-      keys.insert(catalogue::recordKey(record->first(link::kHeaderRecordLength), record->size()));
+    const std::optional<std::span<const std::uint8_t>> deviceFile =
+        sealed ? record::sealedRecord(*sealed) : std::nullopt;
+    if (deviceFile && deviceFile->size() >= static_cast<std::size_t>(link::kHeaderRecordLength)) {
+      keys.insert(
+          catalogue::recordKey(deviceFile->first(link::kHeaderRecordLength), deviceFile->size()));
     }
   }
   return keys;

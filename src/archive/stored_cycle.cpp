@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
 
 namespace vestrim::archive {
 namespace {
@@ -18,12 +18,12 @@ std::string trimmed(const std::string& text) {
 }  // namespace
 
 std::optional<StoredCycle> storedCycle(const Bytes& stored) {
-  constexpr std::size_t kCycleData = reports::kSealLength + 1 + reports::kDeviceHeaderLength;
+  constexpr std::size_t kCycleData = record::kSealLength + 1 + record::kDeviceHeaderLength;
   if (stored.size() < kCycleData + reports::kSummaryLength + 1 ||
-      reports::isTechnicalReport(stored)) {
+      record::isTechnicalReport(stored)) {
     return std::nullopt;
   }
-  const std::string header(stored.begin() + reports::kSealLength + 1, stored.begin() + kCycleData);
+  const std::string header(stored.begin() + record::kSealLength + 1, stored.begin() + kCycleData);
   const std::string data(stored.begin() + kCycleData, stored.end() - 1);
   // The summary alone: the sample records are counted, not judged, so that a
   // cycle whose report would fail is still found.

@@ -8,6 +8,7 @@
 #include "catalogue/catalogue_rows.h"
 #include "catalogue/header_record.h"
 #include "link/device_addresses.h"
+#include "record/sealed_name.h"
 #include "shell/folder_listing.h"
 #include "shell/local_time.h"
 #include "shell/safe_file.h"
@@ -150,9 +151,9 @@ std::string technicalReportName(std::span<const std::uint8_t> deviceFile) {
   for (const std::size_t offset : {202u, 203u, 205u, 206u}) {
     time.push_back(decoded(offset));
   }
-  return transfer::sealedProgramPart(deviceFile) + "_" + transfer::sealedNumberPart(deviceFile) +
-         "_TechnicalReport_" + transfer::safeForFileName(date) + "_" +
-         transfer::safeForFileName(time) + ".dtl";
+  return record::sealedProgramPart(deviceFile) + "_" + record::sealedNumberPart(deviceFile) +
+         "_TechnicalReport_" + record::safeForFileName(date) + "_" + record::safeForFileName(time) +
+         ".dtl";
 }
 
 PenDriveSave Save(const std::vector<PenDriveFile>& files,

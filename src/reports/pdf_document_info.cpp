@@ -13,7 +13,7 @@ namespace {
 // Each entry of a classic cross-reference table: "oooooooooo ggggg n \n".
 constexpr std::size_t kXrefEntry = 20;
 
-std::string cycleNumber(const CycleFile& file) {
+std::string cycleNumber(const record::CycleFile& file) {
   const std::string& h = file.DeviceHeader;
   if (h.size() < 65) {
     return {};
@@ -122,7 +122,7 @@ std::optional<std::size_t> number(const std::string& text, std::size_t& at) {
 
 }  // namespace
 
-PdfDocumentInfo reportDocumentInfo(const std::string& fileName, const CycleFile& file,
+PdfDocumentInfo reportDocumentInfo(const std::string& fileName, const record::CycleFile& file,
                                    const std::string& sha256) {
   PdfDocumentInfo info;
   info.title = fileName;

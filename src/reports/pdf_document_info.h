@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
 
 // What an exported report's PDF says about itself, so that a PDF can be
 // traced back to the stored file it was made from, and the two places a
@@ -30,7 +30,7 @@ struct PdfTime {
 // The title is the stored file's name; subject and keywords carry the
 // name, the cycle number as the report shows it (none for a technical
 // report) and the SHA-256 of the stored file.
-PdfDocumentInfo reportDocumentInfo(const std::string& fileName, const CycleFile& file,
+PdfDocumentInfo reportDocumentInfo(const std::string& fileName, const record::CycleFile& file,
                                    const std::string& sha256);
 
 // The XMP packet of a PDF/A-1b document: title, subject, keywords, creator,

@@ -38,7 +38,7 @@ const char* reportName(ReportKind kind) {
   return "";
 }
 
-void ReportWindow::load(const CycleFile& file) {
+void ReportWindow::load(const record::CycleFile& file) {
   DeviceHeader_ = file.DeviceHeader;
   CycleData_ = file.CycleData;
   IsTechnicalReport_ = file.IsTechnicalReport;
@@ -129,26 +129,27 @@ void ReportWindow::show(ReportKind kind) {
   }
 }
 
-std::optional<platform::Message> refusalMessage(const std::string& fileName, const CycleFile& read,
+std::optional<platform::Message> refusalMessage(const std::string& fileName,
+                                                const record::CycleFile& read,
                                                 const ReportWindow& window) {
   std::string cause;
   switch (read.status) {
-    case CycleFileStatus::Unreadable:
+    case record::CycleFileStatus::Unreadable:
       cause = "It cannot be read: it is missing, not a file, or this user may not read it.";
       break;
-    case CycleFileStatus::TooShort:
+    case record::CycleFileStatus::TooShort:
       cause = "It is too short to hold a stored record.";
       break;
-    case CycleFileStatus::BadSeal:
+    case record::CycleFileStatus::BadSeal:
       cause =
           "Its seal does not match the time of the file: it was changed after it was saved, "
           "or copied without its times.\nFile > Check archive tells which, and restores the "
           "times of files that were only copied.";
       break;
-    case CycleFileStatus::BadChecksum:
+    case record::CycleFileStatus::BadChecksum:
       cause = "It was changed after it was saved: its check sum does not match its contents.";
       break;
-    case CycleFileStatus::Cycle:
+    case record::CycleFileStatus::Cycle:
       // Whatever its bytes would make of a report, a file the PC sent is no cycle.
       if (catalogue::isSentFileType(
               static_cast<std::uint8_t>(read.DeviceHeader[catalogue::kFileTypeOffset]))) {
@@ -158,7 +159,7 @@ std::optional<platform::Message> refusalMessage(const std::string& fileName, con
         break;
       }
       [[fallthrough]];
-    case CycleFileStatus::TechnicalReport:
+    case record::CycleFileStatus::TechnicalReport:
       if (!window.ViewFailed() && window.report().ok()) {
         return std::nullopt;
       }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/prompts.h"
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
 #include "reports/cycle_record.h"
 #include "reports/print_layout.h"
 #include "reports/report_lines.h"
@@ -42,7 +42,7 @@ class ReportWindow {
   // for a vacuum test). Only the compact report can switch to the full one.
   // A file that cannot be shown (nothing read) sets ViewFailed; a report
   // that fails leaves "File error" on show.
-  void load(const CycleFile& file);
+  void load(const record::CycleFile& file);
 
   // Activation: the button captions are set again from the language, so
   // the switch reads text 360 whichever report is on show.
@@ -90,7 +90,8 @@ class ReportWindow {
 // (changed after it was saved, seal and file time disagree, unreadable, too
 // short, not a cycle record, cycle data that cannot be read). Nothing when
 // `window`, loaded with `read`, shows a report.
-std::optional<platform::Message> refusalMessage(const std::string& fileName, const CycleFile& read,
+std::optional<platform::Message> refusalMessage(const std::string& fileName,
+                                                const record::CycleFile& read,
                                                 const ReportWindow& window);
 
 // The folder a file is read from, given the folder the file manager's tree

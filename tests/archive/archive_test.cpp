@@ -8,7 +8,7 @@
 
 #include "archive/archive_check.h"
 #include "archive/journal.h"
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
 #include "sealed_cycles.h"
 #include "shell/safe_file.h"
 #include "temp_folder.h"
@@ -199,7 +199,7 @@ TEST(ArchiveCheck, RestoredTimesMakeACopiedArchiveVerifyAndTouchNothingElse) {
   EXPECT_EQ(after.count(FileState::Bad), 1u);
   EXPECT_EQ(fs::last_write_time(stranger), strangerTime);
   for (const fs::path& file : files) {
-    EXPECT_EQ(reports::LeggiFile(file).status, reports::CycleFileStatus::Cycle);
+    EXPECT_EQ(record::LeggiFile(file).status, record::CycleFileStatus::Cycle);
   }
 }
 

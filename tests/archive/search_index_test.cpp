@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
 #include "reports/cycle_record.h"
 #include "sealed_cycles.h"
 #include "temp_folder.h"
@@ -90,7 +90,7 @@ TEST_F(SearchIndexTest, FiltersAgreeWithTheFilesDecodedContents) {
   }
   // Every field as the report window decodes the file.
   for (const IndexedCycle& cycle : index->search({}, error)) {
-    const reports::CycleFile read = reports::LeggiFile(program.path() / cycle.path);
+    const record::CycleFile read = record::LeggiFile(program.path() / cycle.path);
     const auto record = reports::decodeCycleRecord(read.DeviceHeader, read.CycleData);
     ASSERT_TRUE(record);
     EXPECT_EQ(cycle.cycleNumber, record->header.FileNumber);

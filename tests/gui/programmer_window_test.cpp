@@ -161,7 +161,7 @@ void ProgrammerWindowTest::connectShowsTheDeviceRowsAndSaveSealsThemWithProgress
   QCOMPARE(window()->findChild<QLabel*>("panel2")->text(),
            QString("6 of 6 records saved in %1.").arg(QString::fromStdString(folder_->path())));
   for (const fs::path& file : sealed) {
-    QVERIFY(reports::LeggiFile(file).showable());
+    QVERIFY(record::LeggiFile(file).showable());
   }
   QVERIFY(button(ToolbarButton::Erase)->isEnabled() || !port_->isOpen());
 }
@@ -230,7 +230,7 @@ void ProgrammerWindowTest::closingWhileSavingAsksAndStopsCleanly() {
   scheduler_.runUntilIdle(600000);
   QCOMPARE(sealedFiles().size(), std::size_t{2});  // nothing half-written after them
   for (const fs::path& file : sealedFiles()) {
-    QVERIFY(reports::LeggiFile(file).showable());
+    QVERIFY(record::LeggiFile(file).showable());
   }
   QVERIFY(mainButton(1)->isEnabled());
 }

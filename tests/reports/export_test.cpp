@@ -35,7 +35,7 @@ CycleRecord generated(const GeneratedCase& c) {
   request.alarmCode = c.alarm;
   request.probesThreeAndFour = c.fourProbes;
   request.seed = 7;
-  const CycleFile file = testing::generatedFile(request);
+  const record::CycleFile file = testing::generatedFile(request);
   return decodeCycleRecord(file.DeviceHeader, file.CycleData).value();
 }
 

@@ -29,9 +29,9 @@ void put16(std::string& text, std::size_t position, int value) {
   text[position] = static_cast<char>((value >> 8) & 0xFF);
 }
 
-CycleFile sealedAndRead(const Bytes& device) {
+record::CycleFile sealedAndRead(const Bytes& device) {
   const shell::LocalTime when{2025, 3, 14, 10, 15, 30};
-  return readCycleFile(transfer::sealContents(transfer::dateSeal(when), device), when);
+  return record::readCycleFile(record::sealContents(record::dateSeal(when), device), when);
 }
 
 }  // namespace
@@ -103,11 +103,11 @@ Record& Record::tail(const std::string& bytes) {
   return *this;
 }
 
-CycleFile generatedFile(const devsim::content::CycleRequest& request) {
+record::CycleFile generatedFile(const devsim::content::CycleRequest& request) {
   return sealedAndRead(devsim::content::generateCycle({}, request).bytes);
 }
 
-CycleFile generatedTechnicalReport(std::uint64_t seed) {
+record::CycleFile generatedTechnicalReport(std::uint64_t seed) {
   devsim::content::TechnicalReportRequest request;
   request.visit = devsim::content::ServiceVisit::Calibration;
   request.when = {11, 30, 14, 3, 25};

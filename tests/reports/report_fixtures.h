@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
 #include "reports/report_lines.h"
 #include "shell/text_table.h"
 #include "sim/cycle_generator.h"
@@ -59,9 +59,9 @@ class Record {
 
 // A cycle from the simulator, sealed and read back as the report window
 // reads it.
-CycleFile generatedFile(const devsim::content::CycleRequest& request);
+record::CycleFile generatedFile(const devsim::content::CycleRequest& request);
 // A technical report from the simulator, sealed and read back.
-CycleFile generatedTechnicalReport(std::uint64_t seed);
+record::CycleFile generatedTechnicalReport(std::uint64_t seed);
 
 // Expected report lines, in order.
 template <typename... Texts>

@@ -12,9 +12,9 @@ using testing::english;
 using testing::kDots;
 using testing::Record;
 
-CycleFile cycleFile(const Record& record) {
-  CycleFile file;
-  file.status = CycleFileStatus::Cycle;
+record::CycleFile cycleFile(const Record& record) {
+  record::CycleFile file;
+  file.status = record::CycleFileStatus::Cycle;
   file.DeviceHeader = record.DeviceHeader;
   file.CycleData = record.CycleData;
   return file;
@@ -80,9 +80,9 @@ TEST(ReportWindow, FilesThatCannotBeShownFailTheViewAndBrokenReportsShowFileErro
   ReportWindow window(language);
   const shell::LocalTime when{2025, 3, 14, 10, 15, 30};
   Bytes device(200, 7);
-  Bytes sealed = transfer::sealContents(transfer::dateSeal(when), device);
+  Bytes sealed = record::sealContents(record::dateSeal(when), device);
   sealed[100] ^= 1;
-  window.load(readCycleFile(sealed, when));
+  window.load(record::readCycleFile(sealed, when));
   EXPECT_TRUE(window.ViewFailed());
   EXPECT_EQ(window.shown(), ReportKind::None);
 

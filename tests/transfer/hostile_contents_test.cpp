@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "programmer_rig.h"
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
 #include "transfer/upload.h"
 
 namespace vestrim::transfer {
@@ -64,7 +64,7 @@ TEST(HostileContents, NamesAndProgramTextsNeverLeaveTheArchiveNorHideInIt) {
       EXPECT_FALSE(byte == 0xC2 && i + 1 < name.size() &&
                    static_cast<unsigned char>(name[i + 1]) < 0xA0);
     }
-    EXPECT_EQ(reports::LeggiFile(entry.path()).status, reports::CycleFileStatus::Cycle);
+    EXPECT_EQ(record::LeggiFile(entry.path()).status, record::CycleFileStatus::Cycle);
   }
 }
 

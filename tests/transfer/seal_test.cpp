@@ -8,7 +8,8 @@
 #include <map>
 
 #include "archive/archive_check.h"
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
+#include "record/sealed_name.h"
 #include "shell/process.h"
 #include "shell/safe_file.h"
 #include "shell/text_encoding.h"
@@ -18,6 +19,9 @@
 namespace vestrim::transfer {
 namespace {
 
+using record::dateSeal;
+using record::sealContents;
+using record::sealedFileName;
 using testing::TempFolder;
 
 // A device file of `size` bytes with the fields the sealed name is made of.
@@ -122,7 +126,7 @@ TEST(SealOnDisk, AccentedProgramNameIsStoredUnderItsOwnNameReadAndVouchedFor) {
   EXPECT_TRUE(shell::utf8Of(sealed.file.filename()).starts_with("ST\xC3\x89RIL\xC3\x80\xC3\xA9_"))
       << shell::utf8Of(sealed.file.filename());
   ASSERT_TRUE(std::filesystem::exists(sealed.file));
-  EXPECT_EQ(reports::LeggiFile(sealed.file).status, reports::CycleFileStatus::Cycle);
+  EXPECT_EQ(record::LeggiFile(sealed.file).status, record::CycleFileStatus::Cycle);
   const std::optional<archive::ArchiveCheck> check = archive::checkArchive(program.path());
   ASSERT_TRUE(check);
   EXPECT_TRUE(check->passed()) << ::testing::PrintToString(archive::checkReportLines(*check));
@@ -175,7 +179,7 @@ TEST(SealOnDisk, FileTimeWithinToleranceOfTheSealIsAcceptedInSummerAndWinter) {
         shell::replaceFile(file, {reinterpret_cast<const char*>(stored.data()), stored.size()}));
     for (const Case& c : cases) {
       ASSERT_TRUE(shell::setFileModifiedLocalTime(file, {2025, month, 15, c.hour, 15, c.second}));
-      EXPECT_EQ(reports::LeggiFile(file).status == reports::CycleFileStatus::Cycle, c.accepted)
+      EXPECT_EQ(record::LeggiFile(file).status == record::CycleFileStatus::Cycle, c.accepted)
           << "month " << month << ", file at " << c.hour << ":15:" << c.second;
     }
   }

@@ -7,7 +7,7 @@
 
 #include "archive/archive_check.h"
 #include "programmer_rig.h"
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
 
 namespace vestrim::transfer {
 namespace {
@@ -77,7 +77,7 @@ TEST_F(UploadTest, FilesAreReadInBlocksEndingWithTheRemainderEvenWhenItIsZero) {
     const Bytes stored = contentsOf(sealed[i]);
     ASSERT_EQ(stored.size(), lengths[i] + 15);
     EXPECT_EQ(Bytes(stored.begin() + 13, stored.end() - 2), deviceBytes(starts[i], lengths[i]));
-    EXPECT_EQ(reports::LeggiFile(sealed[i]).status, reports::CycleFileStatus::Cycle);
+    EXPECT_EQ(record::LeggiFile(sealed[i]).status, record::CycleFileStatus::Cycle);
   }
   EXPECT_EQ(sealed[0], folder.path() / "2026" / "12" / "A_00001_134Porous_021226_1430.dtl");
   EXPECT_FALSE(view.busyPointer);
@@ -120,8 +120,8 @@ TEST(UploadFaults, LostOrDamagedReplyCostsOnlyTheFileInTransfer) {
     for (int i = 0; i < 3; ++i) {
       EXPECT_EQ(sealed[static_cast<std::size_t>(i)].filename().string().substr(0, 9),
                 "F" + std::to_string(i + 1) + "_0000" + std::to_string(i + 1) + "_");
-      EXPECT_EQ(reports::LeggiFile(sealed[static_cast<std::size_t>(i)]).status,
-                reports::CycleFileStatus::Cycle);
+      EXPECT_EQ(record::LeggiFile(sealed[static_cast<std::size_t>(i)]).status,
+                record::CycleFileStatus::Cycle);
     }
   }
 }
@@ -137,7 +137,7 @@ TEST_F(UploadTest, FourthLostLinkEndsTheSaveKeepingTheFilesSealedBeforeAndNoPart
   EXPECT_EQ(outcome->kind, SaveOutcome::Kind::DeviceLost);
   EXPECT_EQ(programmer.reconnections(), 3);
   ASSERT_EQ(sealed.size(), 1u);
-  EXPECT_EQ(reports::LeggiFile(sealed[0]).status, reports::CycleFileStatus::Cycle);
+  EXPECT_EQ(record::LeggiFile(sealed[0]).status, record::CycleFileStatus::Cycle);
   int files = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
     files += entry.is_regular_file() && entry.path().extension() == ".dtl" ? 1 : 0;

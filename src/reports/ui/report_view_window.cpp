@@ -18,8 +18,8 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/qt_text.h"
+#include "record/cycle_file.h"
 #include "reports/cycle_csv.h"
-#include "reports/cycle_file.h"
 #include "reports/pdf_document_info.h"
 #include "reports/ui/cycle_chart.h"
 #include "reports/ui/print_painter.h"
@@ -215,7 +215,7 @@ QSize ReportViewWindow::sizeHint() const {
 ReportViewWindow::~ReportViewWindow() = default;
 
 bool ReportViewWindow::load(const std::filesystem::path& file) {
-  const CycleFile read = LeggiFile(file);
+  const record::CycleFile read = record::LeggiFile(file);
   auto loaded = std::make_unique<ReportWindow>(window_->language());
   loaded->load(read);
   if (const auto refused =

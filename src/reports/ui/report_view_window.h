@@ -72,7 +72,7 @@ class ReportViewWindow final : public QWidget {
   std::unique_ptr<ReportWindow> window_;
   platform::Prompts& prompts_;
   std::filesystem::path file_;
-  CycleFile read_;
+  record::CycleFile read_;
   std::string sha256_;
   std::optional<CycleChart> chart_;
   ReportLinesModel* model_ = nullptr;

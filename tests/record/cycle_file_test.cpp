@@ -1,11 +1,10 @@
-#include "reports/cycle_file.h"
+#include "record/cycle_file.h"
 
 #include <gtest/gtest.h>
 
-#include "reports/cycle_record.h"
-#include "transfer/seal.h"
+#include "record/sealed_record.h"
 
-namespace vestrim::reports {
+namespace vestrim::record {
 namespace {
 
 shell::LocalTime at(int hour, int minute, int second) {
@@ -13,7 +12,7 @@ shell::LocalTime at(int hour, int minute, int second) {
 }
 
 TEST(SealCheck, AcceptsTheSealedTimeAnHourEarlierAndAFewSecondsOfWriting) {
-  const std::string seal = transfer::dateSeal(at(10, 15, 30));
+  const std::string seal = dateSeal(at(10, 15, 30));
   struct Case {
     shell::LocalTime modified;
     bool accepted;
@@ -40,13 +39,13 @@ TEST(SealCheck, AcceptsTheSealedTimeAnHourEarlierAndAFewSecondsOfWriting) {
 }
 
 TEST(SealCheck, ToleranceNeverReachesAcrossAnHour) {
-  EXPECT_FALSE(sealMatches(transfer::dateSeal(at(10, 59, 58)), at(11, 0, 2)));
-  EXPECT_TRUE(sealMatches(transfer::dateSeal(at(10, 59, 58)), at(10, 59, 59)));
-  EXPECT_FALSE(sealMatches(transfer::dateSeal(at(0, 0, 1)), at(23, 59, 59)));
+  EXPECT_FALSE(sealMatches(dateSeal(at(10, 59, 58)), at(11, 0, 2)));
+  EXPECT_TRUE(sealMatches(dateSeal(at(10, 59, 58)), at(10, 59, 59)));
+  EXPECT_FALSE(sealMatches(dateSeal(at(0, 0, 1)), at(23, 59, 59)));
 }
 
 Bytes stored(const Bytes& device, const shell::LocalTime& time) {
-  return transfer::sealContents(transfer::dateSeal(time), device);
+  return sealContents(dateSeal(time), device);
 }
 
 Bytes deviceBytes(std::size_t size) {
@@ -70,4 +69,4 @@ TEST(CycleFileRead, FileTooShortForAHeaderAndBothSumBytesIsRefused) {
 }
 
 }  // namespace
-}  // namespace vestrim::reports
+}  // namespace vestrim::record
