@@ -71,6 +71,10 @@ TEST(CommandLineExport, PdfCsvAndPngOfAVacuumTestWithoutADisplay) {
   };
   EXPECT_EQ(big(16), 800);
   EXPECT_EQ(big(20), 500);
+  // Below the chart's design size the fonts keep their size: 96 dots an inch.
+  const qsizetype physical = picture.indexOf("pHYs");
+  ASSERT_GT(physical, 0);
+  EXPECT_EQ(big(static_cast<int>(physical) + 4), 3780);
 
   // A technical report has no samples and no chart; its PDF is written.
   devsim::content::TechnicalReportRequest technical;
