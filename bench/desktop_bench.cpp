@@ -19,13 +19,14 @@
 #include <fstream>
 #include <iostream>
 
+#include "desktop/device_windows.h"
+#include "desktop/main_window.h"
 #include "long_cycle.h"
 #include "pendrive/ui/pen_drive_window.h"
 #include "platform/qt/qt_drive_enumerator.h"
 #include "platform/qt/qt_prompts.h"
 #include "shell/language_files.h"
 #include "shell/settings_file.h"
-#include "shell/ui/main_window.h"
 #include "transfer/seal.h"
 
 namespace fs = std::filesystem;
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
   shell::ShellContext shell(program);
   shell.settings = shell::loadSettingsAtStart(program);
   platform::QtPrompts prompts(nullptr);
-  shell::ui::MainWindow window(shell, std::nullopt, &prompts);
+  desktop::MainWindow window(shell, std::nullopt, &prompts);
   window.resize(1280, 800);
   window.show();
   window.start();
@@ -146,7 +147,7 @@ int main(int argc, char** argv) {
   StallWatch watch;
   watch.start();
   clock.restart();
-  auto* pen = pendrive::ui::openPenDriveWindow(
+  auto* pen = desktop::openPenDriveWindow(
       window, drives, drives.refreshed({drive.string(), drive, true, true, 0, 0}), std::nullopt);
   QSignalSpy done(pen, &pendrive::ui::PenDriveWindow::workDone);
   done.wait(600000);

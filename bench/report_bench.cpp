@@ -19,9 +19,9 @@
 #include "reports/cycle_record.h"
 #include "reports/cycle_reports.h"
 #include "reports/print_layout.h"
+#include "reports/render/cycle_chart.h"
+#include "reports/render/print_painter.h"
 #include "reports/technical_view.h"
-#include "reports/ui/cycle_chart.h"
-#include "reports/ui/print_painter.h"
 #include "shell/language_files.h"
 #include "sim/cycle_generator.h"
 #include "transfer/seal.h"
@@ -210,7 +210,7 @@ void PdfOfTheFullReportOf5000Records(benchmark::State& state) {
   reports::PdfDocumentInfo info;
   info.title = "bench.dtl";
   for (auto _ : state) {
-    if (!reports::ui::printJobToPdf(job, file, info)) {
+    if (!reports::render::printJobToPdf(job, file, info)) {
       state.SkipWithError("cannot write the PDF");
       return;
     }
@@ -226,7 +226,7 @@ void paintChart(benchmark::State& state, const std::string& CycleData) {
       reports::decodeCycleRecord(longCycle().DeviceHeader, CycleData).value();
   for (auto _ : state) {
     const QImage image =
-        reports::ui::chartImage(reports::cycleChart(record, language()), {1600, 1000});
+        reports::render::chartImage(reports::cycleChart(record, language()), {1600, 1000});
     benchmark::DoNotOptimize(image.constBits());
   }
   state.SetItemsProcessed(state.iterations() * kRecords);

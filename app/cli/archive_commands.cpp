@@ -9,7 +9,7 @@
 #include "commands.h"
 #include "platform/qt/qt_program_places.h"
 #include "reports/print_layout.h"
-#include "reports/ui/print_painter.h"
+#include "reports/render/print_painter.h"
 #include "shell/text_encoding.h"
 #include "terminal_front_end.h"
 
@@ -120,7 +120,7 @@ int checkCommand(const GlobalOptions& options, const std::string& pdf, bool rest
       job.pairs.push_back({line.empty() ? " " : line, reports::kPrintColumn});
     }
     QString error;
-    if (!reports::ui::printJobToPdf(job, pdf, QStringLiteral("Archive check"), &error)) {
+    if (!reports::render::printJobToPdf(job, pdf, QStringLiteral("Archive check"), &error)) {
       fail(error.toStdString());
       return 1;
     }

@@ -11,9 +11,9 @@
 #include "reports/cycle_chart_data.h"
 #include "reports/cycle_csv.h"
 #include "reports/pdf_document_info.h"
+#include "reports/render/cycle_chart.h"
+#include "reports/render/print_painter.h"
 #include "reports/report_window.h"
-#include "reports/ui/cycle_chart.h"
-#include "reports/ui/print_painter.h"
 #include "shell/safe_file.h"
 #include "shell/sha256.h"
 #include "shell/text_encoding.h"
@@ -56,7 +56,7 @@ int exportReport(const reports::ReportWindow& window, const record::CycleFile& r
   if (!report.pdf.empty()) {
     const std::optional<std::string> sha256 = shell::sha256OfFile(file);
     QString error = "cannot read " + QString::fromStdString(file);
-    done(sha256 && reports::ui::printJobToPdf(
+    done(sha256 && reports::render::printJobToPdf(
                        window.print(), report.pdf,
                        reports::reportDocumentInfo(std::filesystem::path(file).filename().string(),
                                                    read, *sha256),
@@ -70,7 +70,8 @@ int exportReport(const reports::ReportWindow& window, const record::CycleFile& r
   }
   if (!report.png.empty()) {
     QString error;
-    done(reports::ui::chartToPng(*chart, {report.pngWidth, report.pngHeight}, report.png, &error),
+    done(reports::render::chartToPng(*chart, {report.pngWidth, report.pngHeight}, report.png,
+                                     &error),
          report.png, error);
   }
   return ok ? 0 : 1;

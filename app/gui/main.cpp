@@ -9,6 +9,8 @@
 
 #include "catalogue/ui/programmer_window.h"
 #include "demo_device.h"
+#include "desktop/device_windows.h"
+#include "desktop/main_window.h"
 #include "link/port_discovery.h"
 #include "pendrive/ui/pen_drive_window.h"
 #include "platform/qt/qt_drive_enumerator.h"
@@ -20,7 +22,6 @@
 #include "shell/settings_file.h"
 #include "shell/shell_context.h"
 #include "shell/ui/icons.h"
-#include "shell/ui/main_window.h"
 #include "shell/version.h"
 
 int main(int argc, char** argv) {
@@ -117,12 +118,12 @@ int main(int argc, char** argv) {
   platform::QtSerialPort serial;
   platform::QtScheduler scheduler;
   platform::QtPortEnumerator ports;
-  shell::ui::MainWindow window(context, language);
+  desktop::MainWindow window(context, language);
   if (parser.isSet(demoOption)) {
     window.setWindowTitle(QStringLiteral("Vestrim (demo)"));
   }
   const catalogue::ui::ProgrammerServices services{serial, scheduler, ports, port};
-  catalogue::ui::installProgrammerWindow(window, services);
+  desktop::installProgrammerWindow(window, services);
   platform::QtDriveEnumerator drives;
   // The file types of a device read earlier in the run describe the pen
   // drive's files too.
@@ -132,7 +133,7 @@ int main(int argc, char** argv) {
     }
     return std::nullopt;
   };
-  pendrive::ui::installPenDriveWindow(window, drives, commandList);
+  desktop::installPenDriveWindow(window, drives, commandList);
   // Maximised, and sized to the screen for desktops without a window manager
   // that would maximise it.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -153,7 +154,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     platform::DriveInfo folderDrive{root.string(), root, true, true, 0, 0};
-    pendrive::ui::openPenDriveWindow(window, drives, drives.refreshed(folderDrive), std::nullopt);
+    desktop::openPenDriveWindow(window, drives, drives.refreshed(folderDrive), std::nullopt);
   }
   return QApplication::exec();
 }

@@ -26,14 +26,14 @@
 
 #include "archive/ui/archive_check_window.h"
 #include "archive/ui/cycle_search.h"
+#include "desktop/file_manager_window.h"
+#include "desktop/main_window.h"
 #include "platform/qt/qt_text.h"
 #include "reports/print_layout.h"
 #include "reports/ui/report_view_window.h"
 #include "scripted_prompts.h"
 #include "shell/language_files.h"
 #include "shell/settings_file.h"
-#include "shell/ui/file_manager_window.h"
-#include "shell/ui/main_window.h"
 #include "sim/cycle_generator.h"
 #include "sim/demo_contents.h"
 #include "sim/memory_layout.h"
@@ -135,14 +135,14 @@ class DesktopTest : public QObject {
 
  private:
   void start(const std::string& language);
-  shell::ui::FileManagerWindow* fileManager() const { return window_->fileManager(); }
+  desktop::FileManagerWindow* fileManager() const { return window_->fileManager(); }
   reports::ui::ReportViewWindow* openInList(const fs::path& file);
 
   std::unique_ptr<testing::TempFolder> folder_;
   std::unique_ptr<testing::TempFolder> cache_;
   std::unique_ptr<shell::ShellContext> shell_;
   testing::ScriptedPrompts prompts_;
-  std::unique_ptr<shell::ui::MainWindow> window_;
+  std::unique_ptr<desktop::MainWindow> window_;
   shell::LanguageMessages messages_;
   fs::path cycle_, alarm_, vacuum_;
 };
@@ -184,7 +184,7 @@ void DesktopTest::start(const std::string& language) {
   }
   shell_ = std::make_unique<shell::ShellContext>(program);
   shell_->settings = shell::loadSettingsAtStart(program);
-  window_ = std::make_unique<shell::ui::MainWindow>(*shell_, std::nullopt, &prompts_);
+  window_ = std::make_unique<desktop::MainWindow>(*shell_, std::nullopt, &prompts_);
   window_->resize(1200, 800);
   window_->show();
   QVERIFY(window_->start());

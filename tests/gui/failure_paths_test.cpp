@@ -19,12 +19,13 @@
 
 #include "catalogue/ui/catalogue_list.h"
 #include "catalogue/ui/programmer_window.h"
+#include "desktop/device_windows.h"
+#include "desktop/file_manager_window.h"
+#include "desktop/main_window.h"
 #include "pendrive/ui/pen_drive_window.h"
 #include "programmer_rig.h"
 #include "reports/ui/report_view_window.h"
 #include "shell/settings_file.h"
-#include "shell/ui/file_manager_window.h"
-#include "shell/ui/main_window.h"
 #include "sim/cycle_generator.h"
 #include "sim/demo_contents.h"
 #include "transfer/seal.h"
@@ -62,6 +63,7 @@ class FailurePathsTest : public QObject {
   void storedFilesThatCannotBeShownSayWhyAndLeaveNothingBehind();
   void penDriveThatGoesAwayIsNoticedAndItsSavesAndErasesSayWhatTheyDid();
   void cancelledDialogsLeaveTheWindowInFrontAndTheToolbarAsItWas();
+  void deviceWindowsComeToTheFrontOpenedAgainAndLeaveTheToolbarAsItWasClosed();
   void portAndLanguageForOneRunNeverReachTheSettingsFile();
 
  private:
@@ -104,7 +106,7 @@ class FailurePathsTest : public QObject {
   FolderDrives drives_;
   testing::ScriptedPrompts prompts_;
   std::unique_ptr<shell::ShellContext> shell_;
-  std::unique_ptr<shell::ui::MainWindow> main_;
+  std::unique_ptr<desktop::MainWindow> main_;
 };
 
 void FailurePathsTest::init() {
@@ -131,13 +133,13 @@ void FailurePathsTest::start(std::optional<std::string> language,
                              std::optional<shell::PortSetting> port) {
   shell_ = std::make_unique<shell::ShellContext>(program_);
   shell_->settings = shell::loadSettingsAtStart(program_);
-  main_ = std::make_unique<shell::ui::MainWindow>(*shell_, language, &prompts_);
+  main_ = std::make_unique<desktop::MainWindow>(*shell_, language, &prompts_);
   main_->resize(1200, 800);
   main_->show();
   QApplication::setActiveWindow(main_.get());
   QVERIFY(main_->start());
-  catalogue::ui::installProgrammerWindow(*main_, {*port_, scheduler_, ports_, port});
-  pendrive::ui::installPenDriveWindow(*main_, drives_, {});
+  desktop::installProgrammerWindow(*main_, {*port_, scheduler_, ports_, port});
+  desktop::installPenDriveWindow(*main_, drives_, {});
 }
 
 void FailurePathsTest::cleanup() {
@@ -148,7 +150,7 @@ void FailurePathsTest::cleanup() {
 }
 
 void FailurePathsTest::openInList(const fs::path& file) {
-  shell::ui::FileManagerWindow* manager = main_->fileManager();
+  desktop::FileManagerWindow* manager = main_->fileManager();
   QVERIFY(manager->showFolder(file.parent_path()));
   auto* list = manager->findChild<QTreeView*>("fileList");
   const QModelIndexList rows =
@@ -192,8 +194,7 @@ void FailurePathsTest::unwritableMonthNamesEveryRecordAndTheEraseGuardKeepsThem(
   button(ToolbarButton::Save)->trigger();
   auto* bar = programmer()->findChild<QProgressBar*>("ProgressBar2");
   scheduler_.runUntil(  // within the sixth file
-      [&] { return panel(programmer(), 2).startsWith("6 / ") && bar->value() % 100 > 30; },
-      600000);
+      [&] { return panel(programmer(), 2).startsWith("6 / ") && bar->value() % 100 > 30; }, 600000);
   const double share = 1.0 * bar->value() / bar->maximum() * static_cast<double>(rows);
   QVERIFY2(share > 5 && share < 6, QByteArray::number(share));
   settle();
@@ -388,6 +389,42 @@ void FailurePathsTest::cancelledDialogsLeaveTheWindowInFrontAndTheToolbarAsItWas
   QVERIFY(button(ToolbarButton::Connect)->isEnabled());
   qobject_cast<QMdiSubWindow*>(programmer()->parentWidget())->close();
   QTRY_VERIFY(!programmer());
+  QVERIFY(mainButtonEnabled(1) && mainButtonEnabled(7));
+}
+
+void FailurePathsTest::deviceWindowsComeToTheFrontOpenedAgainAndLeaveTheToolbarAsItWasClosed() {
+  const fs::path root = folder_->path() / "E";
+  fs::create_directories(root);
+  drives_.found = {{root.string(), root, true, true, 8u << 20, 2u << 20}};
+  start();
+  auto* manager = qobject_cast<QMdiSubWindow*>(main_->fileManager()->parentWidget());
+  main_->fileManager()->findChild<QWidget*>("folderTree")->setFocus();
+  // The programmer window: in front once connected; in front again when the
+  // toolbar's Save calls it from behind the file manager; closed, the file
+  // manager in front and connect and USB on again.
+  main_->findChild<QAction*>("mainButton1")->trigger();
+  settle();
+  QApplication::setActiveWindow(main_.get());
+  QCOMPARE(active(), programmer());
+  main_->mdiArea()->setActiveSubWindow(manager);
+  main_->findChild<QAction*>("mainButton4")->trigger();
+  settle();
+  QCOMPARE(active(), programmer());
+  programmer()->findChild<QAction*>("mnuExit")->trigger();
+  QTRY_VERIFY(!programmer());
+  QCOMPARE(active(), main_->fileManager());
+  QVERIFY(mainButtonEnabled(1) && mainButtonEnabled(7));
+  // The pen-drive window the same: USB, then the drive given again.
+  main_->findChild<QAction*>("mainButton7")->trigger();
+  waitForDrive();
+  QCOMPARE(active(), penDrive());
+  QVERIFY(!mainButtonEnabled(1) && !mainButtonEnabled(7));
+  main_->mdiArea()->setActiveSubWindow(manager);
+  QCOMPARE(desktop::openPenDriveWindow(*main_, drives_, drives_.found[0], {}), penDrive());
+  QCOMPARE(active(), penDrive());
+  penDrive()->findChild<QAction*>("mnuExit")->trigger();
+  QTRY_VERIFY(!penDrive());
+  QCOMPARE(active(), main_->fileManager());
   QVERIFY(mainButtonEnabled(1) && mainButtonEnabled(7));
 }
 

@@ -15,12 +15,13 @@
 #include <filesystem>
 
 #include "catalogue/ui/catalogue_list.h"
+#include "desktop/device_windows.h"
+#include "desktop/main_window.h"
 #include "pendrive/drive_discovery.h"
 #include "platform/qt/qt_drive_enumerator.h"
 #include "platform/qt/qt_text.h"
 #include "scripted_prompts.h"
 #include "shell/settings_file.h"
-#include "shell/ui/main_window.h"
 #include "temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -81,7 +82,7 @@ class PenDriveWindowTest : public QObject {
   FakeDrives drives_;
   testing::ScriptedPrompts prompts_;
   std::unique_ptr<shell::ShellContext> shell_;
-  std::unique_ptr<shell::ui::MainWindow> main_;
+  std::unique_ptr<desktop::MainWindow> main_;
   fs::path program_;
 };
 
@@ -95,11 +96,11 @@ void PenDriveWindowTest::init() {
   drives_.found.clear();
   shell_ = std::make_unique<shell::ShellContext>(program_);
   shell_->settings = shell::loadSettingsAtStart(program_);
-  main_ = std::make_unique<shell::ui::MainWindow>(*shell_, std::nullopt, &prompts_);
+  main_ = std::make_unique<desktop::MainWindow>(*shell_, std::nullopt, &prompts_);
   main_->resize(1200, 800);
   main_->show();
   QVERIFY(main_->start());
-  pendrive::ui::installPenDriveWindow(*main_, drives_, {});
+  desktop::installPenDriveWindow(*main_, drives_, {});
 }
 
 void PenDriveWindowTest::cleanup() {

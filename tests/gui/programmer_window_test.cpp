@@ -13,11 +13,12 @@
 #include <QToolBar>
 #include <filesystem>
 
+#include "desktop/device_windows.h"
+#include "desktop/main_window.h"
 #include "platform/qt/qt_text.h"
 #include "programmer_rig.h"
 #include "shell/language_files.h"
 #include "shell/text_encoding.h"
-#include "shell/ui/main_window.h"
 #include "sim/demo_contents.h"
 
 namespace fs = std::filesystem;
@@ -59,7 +60,7 @@ class ProgrammerWindowTest : public QObject {
   testing::FakePorts ports_;
   testing::ScriptedPrompts prompts_;
   std::unique_ptr<shell::ShellContext> shell_;
-  std::unique_ptr<shell::ui::MainWindow> main_;
+  std::unique_ptr<desktop::MainWindow> main_;
 };
 
 void ProgrammerWindowTest::init() {
@@ -78,11 +79,11 @@ void ProgrammerWindowTest::init() {
   prompts_ = {};
   shell_ = std::make_unique<shell::ShellContext>(program);
   shell_->settings = shell::loadSettingsAtStart(program);
-  main_ = std::make_unique<shell::ui::MainWindow>(*shell_, std::nullopt, &prompts_);
+  main_ = std::make_unique<desktop::MainWindow>(*shell_, std::nullopt, &prompts_);
   main_->resize(1200, 800);
   main_->show();
   QVERIFY(main_->start());
-  catalogue::ui::installProgrammerWindow(*main_, {*port_, scheduler_, ports_, std::nullopt});
+  desktop::installProgrammerWindow(*main_, {*port_, scheduler_, ports_, std::nullopt});
 }
 
 void ProgrammerWindowTest::cleanup() {

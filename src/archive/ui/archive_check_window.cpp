@@ -16,7 +16,7 @@
 
 #include "platform/qt/qt_text.h"
 #include "reports/print_layout.h"
-#include "reports/ui/print_painter.h"
+#include "reports/render/print_painter.h"
 #include "shell/ui/icons.h"
 
 namespace vestrim::archive::ui {
@@ -287,7 +287,7 @@ bool ArchiveCheckWindow::savePdf(const std::filesystem::path& file, QString* err
   for (const std::string& line : checkReportLines(*result_)) {
     job.pairs.push_back({line.empty() ? " " : line, reports::kPrintColumn});
   }
-  return reports::ui::printJobToPdf(job, file, windowTitle(), error);
+  return reports::render::printJobToPdf(job, file, windowTitle(), error);
 }
 
 void ArchiveCheckWindow::askForPdf() {

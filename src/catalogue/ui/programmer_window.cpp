@@ -7,8 +7,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -371,43 +369,6 @@ void ProgrammerWindow::closeEvent(QCloseEvent* event) {
   portDialog_->hide();
   commands_->close([this] { emit refreshRequested(); });
   emit closeRequested();
-}
-
-void installProgrammerWindow(shell::ui::MainWindow& main, const ProgrammerServices& services) {
-  // The window once, then its command; it stays until the user closes it.
-  const auto window = [&main, services]() -> ProgrammerWindow* {
-    if (auto* open = main.findChild<ProgrammerWindow*>()) {
-      main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(open->parentWidget()));
-      return open;
-    }
-    auto* programmer = new ProgrammerWindow(services, main.shell(), main.prompts(), main);
-    QMdiSubWindow* frame = main.addChild(programmer);
-    main.placeAtRight(frame, programmer->sizeHint());
-    QObject::connect(programmer, &ProgrammerWindow::closeRequested, frame, &QWidget::close);
-    QObject::connect(programmer, &ProgrammerWindow::aboutRequested, &main,
-                     &shell::ui::MainWindow::showAbout);
-    QObject::connect(programmer, &ProgrammerWindow::refreshRequested, &main, [&main] {
-      if (main.fileManager()) {
-        main.fileManager()->activate();
-      }
-    });
-    main.addToCloseOrder(programmer);
-    frame->show();
-    main.mdiArea()->setActiveSubWindow(frame);
-    return programmer;
-  };
-  main.setCommand(shell::MainCommand::Connect, [window] {
-    ProgrammerWindow* w = window();
-    w->command([w] { w->commands().Connect(); });
-  });
-  main.setCommand(shell::MainCommand::Open, [window] {
-    ProgrammerWindow* w = window();
-    w->command([w] { w->openFiles(); });
-  });
-  main.setCommand(shell::MainCommand::Save, [window] {
-    ProgrammerWindow* w = window();
-    w->command([w] { w->commands().Save(); });
-  });
 }
 
 }  // namespace vestrim::catalogue::ui

@@ -15,7 +15,6 @@
 #include "platform/programmer_view.h"
 #include "shell/settings_file.h"
 #include "shell/ui/child_menus.h"
-#include "shell/ui/main_window.h"
 #include "transfer/programmer_commands.h"
 
 class QAction;
@@ -116,10 +115,5 @@ class ProgrammerWindow final : public QWidget,
   QLabel* linkState_ = nullptr;
   QProgressBar* progress_ = nullptr;
 };
-
-// Gives the main window its connect, open and save buttons: each opens the
-// programmer window (once) and runs its command there. `services` must
-// outlive the main window.
-void installProgrammerWindow(shell::ui::MainWindow& main, const ProgrammerServices& services);
 
 }  // namespace vestrim::catalogue::ui

@@ -5,8 +5,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -353,43 +351,6 @@ void PenDriveWindow::closeEvent(QCloseEvent* event) {
   session_->closed();
   emit refreshRequested();
   emit closeRequested();
-}
-
-PenDriveWindow* openPenDriveWindow(shell::ui::MainWindow& main,
-                                   const platform::DriveEnumerator& drives,
-                                   const platform::DriveInfo& drive,
-                                   std::optional<CommandList> commandList) {
-  if (auto* open = main.findChild<PenDriveWindow*>()) {
-    main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(open->parentWidget()));
-    return open;
-  }
-  auto session = std::make_unique<PenDriveSession>(drive, drives, main.shell(), main.prompts(),
-                                                   main, std::move(commandList));
-  auto* window =
-      new PenDriveWindow(std::move(session), main.shell().language.texts, main.prompts());
-  QMdiSubWindow* frame = main.addChild(window);
-  main.placeAtRight(frame, window->sizeHint());
-  QObject::connect(window, &PenDriveWindow::closeRequested, frame, &QWidget::close);
-  QObject::connect(window, &PenDriveWindow::aboutRequested, &main,
-                   &shell::ui::MainWindow::showAbout);
-  QObject::connect(window, &PenDriveWindow::refreshRequested, &main, [&main] {
-    if (main.fileManager()) {
-      main.fileManager()->activate();
-    }
-  });
-  main.addToCloseOrder(window);
-  frame->show();
-  main.mdiArea()->setActiveSubWindow(frame);
-  return window;
-}
-
-void installPenDriveWindow(shell::ui::MainWindow& main, const platform::DriveEnumerator& drives,
-                           std::function<std::optional<CommandList>()> commandList) {
-  main.setCommand(shell::MainCommand::PenDrive, [&main, &drives, commandList] {
-    if (const auto drive = discoverPenDrive(drives, main.prompts())) {
-      openPenDriveWindow(main, drives, *drive, commandList ? commandList() : std::nullopt);
-    }
-  });
 }
 
 }  // namespace vestrim::pendrive::ui

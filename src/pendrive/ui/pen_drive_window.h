@@ -7,7 +7,6 @@
 
 #include "pendrive/pen_drive_session.h"
 #include "shell/ui/child_menus.h"
-#include "shell/ui/main_window.h"
 
 class QAction;
 class QLabel;
@@ -84,17 +83,5 @@ class PenDriveWindow final : public QWidget, public shell::ui::ChildMenus {
   QLabel* panels_[2] = {nullptr, nullptr};
   QProgressBar* progress_ = nullptr;
 };
-
-// Gives the main window its pen-drive button: the drive search (a choice
-// when there are several), then the window on the drive taken. `commandList`
-// gives the file types read from a device earlier in the run, if any.
-void installPenDriveWindow(shell::ui::MainWindow& main, const platform::DriveEnumerator& drives,
-                           std::function<std::optional<CommandList>()> commandList);
-
-// Opens the window on `drive` (a folder taken as a drive: `--pen-drive`).
-PenDriveWindow* openPenDriveWindow(shell::ui::MainWindow& main,
-                                   const platform::DriveEnumerator& drives,
-                                   const platform::DriveInfo& drive,
-                                   std::optional<CommandList> commandList);
 
 }  // namespace vestrim::pendrive::ui

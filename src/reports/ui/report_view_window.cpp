@@ -21,8 +21,8 @@
 #include "record/cycle_file.h"
 #include "reports/cycle_csv.h"
 #include "reports/pdf_document_info.h"
-#include "reports/ui/cycle_chart.h"
-#include "reports/ui/print_painter.h"
+#include "reports/render/cycle_chart.h"
+#include "reports/render/print_painter.h"
 #include "shell/safe_file.h"
 #include "shell/sha256.h"
 #include "shell/ui/icons.h"
@@ -30,6 +30,9 @@
 namespace vestrim::reports::ui {
 
 using platform::fromCore;
+using render::CycleChartPainter;
+using render::paintPrintJob;
+using render::printJobToPdf;
 using shell::ui::icon;
 
 // The report's lines as the list shows them, converted only when drawn, so

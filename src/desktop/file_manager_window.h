@@ -22,7 +22,7 @@ namespace vestrim::archive::ui {
 class CycleSearch;
 }
 
-namespace vestrim::shell::ui {
+namespace vestrim::desktop {
 
 class StoredFileModel;
 
@@ -31,11 +31,12 @@ class StoredFileModel;
 // search bar, whose matching cycles of every folder take the list's place
 // until a folder is chosen again. A double click (or Enter) on a file asks
 // for its report. The File menu also checks the archive.
-class FileManagerWindow final : public QWidget, public ChildMenus {
+class FileManagerWindow final : public QWidget, public shell::ui::ChildMenus {
   Q_OBJECT
 
  public:
-  FileManagerWindow(ShellContext& shell, platform::Prompts& prompts, QWidget* parent = nullptr);
+  FileManagerWindow(shell::ShellContext& shell, platform::Prompts& prompts,
+                    QWidget* parent = nullptr);
   ~FileManagerWindow() override;
 
   // The window's load: initialises the language (`language`, else the first
@@ -72,7 +73,7 @@ class FileManagerWindow final : public QWidget, public ChildMenus {
   void listFolder(const std::optional<std::filesystem::path>& folder);
   void openRow(const class QModelIndex& index);
 
-  ShellContext& shell_;
+  shell::ShellContext& shell_;
   platform::Prompts& prompts_;
   QTreeWidget* tree_ = nullptr;
   QTreeView* list_ = nullptr;
@@ -87,4 +88,4 @@ class FileManagerWindow final : public QWidget, public ChildMenus {
   std::optional<std::filesystem::path> listed_;
 };
 
-}  // namespace vestrim::shell::ui
+}  // namespace vestrim::desktop

@@ -10,12 +10,12 @@
 #include <string>
 
 #include "archive/ui/archive_check_window.h"
+#include "desktop/file_manager_window.h"
 #include "platform/main_window_view.h"
 #include "platform/qt/qt_prompts.h"
 #include "reports/ui/report_view_window.h"
 #include "shell/main_toolbar.h"
 #include "shell/shell_context.h"
-#include "shell/ui/file_manager_window.h"
 
 class QAction;
 class QMdiArea;
@@ -23,7 +23,7 @@ class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 
-namespace vestrim::shell::ui {
+namespace vestrim::desktop {
 
 // The main window "Vestrim": the toolbar, the Info menu and the area in
 // which every other window opens. It composes the windows and forwards the
@@ -34,7 +34,7 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
  public:
   // `languageForRun`: a language chosen for this run only (not stored).
   // `prompts`: where messages go; message boxes over this window when none.
-  explicit MainWindow(ShellContext& shell, std::optional<std::string> languageForRun = {},
+  explicit MainWindow(shell::ShellContext& shell, std::optional<std::string> languageForRun = {},
                       platform::Prompts* prompts = nullptr);
   ~MainWindow() override;
 
@@ -46,7 +46,7 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   // A toolbar button works only once it has a command: until then it stays
   // disabled whatever its window asks, so that no button looks alive and
   // does nothing.
-  void setCommand(MainCommand command, std::function<void()> run);
+  void setCommand(shell::MainCommand command, std::function<void()> run);
 
   // Shows `file` in the report window, loading it even while another
   // report is on show.
@@ -63,7 +63,7 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   reports::ui::ReportViewWindow* reportWindow() const { return report_; }
   archive::ui::ArchiveCheckWindow* archiveCheckWindow() const { return check_; }
   platform::Prompts& prompts() { return *prompts_; }
-  ShellContext& shell() { return shell_; }
+  shell::ShellContext& shell() { return shell_; }
   // Windows that must be asked before the program ends, in the order they
   // are closed.
   void addToCloseOrder(QWidget* window);
@@ -84,7 +84,7 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   void applyEnabled(int button);
   void showMenusOf(QMdiSubWindow* window);
 
-  ShellContext& shell_;
+  shell::ShellContext& shell_;
   std::optional<std::string> languageForRun_;
   std::optional<std::filesystem::path> pendingFile_;
   platform::QtPrompts messageBoxes_;
@@ -92,13 +92,13 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   QMdiArea* area_ = nullptr;
   QToolBar* toolbar_ = nullptr;
   QMenu* infoMenu_ = nullptr;
-  std::array<QAction*, kMainToolbar.size()> actions_{};
-  std::array<bool, kMainToolbar.size()> wanted_{};
-  std::array<std::function<void()>, kMainToolbar.size()> commands_{};
+  std::array<QAction*, shell::kMainToolbar.size()> actions_{};
+  std::array<bool, shell::kMainToolbar.size()> wanted_{};
+  std::array<std::function<void()>, shell::kMainToolbar.size()> commands_{};
   QPointer<FileManagerWindow> fileManager_;
   QPointer<reports::ui::ReportViewWindow> report_;
   QPointer<archive::ui::ArchiveCheckWindow> check_;
   std::vector<QPointer<QWidget>> closeOrder_;
 };
 
-}  // namespace vestrim::shell::ui
+}  // namespace vestrim::desktop

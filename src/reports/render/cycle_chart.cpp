@@ -1,4 +1,4 @@
-#include "reports/ui/cycle_chart.h"
+#include "reports/render/cycle_chart.h"
 
 #include <QBuffer>
 #include <QFontMetricsF>
@@ -12,7 +12,7 @@
 #include "platform/qt/qt_text.h"
 #include "shell/safe_file.h"
 
-namespace vestrim::reports::ui {
+namespace vestrim::reports::render {
 namespace {
 
 using platform::fromCore;
@@ -376,4 +376,4 @@ bool chartToPng(const CycleChart& chart, QSize size, const std::filesystem::path
   return true;
 }
 
-}  // namespace vestrim::reports::ui
+}  // namespace vestrim::reports::render

@@ -1,4 +1,4 @@
-#include "shell/ui/main_window.h"
+#include "desktop/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,16 +11,20 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "desktop/file_manager_window.h"
 #include "platform/qt/qt_text.h"
 #include "reports/ui/report_view_window.h"
 #include "shell/language_dialogs.h"
 #include "shell/ui/about_box.h"
 #include "shell/ui/child_menus.h"
-#include "shell/ui/file_manager_window.h"
 #include "shell/ui/icons.h"
 #include "shell/ui/language_windows.h"
 
-namespace vestrim::shell::ui {
+namespace vestrim::desktop {
+
+using namespace shell;
+using namespace shell::ui;
+
 namespace {
 
 constexpr std::size_t kOkCaption = 362;
@@ -343,4 +347,4 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-}  // namespace vestrim::shell::ui
+}  // namespace vestrim::desktop

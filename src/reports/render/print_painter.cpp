@@ -1,4 +1,4 @@
-#include "reports/ui/print_painter.h"
+#include "reports/render/print_painter.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -9,10 +9,10 @@
 #include <QPdfWriter>
 
 #include "platform/qt/qt_text.h"
-#include "reports/ui/cycle_chart.h"
+#include "reports/render/cycle_chart.h"
 #include "shell/safe_file.h"
 
-namespace vestrim::reports::ui {
+namespace vestrim::reports::render {
 namespace {
 
 // The chart's page: the full width, at most two thirds of it high.
@@ -105,4 +105,4 @@ bool printJobToPdf(const PrintJob& job, const std::filesystem::path& file, const
   return printJobToPdf(job, file, info, nullptr, error);
 }
 
-}  // namespace vestrim::reports::ui
+}  // namespace vestrim::reports::render

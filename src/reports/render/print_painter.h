@@ -9,7 +9,7 @@
 
 class QPagedPaintDevice;
 
-namespace vestrim::reports::ui {
+namespace vestrim::reports::render {
 
 // Paints a print job on a printer or a PDF writer: its font, its lines
 // each at their column, a new page whenever a page is full; then, when a
@@ -32,4 +32,4 @@ bool printJobToPdf(const PrintJob& job, const std::filesystem::path& file,
 bool printJobToPdf(const PrintJob& job, const std::filesystem::path& file, const QString& title,
                    QString* error = nullptr);
 
-}  // namespace vestrim::reports::ui
+}  // namespace vestrim::reports::render

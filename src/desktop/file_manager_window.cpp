@@ -1,4 +1,4 @@
-#include "shell/ui/file_manager_window.h"
+#include "desktop/file_manager_window.h"
 
 #include <QAbstractTableModel>
 #include <QAction>
@@ -20,7 +20,11 @@
 #include "shell/file_manager.h"
 #include "shell/ui/icons.h"
 
-namespace vestrim::shell::ui {
+namespace vestrim::desktop {
+
+using namespace shell;
+using namespace shell::ui;
+
 namespace {
 
 using platform::fromCore;
@@ -336,4 +340,4 @@ void FileManagerWindow::setLanguageMenuEnabled(bool enabled) {
   languageAction_->setEnabled(enabled);
 }
 
-}  // namespace vestrim::shell::ui
+}  // namespace vestrim::desktop

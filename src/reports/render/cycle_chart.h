@@ -10,7 +10,7 @@
 
 class QPainter;
 
-namespace vestrim::reports::ui {
+namespace vestrim::reports::render {
 
 // Draws a cycle chart on any paint device (a window, a printer, a PDF, an
 // image): the title line and a legend; the temperatures on the left axis in
@@ -38,4 +38,4 @@ QImage chartImage(const CycleChart& chart, QSize size);
 bool chartToPng(const CycleChart& chart, QSize size, const std::filesystem::path& file,
                 QString* error = nullptr);
 
-}  // namespace vestrim::reports::ui
+}  // namespace vestrim::reports::render
