@@ -43,14 +43,6 @@ class FolderDrives final : public platform::DriveEnumerator {
   std::vector<platform::DriveInfo> found;
 };
 
-std::size_t linesWith(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
 }  // namespace
 
 class FailurePathsTest : public QObject {
@@ -179,7 +171,7 @@ void FailurePathsTest::unwritableMonthNamesEveryRecordAndTheEraseGuardKeepsThem(
   QVERIFY2(told.starts_with(summary.toStdString() + "\n\nNot saved, cannot create " +
                             month.string() + ": "),
            told.c_str());
-  QCOMPARE(linesWith(told, "\nDL"), std::size_t{6});
+  QCOMPARE(QString::fromStdString(told).count("\nDL"), 6);
 
   // The erase names what it would lose, and Enter keeps it.
   button(ToolbarButton::Erase)->trigger();
@@ -372,13 +364,10 @@ void FailurePathsTest::cancelledDialogsLeaveTheWindowInFrontAndTheToolbarAsItWas
   QApplication::setActiveWindow(main_.get());  // as the window manager does, the dialog gone
   QCOMPARE(active(), programmer());
   QVERIFY(!mainButtonEnabled(1) && !mainButtonEnabled(7));
-  programmer()->findChild<QAction*>("mnuExit")->trigger();
-  QTRY_VERIFY(!programmer());
-  QVERIFY(mainButtonEnabled(1) && mainButtonEnabled(7));
 
   // A failed connection: the port dialog, cancelled.
   port_->setOpenFails(true);
-  main_->findChild<QAction*>("mainButton1")->trigger();
+  button(ToolbarButton::Connect)->trigger();
   settle();
   QVERIFY(programmer()->portDialog().isVisible());
   QApplication::setActiveWindow(&programmer()->portDialog());
@@ -387,9 +376,6 @@ void FailurePathsTest::cancelledDialogsLeaveTheWindowInFrontAndTheToolbarAsItWas
   QApplication::setActiveWindow(main_.get());
   QCOMPARE(active(), programmer());
   QVERIFY(button(ToolbarButton::Connect)->isEnabled());
-  qobject_cast<QMdiSubWindow*>(programmer()->parentWidget())->close();
-  QTRY_VERIFY(!programmer());
-  QVERIFY(mainButtonEnabled(1) && mainButtonEnabled(7));
 }
 
 void FailurePathsTest::deviceWindowsComeToTheFrontOpenedAgainAndLeaveTheToolbarAsItWasClosed() {
