@@ -129,14 +129,6 @@ TEST_F(ProgrammerTest, UnchosenPortWithoutAnAdapterFallsBackToTheFirstPort) {
   EXPECT_EQ(folder.read(shell::kSettingsFileName).substr(0, 5), " 1 \r\n");
 }
 
-TEST_F(ProgrammerTest, PortOverrideIsUsedButNeverStored) {
-  programmer.connection().setPortOverride(shell::PortSetting::fromPath("/dev/pts/9"));
-  connectAndSettle();
-  EXPECT_EQ(port.portName(), "/dev/pts/9");
-  EXPECT_EQ(shell::readSettingsFile(folder.path())->PortNumber,
-            shell::PortSetting::fromPath("/dev/ttyUSB0"));
-}
-
 TEST_F(ProgrammerTest, ThousandAndFirstRecordAsksToEraseAndNoClearsTheList) {
   layChain(1001);
   prompts.answers = {platform::MessageAnswer::No};
