@@ -3,9 +3,12 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSettings>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "catalogue/ui/programmer_window.h"
 #include "demo_device.h"
@@ -24,13 +27,29 @@
 #include "shell/ui/icons.h"
 #include "shell/version.h"
 
+namespace {
+
+// --help and --version answer on the terminal: they need no display.
+bool answersOnTheTerminal(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--help" || argument == "-h" || argument == "--help-all" ||
+        argument == "--version" || argument == "-v") {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("vestrim"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Vestrim"));
-  QApplication::setApplicationVersion(QString::fromLatin1(vestrim::shell::kVersion));
-  QApplication::setDesktopFileName(QStringLiteral("org.vestrim.Vestrim"));
-  QApplication::setWindowIcon(vestrim::shell::ui::icon("logo"));
+  const std::unique_ptr<QCoreApplication> application =
+      answersOnTheTerminal(argc, argv) ? std::make_unique<QCoreApplication>(argc, argv)
+                                       : std::make_unique<QApplication>(argc, argv);
+  QCoreApplication::setOrganizationName(QStringLiteral("Vestrim"));
+  QCoreApplication::setApplicationName(QStringLiteral("vestrim"));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(vestrim::shell::kVersion));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(
@@ -66,7 +85,12 @@ int main(int argc, char** argv) {
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("A stored cycle file (.dtl) to open in its report."),
                                QStringLiteral("[FILE.dtl]"));
-  parser.process(application);
+  parser.process(*application);
+  QGuiApplication::setApplicationDisplayName(parser.isSet(QStringLiteral("demo"))
+                                                 ? QStringLiteral("Vestrim (demo)")
+                                                 : QStringLiteral("Vestrim"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.vestrim.Vestrim"));
+  QGuiApplication::setWindowIcon(vestrim::shell::ui::icon("logo"));
 
   using namespace vestrim;
   std::optional<std::filesystem::path> chosen;
@@ -119,9 +143,9 @@ int main(int argc, char** argv) {
   platform::QtScheduler scheduler;
   platform::QtPortEnumerator ports;
   desktop::MainWindow window(context, language);
-  if (parser.isSet(demoOption)) {
-    window.setWindowTitle(QStringLiteral("Vestrim (demo)"));
-  }
+  // The title names the program once (the system adds the display name to
+  // any other title).
+  window.setWindowTitle(QGuiApplication::applicationDisplayName());
   const catalogue::ui::ProgrammerServices services{serial, scheduler, ports, port};
   desktop::installProgrammerWindow(window, services);
   platform::QtDriveEnumerator drives;
@@ -134,12 +158,19 @@ int main(int argc, char** argv) {
     return std::nullopt;
   };
   desktop::installPenDriveWindow(window, drives, commandList);
-  // Maximised, and sized to the screen for desktops without a window manager
-  // that would maximise it.
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    window.setGeometry(screen->availableGeometry());
+  // Where the user left it last time (the user's own settings, not the
+  // program folder's); maximised on the screen at a first start.
+  QSettings places;
+  if (!window.restoreGeometry(places.value(QStringLiteral("window/geometry")).toByteArray())) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      window.setGeometry(screen->availableGeometry());
+    }
+    window.setWindowState(Qt::WindowMaximized);
   }
-  window.showMaximized();
+  QObject::connect(qApp, &QCoreApplication::aboutToQuit, [&window, &places] {
+    places.setValue(QStringLiteral("window/geometry"), window.saveGeometry());
+  });
+  window.show();
   if (!window.start(file)) {
     return 1;
   }
@@ -156,5 +187,5 @@ int main(int argc, char** argv) {
     platform::DriveInfo folderDrive{root.string(), root, true, true, 0, 0};
     desktop::openPenDriveWindow(window, drives, drives.refreshed(folderDrive), std::nullopt);
   }
-  return QApplication::exec();
+  return QCoreApplication::exec();
 }

@@ -20,7 +20,6 @@ Window* deviceWindow(MainWindow& main, const std::function<Window*()>& make) {
   }
   Window* window = make();
   QMdiSubWindow* frame = main.addChild(window);
-  main.placeAtRight(frame, window->sizeHint());
   QObject::connect(window, &Window::closeRequested, frame, &QWidget::close);
   QObject::connect(window, &Window::aboutRequested, &main, &MainWindow::showAbout);
   QObject::connect(window, &Window::refreshRequested, &main, [&main] {

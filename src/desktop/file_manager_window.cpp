@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QAction>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -207,6 +208,9 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(search_);
+  // The search bar first, then the tree, then the files: as they stand.
+  QWidget::setTabOrder(search_->findChild<QWidget*>("searchClear"), tree_);
+  QWidget::setTabOrder(tree_, list_);
   layout->addWidget(splitter, 1);
 
   fileMenu_ = new QMenu(QStringLiteral("&File"), this);
@@ -220,7 +224,6 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
   fileMenu_->addSeparator();
   exitAction_ = fileMenu_->addAction(icon("exit"), QString());
   exitAction_->setObjectName("smnuExit");
-  exitAction_->setShortcut(QKeySequence::Quit);
   connect(exitAction_, &QAction::triggered, this, &FileManagerWindow::exitRequested);
   languageAction_ = new QAction(QString(), this);
   languageAction_->setObjectName("mnuLingue");
@@ -231,6 +234,15 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
 }
 
 FileManagerWindow::~FileManagerWindow() = default;
+
+void FileManagerWindow::focusSearch() {
+  search_->focusFirstField();
+}
+
+void FileManagerWindow::closeEvent(QCloseEvent* event) {
+  // The program's home: it goes only with the main window (Exit, Quit).
+  event->ignore();
+}
 
 bool FileManagerWindow::load(const std::string& language) {
   if (!initialiseLanguage(shell_.ProgramFolder, language, shell_.language, prompts_)) {

@@ -58,6 +58,8 @@ class FileManagerWindow final : public QWidget, public shell::ui::ChildMenus {
   // Selects the tree node of `folder` and lists it, as a click on it does.
   bool showFolder(const std::filesystem::path& folder);
   archive::ui::CycleSearch* search() const { return search_; }
+  // The search bar's fields take the keyboard (Ctrl+F).
+  void focusSearch();
 
  signals:
   void openRequested(const QString& file);
@@ -72,6 +74,7 @@ class FileManagerWindow final : public QWidget, public shell::ui::ChildMenus {
   void nodeChosen(QTreeWidgetItem* item);
   void listFolder(const std::optional<std::filesystem::path>& folder);
   void openRow(const class QModelIndex& index);
+  void closeEvent(class QCloseEvent* event) override;
 
   shell::ShellContext& shell_;
   platform::Prompts& prompts_;

@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -64,21 +65,19 @@ MainWindow::MainWindow(ShellContext& shell, std::optional<std::string> languageF
   setObjectName("MDIForm1");
   setWindowTitle(QStringLiteral("Vestrim"));
   setWindowIcon(icon("logo"));
+  // Every window a tab, so that none covers the archive's tree and search bar.
   area_ = new QMdiArea(this);
   area_->setObjectName("mdiArea");
-  area_->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
-  area_->setBackground(palette().brush(QPalette::Dark));
+  area_->setViewMode(QMdiArea::TabbedView);
+  area_->setDocumentMode(true);
+  area_->setTabsClosable(true);
+  area_->setTabsMovable(true);
   setCentralWidget(area_);
   buildToolbar();
-
-  infoMenu_ = new QMenu(QStringLiteral("Info"), this);
-  infoMenu_->setObjectName("mnuInfo");
-  QAction* about = infoMenu_->addAction(icon("info"), QStringLiteral("About Vestrim"));
-  about->setObjectName("mnuAbout");
-  connect(about, &QAction::triggered, this, &MainWindow::showAbout);
-  menuBar()->addMenu(infoMenu_);
+  buildMenus();
   connect(area_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
     showMenusOf(window);
+    nameTabButtons();
     // The active window holds the focus: when a dialog over it closes, the
     // focus comes back to it, and so does the activation. A window whose
     // toolbar takes no focus would otherwise lose both to the file manager.
@@ -129,6 +128,85 @@ void MainWindow::buildToolbar() {
   }
   for (const MainToolbarButton& button : kMainToolbar) {
     applyEnabled(button.number);
+  }
+}
+
+void MainWindow::buildMenus() {
+  // The toolbar's commands and the standard keys, whichever window is active.
+  commandMenu_ = menuBar()->addMenu(QStringLiteral("&Vestrim"));
+  commandMenu_->setObjectName("mnuCommands");
+  const auto add = [this](const char* name, const char* picture, const QString& text,
+                          const QKeySequence& key, std::function<void()> run) {
+    QAction* action = commandMenu_->addAction(icon(picture), text, this, std::move(run));
+    action->setObjectName(name);
+    action->setShortcut(key);
+    return action;
+  };
+  const auto command = [this](MainCommand which) {
+    return [this, which] {
+      for (const MainToolbarButton& button : kMainToolbar) {
+        if (button.command == which && actions_[indexOf(button.number)]->isEnabled()) {
+          clicked(button.number);
+        }
+      }
+    };
+  };
+  add("mnuConnect", "connect", QStringLiteral("&Connect to the device"),
+      QKeySequence(Qt::CTRL | Qt::Key_L), command(MainCommand::Connect));
+  add("mnuOpen", "open", QStringLiteral("&Open files to send\u2026"), QKeySequence::Open,
+      command(MainCommand::Open));
+  add("mnuSave", "save", QStringLiteral("&Save"), QKeySequence::Save,
+      [this, command] { standardKey(StandardCommand::Save, command(MainCommand::Save)); });
+  add("mnuPenDrive", "usb", QStringLiteral("&Pen drive\u2026"), QKeySequence(Qt::CTRL | Qt::Key_U),
+      command(MainCommand::PenDrive));
+  commandMenu_->addSeparator();
+  add("mnuSearch", "search", QStringLiteral("Search the &archive"), QKeySequence::Find, [this] {
+    showFileManager();
+    if (fileManager_) {
+      fileManager_->focusSearch();
+    }
+  });
+  add("mnuRefresh", "read", QStringLiteral("&Read again"), QKeySequence::Refresh, [this] {
+    standardKey(StandardCommand::Refresh, [this] {
+      if (fileManager_) {
+        fileManager_->activate();
+      }
+    });
+  });
+  add("mnuPrint", "print", QStringLiteral("Pr&int\u2026"), QKeySequence::Print,
+      [this] { standardKey(StandardCommand::Print, {}); });
+  commandMenu_->addSeparator();
+  add("mnuQuit", "exit", QStringLiteral("&Quit"), QKeySequence::Quit, [this] { close(); });
+
+  infoMenu_ = new QMenu(QStringLiteral("&Info"), this);
+  infoMenu_->setObjectName("mnuInfo");
+  QAction* about = infoMenu_->addAction(icon("info"), QStringLiteral("&About Vestrim"));
+  about->setObjectName("mnuAbout");
+  connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+  showMenusOf(nullptr);
+}
+
+void MainWindow::nameTabButtons() {
+  // A screen reader names each tab's close button by its window.
+  auto* tabs = area_->findChild<QTabBar*>();
+  for (int i = 0; tabs && i < tabs->count(); ++i) {
+    if (QWidget* button = tabs->tabButton(i, QTabBar::RightSide)) {
+      button->setAccessibleName(QStringLiteral("Close %1").arg(tabs->tabText(i)));
+    }
+  }
+}
+
+void MainWindow::standardKey(StandardCommand command, const std::function<void()>& otherwise) {
+  QMdiSubWindow* active = area_->activeSubWindow();
+  auto* menus = active ? dynamic_cast<ChildMenus*>(active->widget()) : nullptr;
+  if (QAction* own = menus ? menus->standardAction(command) : nullptr) {
+    if (own->isEnabled()) {
+      own->trigger();
+    }
+    return;
+  }
+  if (otherwise) {
+    otherwise();
   }
 }
 
@@ -208,10 +286,12 @@ void MainWindow::showFileManager() {
     window->show();
   });
   QMdiSubWindow* child = addChild(manager);
-  // The file manager is the program's home: it closes only with the program.
-  child->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                        Qt::WindowMinMaxButtonsHint);
-  child->showMaximized();
+  child->show();
+  // The file manager is the program's home: its tab has no close button.
+  if (auto* tabs = area_->findChild<QTabBar*>()) {
+    tabs->setTabButton(0, QTabBar::RightSide, nullptr);
+    tabs->setTabButton(0, QTabBar::LeftSide, nullptr);
+  }
   if (pendingFile_) {
     openReport(*std::exchange(pendingFile_, std::nullopt));
   }
@@ -222,16 +302,6 @@ QMdiSubWindow* MainWindow::addChild(QWidget* window) {
   child->setAttribute(Qt::WA_DeleteOnClose);
   child->setWindowIcon(window->windowIcon());
   return child;
-}
-
-void MainWindow::placeAtRight(QMdiSubWindow* child, QSize wanted) {
-  // Within the area, at its right, so that the file list's names stay in
-  // sight beside it.
-  const QRect space = area_->viewport()->rect();
-  wanted = wanted.grownBy(child->contentsMargins()) + QSize(0, 30);
-  const QSize size(std::min(wanted.width(), space.width() - 16),
-                   std::min(space.height() - 16, std::max(wanted.height(), 480)));
-  child->setGeometry(std::max(0, space.width() - size.width() - 8), 8, size.width(), size.height());
 }
 
 void MainWindow::addToCloseOrder(QWidget* window) {
@@ -264,7 +334,6 @@ void MainWindow::openReport(const std::filesystem::path& file) {
         fileManager_->setLanguageMenuEnabled(true);
       }
     });
-    placeAtRight(child, report_->sizeHint());
   } else if (!report_->load(file)) {
     return;  // said why; the report on show stays
   }
@@ -284,10 +353,7 @@ void MainWindow::showAbout() {
 void MainWindow::showArchiveCheck() {
   if (!check_) {
     check_ = new archive::ui::ArchiveCheckWindow(shell_.ProgramFolder);
-    QMdiSubWindow* child = addChild(check_);
-    const QRect space = area_->viewport()->rect();
-    child->resize(std::min(space.width() - 16, 960), std::min(space.height() - 16, 560));
-    child->move((space.width() - child->width()) / 2, 8);
+    addChild(check_);
   }
   auto* child = qobject_cast<QMdiSubWindow*>(check_->parentWidget());
   child->show();
@@ -297,11 +363,13 @@ void MainWindow::showArchiveCheck() {
 
 void MainWindow::showMenusOf(QMdiSubWindow* window) {
   menuBar()->clear();
-  if (auto* menus = window ? dynamic_cast<ChildMenus*>(window->widget()) : nullptr) {
+  menuBar()->addMenu(commandMenu_);
+  auto* menus = window ? dynamic_cast<ChildMenus*>(window->widget()) : nullptr;
+  if (menus && !menus->menuBarActions().isEmpty()) {
     menuBar()->addActions(menus->menuBarActions());
-    return;
+  } else {
+    menuBar()->addMenu(infoMenu_);
   }
-  menuBar()->addMenu(infoMenu_);
 }
 
 void MainWindow::setToolbarEnabled(bool enabled) {

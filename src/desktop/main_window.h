@@ -16,6 +16,7 @@
 #include "reports/ui/report_view_window.h"
 #include "shell/main_toolbar.h"
 #include "shell/shell_context.h"
+#include "shell/ui/child_menus.h"
 
 class QAction;
 class QMdiArea;
@@ -56,9 +57,8 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   void showArchiveCheck();
 
   QMdiArea* mdiArea() const { return area_; }
+  // A child window as a tab of the area, in front.
   QMdiSubWindow* addChild(QWidget* window);
-  // Sizes a child to `wanted` as far as the area allows, at the area's right.
-  void placeAtRight(QMdiSubWindow* child, QSize wanted);
   FileManagerWindow* fileManager() const { return fileManager_; }
   reports::ui::ReportViewWindow* reportWindow() const { return report_; }
   archive::ui::ArchiveCheckWindow* archiveCheckWindow() const { return check_; }
@@ -80,6 +80,11 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
 
  private:
   void buildToolbar();
+  void buildMenus();
+  void nameTabButtons();
+  // A standard key (Ctrl+S, F5, Ctrl+P): the active window's own command when
+  // it has one, else `otherwise`.
+  void standardKey(shell::ui::StandardCommand command, const std::function<void()>& otherwise);
   void clicked(int button);
   void applyEnabled(int button);
   void showMenusOf(QMdiSubWindow* window);
@@ -92,6 +97,8 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   QMdiArea* area_ = nullptr;
   QToolBar* toolbar_ = nullptr;
   QMenu* infoMenu_ = nullptr;
+  QMenu* commandMenu_ = nullptr;  // the toolbar's commands and the standard keys
+  QMenu* helpMenu_ = nullptr;
   std::array<QAction*, shell::kMainToolbar.size()> actions_{};
   std::array<bool, shell::kMainToolbar.size()> wanted_{};
   std::array<std::function<void()>, shell::kMainToolbar.size()> commands_{};

@@ -326,10 +326,10 @@ void DesktopTest::compactReportSwitchesToFullAndBackAlarmAndVacuumTestStayFixed(
           chart.pixelColor(10, 10) != QColor(Qt::white));
   const int compactRows = list->model()->rowCount();
   QVERIFY(switchButton->isEnabled());
-  QCOMPARE(switchButton->text(), QString("Extended view"));
+  QCOMPARE(switchButton->text(), QString("&Extended view"));
   QTest::mouseClick(switchButton, Qt::LeftButton);
   QCOMPARE(report->core().shown(), reports::ReportKind::Full);
-  QCOMPARE(switchButton->text(), QString("Compact view"));
+  QCOMPARE(switchButton->text(), QString("&Compact view"));
   QCOMPARE(shownLines(), report->core().report().lines);
   QVERIFY(list->model()->rowCount() > compactRows);
   QTest::mouseClick(switchButton, Qt::LeftButton);

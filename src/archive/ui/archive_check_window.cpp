@@ -9,6 +9,7 @@
 #include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -143,6 +144,9 @@ ArchiveCheckWindow::ArchiveCheckWindow(std::filesystem::path programFolder, QWid
   });
   connect(pdf_, &QPushButton::clicked, this, &ArchiveCheckWindow::askForPdf);
   connect(again_, &QPushButton::clicked, this, &ArchiveCheckWindow::start);
+  // Esc closes it as it closes a dialog.
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, close,
+          &QPushButton::click);
   connect(close, &QPushButton::clicked, this, [this] {
     if (auto* child = qobject_cast<QMdiSubWindow*>(parentWidget())) {
       child->close();

@@ -41,8 +41,18 @@ QLabel* label(const QString& text, QWidget* buddy, QWidget* parent) {
   return l;
 }
 
+// A date field that Tab leaves, instead of moving between its day, month
+// and year (the arrow keys and the calendar reach those).
+class DateField final : public QDateEdit {
+ public:
+  using QDateEdit::QDateEdit;
+
+ protected:
+  bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+
 QDateEdit* dateEdit(const char* name, QWidget* parent) {
-  auto* edit = new QDateEdit(parent);
+  auto* edit = new DateField(parent);
   edit->setObjectName(name);
   edit->setCalendarPopup(true);
   edit->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
@@ -235,6 +245,11 @@ CycleSearch::~CycleSearch() {
   if (results_ && !results_->parent()) {
     delete results_.data();
   }
+}
+
+void CycleSearch::focusFirstField() {
+  program_->setFocus(Qt::ShortcutFocusReason);
+  program_->selectAll();
 }
 
 SearchFilter CycleSearch::filter() const {

@@ -42,6 +42,8 @@ class CycleSearch final : public QWidget {
   // Searches with the bar's fields; a search asked for while one runs
   // follows it.
   void search();
+  // Ctrl+F: the cursor into the program field, its text selected.
+  void focusFirstField();
   // Empties the fields and the results.
   void clear();
 

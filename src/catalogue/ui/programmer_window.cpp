@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/qt_text.h"
+#include "shell/ui/captions.h"
 #include "shell/ui/icons.h"
 
 namespace vestrim::catalogue::ui {
@@ -23,6 +24,7 @@ using platform::fromCore;
 using platform::Menu;
 using platform::ToolbarButton;
 using shell::ui::icon;
+using shell::ui::withMnemonic;
 
 constexpr std::size_t kReadCaption = 303;
 constexpr std::size_t kSaveCaption = 304;
@@ -177,7 +179,7 @@ void ProgrammerWindow::buildToolbar() {
     std::function<void()> run;
   };
   const Button table[] = {
-      {ToolbarButton::Connect, "Connect", "connect", "Connect to the device",
+      {ToolbarButton::Connect, "Connect", "connect", "Connect to the device (Ctrl+L)",
        [this] { commands_->Connect(); }},
       {ToolbarButton::Read, fromCore(texts[kReadCaption]), "read", "Read the device's files again",
        [this] { commands_->Read(true); }},
@@ -208,34 +210,61 @@ void ProgrammerWindow::buildToolbar() {
 }
 
 void ProgrammerWindow::buildMenus() {
+  // Every toolbar command has its menu item, each with a mnemonic.
   const shell::LanguageTexts& texts = shell_.language.texts;
-  fileMenu_ = new QMenu(QStringLiteral("File"), this);
+  fileMenu_ = new QMenu(QStringLiteral("&File"), this);
   fileMenu_->setObjectName("mnuFile");
-  QAction* save = fileMenu_->addAction(icon("save"), fromCore(texts[kSaveCaption]));
+  QAction* open = fileMenu_->addAction(icon("open"), QStringLiteral("&Open\u2026"));
+  open->setObjectName("mnuOpen");
+  connect(open, &QAction::triggered, this, [this] { command([this] { openFiles(); }); });
+  QAction* save = fileMenu_->addAction(icon("save"), withMnemonic(fromCore(texts[kSaveCaption])));
   save->setObjectName("File_Save");
   connect(save, &QAction::triggered, this, [this] { command([this] { commands_->Save(); }); });
   fileMenu_->addSeparator();
-  QAction* exit = fileMenu_->addAction(icon("exit"), fromCore(texts[kExitCaption]));
+  QAction* exit = fileMenu_->addAction(icon("exit"), withMnemonic(fromCore(texts[kExitCaption])));
   exit->setObjectName("mnuExit");
   connect(exit, &QAction::triggered, this, [this] { close(); });
 
-  deviceMenu_ = new QMenu(fromCore(texts[kDeviceMenuCaption]), this);
+  deviceMenu_ = new QMenu(withMnemonic(fromCore(texts[kDeviceMenuCaption])), this);
   deviceMenu_->setObjectName("mnuDevice");
-  QAction* read = deviceMenu_->addAction(icon("read"), fromCore(texts[kReadCaption]));
-  read->setObjectName("Read");
-  connect(read, &QAction::triggered, this, [this] { command([this] { commands_->Read(false); }); });
-  QAction* erase = deviceMenu_->addAction(icon("erase"), fromCore(texts[kEraseCaption]));
+  QAction* connectEntry = deviceMenu_->addAction(icon("connect"), QStringLiteral("&Connect"));
+  connectEntry->setObjectName("mnuConnect");
+  connect(connectEntry, &QAction::triggered, this,
+          [this] { command([this] { commands_->Connect(); }); });
+  readAction_ = deviceMenu_->addAction(icon("read"), withMnemonic(fromCore(texts[kReadCaption])));
+  readAction_->setObjectName("Read");
+  connect(readAction_, &QAction::triggered, this,
+          [this] { command([this] { commands_->Read(false); }); });
+  QAction* download = deviceMenu_->addAction(icon("download"), QStringLiteral("&Download"));
+  download->setObjectName("mnuDownload");
+  connect(download, &QAction::triggered, this,
+          [this] { command([this] { commands_->download(); }); });
+  QAction* erase =
+      deviceMenu_->addAction(icon("erase"), withMnemonic(fromCore(texts[kEraseCaption])));
   erase->setObjectName("mnuErase");
   connect(erase, &QAction::triggered, this,
           [this] { command([this] { commands_->erase(false); }); });
+  saveAction_ = save;
 
-  versionAction_ = new QAction(QStringLiteral("Version"), this);
+  versionAction_ = new QAction(QStringLiteral("Ve&rsion"), this);
   versionAction_->setObjectName("mnuVersione");
   connect(versionAction_, &QAction::triggered, this, &ProgrammerWindow::aboutRequested);
 }
 
 QList<QAction*> ProgrammerWindow::menuBarActions() const {
   return {fileMenu_->menuAction(), deviceMenu_->menuAction(), versionAction_};
+}
+
+QAction* ProgrammerWindow::standardAction(shell::ui::StandardCommand command) const {
+  switch (command) {
+    case shell::ui::StandardCommand::Save:
+      return saveAction_;
+    case shell::ui::StandardCommand::Refresh:
+      return readAction_;
+    case shell::ui::StandardCommand::Print:
+      break;
+  }
+  return nullptr;
 }
 
 QAction* ProgrammerWindow::action(ToolbarButton button) const {
@@ -325,11 +354,15 @@ void ProgrammerWindow::setToolbarButtonEnabled(ToolbarButton button, bool enable
 void ProgrammerWindow::setMenuEnabled(Menu menu, bool enabled) {
   switch (menu) {
     case Menu::File:
-      fileMenu_->menuAction()->setEnabled(enabled);
+    case Menu::Device: {
+      // The items too, so that a standard key cannot reach into a busy menu.
+      QMenu* shown = menu == Menu::File ? fileMenu_ : deviceMenu_;
+      shown->menuAction()->setEnabled(enabled);
+      for (QAction* item : shown->actions()) {
+        item->setEnabled(enabled);
+      }
       break;
-    case Menu::Device:
-      deviceMenu_->menuAction()->setEnabled(enabled);
-      break;
+    }
     case Menu::Version:
       versionAction_->setEnabled(enabled);
       break;

@@ -54,6 +54,7 @@ class ProgrammerWindow final : public QWidget,
   transfer::ProgrammerCommands& commands() { return *commands_; }
   link::ui::PortDialog& portDialog() { return *portDialog_; }
   QList<QAction*> menuBarActions() const override;
+  QAction* standardAction(shell::ui::StandardCommand command) const override;
 
   // How files to send are chosen; the platform's file dialog unless a test
   // sets another. Returns nothing when the user cancels.
@@ -108,6 +109,8 @@ class ProgrammerWindow final : public QWidget,
   QMenu* fileMenu_ = nullptr;
   QMenu* deviceMenu_ = nullptr;
   QAction* versionAction_ = nullptr;
+  QAction* saveAction_ = nullptr;
+  QAction* readAction_ = nullptr;
   CatalogueList* list_ = nullptr;
   QLabel* memorySize_ = nullptr;
   QProgressBar* memoryBar_ = nullptr;

@@ -17,6 +17,7 @@
 #include "pendrive/drive_discovery.h"
 #include "platform/qt/qt_text.h"
 #include "shell/text_encoding.h"
+#include "shell/ui/captions.h"
 #include "shell/ui/icons.h"
 #include "transfer/upload.h"
 
@@ -25,6 +26,7 @@ namespace {
 
 using platform::fromCore;
 using shell::ui::icon;
+using shell::ui::withMnemonic;
 
 constexpr std::size_t kReadCaption = 303;
 constexpr std::size_t kSaveCaption = 304;
@@ -123,24 +125,30 @@ PenDriveWindow::PenDriveWindow(std::unique_ptr<PenDriveSession> session,
   layout->addWidget(memory);
   layout->addWidget(status);
 
-  fileMenu_ = new QMenu(QStringLiteral("File"), this);
+  // Every toolbar command has its menu item, each with a mnemonic.
+  fileMenu_ = new QMenu(QStringLiteral("&File"), this);
   fileMenu_->setObjectName("mnuFile");
-  QAction* saveEntry = fileMenu_->addAction(icon("save"), fromCore(texts[kSaveCaption]));
-  saveEntry->setObjectName("File_Save");
-  connect(saveEntry, &QAction::triggered, this, [this] { save(); });
+  saveAction_ = fileMenu_->addAction(icon("save"), withMnemonic(fromCore(texts[kSaveCaption])));
+  saveAction_->setObjectName("File_Save");
+  connect(saveAction_, &QAction::triggered, this, [this] { save(); });
   fileMenu_->addSeparator();
-  QAction* exit = fileMenu_->addAction(icon("exit"), fromCore(texts[kExitCaption]));
+  QAction* exit = fileMenu_->addAction(icon("exit"), withMnemonic(fromCore(texts[kExitCaption])));
   exit->setObjectName("mnuExit");
   connect(exit, &QAction::triggered, this, [this] { close(); });
-  deviceMenu_ = new QMenu(fromCore(texts[kDeviceMenuCaption]), this);
+  deviceMenu_ = new QMenu(withMnemonic(fromCore(texts[kDeviceMenuCaption])), this);
   deviceMenu_->setObjectName("mnuDevice");
-  QAction* readEntry = deviceMenu_->addAction(icon("read"), fromCore(texts[kReadCaption]));
-  readEntry->setObjectName("Read");
-  connect(readEntry, &QAction::triggered, this, [this] { read(false); });
-  QAction* eraseEntry = deviceMenu_->addAction(icon("erase"), fromCore(texts[kEraseCaption]));
+  readAction_ = deviceMenu_->addAction(icon("read"), withMnemonic(fromCore(texts[kReadCaption])));
+  readAction_->setObjectName("Read");
+  connect(readAction_, &QAction::triggered, this, [this] { read(false); });
+  QAction* eraseEntry =
+      deviceMenu_->addAction(icon("erase"), withMnemonic(fromCore(texts[kEraseCaption])));
   eraseEntry->setObjectName("mnuErase");
+  eraseEntry->setToolTip(QStringLiteral("Delete the device files of the drive's top folder"));
   connect(eraseEntry, &QAction::triggered, this, [this] { eraseRoot(); });
-  versionAction_ = new QAction(QStringLiteral("Version"), this);
+  QAction* eraseAll = deviceMenu_->addAction(icon("erase"), QStringLiteral("Erase &all listed"));
+  eraseAll->setObjectName("mnuEraseListed");
+  connect(eraseAll, &QAction::triggered, this, [this] { eraseListed(); });
+  versionAction_ = new QAction(QStringLiteral("Ve&rsion"), this);
   versionAction_->setObjectName("mnuVersione");
   connect(versionAction_, &QAction::triggered, this, &PenDriveWindow::aboutRequested);
 
@@ -156,6 +164,18 @@ QSize PenDriveWindow::sizeHint() const {
 
 QList<QAction*> PenDriveWindow::menuBarActions() const {
   return {fileMenu_->menuAction(), deviceMenu_->menuAction(), versionAction_};
+}
+
+QAction* PenDriveWindow::standardAction(shell::ui::StandardCommand command) const {
+  switch (command) {
+    case shell::ui::StandardCommand::Save:
+      return saveAction_;
+    case shell::ui::StandardCommand::Refresh:
+      return readAction_;
+    case shell::ui::StandardCommand::Print:
+      break;
+  }
+  return nullptr;
 }
 
 void PenDriveWindow::showEvent(QShowEvent* event) {
@@ -206,8 +226,13 @@ void PenDriveWindow::showProgress(std::size_t done, std::size_t total) {
 void PenDriveWindow::setBusy(bool busy) {
   working_ = busy;
   toolbar_->setEnabled(!busy);
-  fileMenu_->menuAction()->setEnabled(!busy);
-  deviceMenu_->menuAction()->setEnabled(!busy);
+  // The items too, so that a standard key cannot reach into a busy menu.
+  for (QMenu* menu : {fileMenu_, deviceMenu_}) {
+    menu->menuAction()->setEnabled(!busy);
+    for (QAction* item : menu->actions()) {
+      item->setEnabled(!busy);
+    }
+  }
   if (busy) {
     setCursor(Qt::BusyCursor);
   } else {

@@ -35,6 +35,7 @@ class PenDriveWindow final : public QWidget, public shell::ui::ChildMenus {
 
   PenDriveSession& session() { return *session_; }
   QList<QAction*> menuBarActions() const override;
+  QAction* standardAction(shell::ui::StandardCommand command) const override;
   QSize sizeHint() const override;
   // Work off the window's thread is under way.
   bool working() const { return working_; }
@@ -77,6 +78,8 @@ class PenDriveWindow final : public QWidget, public shell::ui::ChildMenus {
   QMenu* fileMenu_ = nullptr;
   QMenu* deviceMenu_ = nullptr;
   QAction* versionAction_ = nullptr;
+  QAction* saveAction_ = nullptr;
+  QAction* readAction_ = nullptr;
   catalogue::ui::CatalogueList* list_ = nullptr;
   QLabel* size_ = nullptr;
   QProgressBar* usage_ = nullptr;

@@ -1,6 +1,7 @@
 #include "reports/ui/report_view_window.h"
 
 #include <QAbstractListModel>
+#include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -25,6 +26,7 @@
 #include "reports/render/print_painter.h"
 #include "shell/safe_file.h"
 #include "shell/sha256.h"
+#include "shell/ui/captions.h"
 #include "shell/ui/icons.h"
 
 namespace vestrim::reports::ui {
@@ -145,22 +147,22 @@ ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Pro
 
   print_ = button("Command1", "print", this);
   preview_ = button("printPreview", "preview", this);
-  preview_->setText(QStringLiteral("Preview"));
+  preview_->setText(QStringLiteral("Pre&view"));
   preview_->setAccessibleName(QStringLiteral("Print preview"));
-  printChart_ = new QCheckBox(QStringLiteral("Chart on print and PDF"), this);
+  printChart_ = new QCheckBox(QStringLiteral("C&hart on print and PDF"), this);
   printChart_->setObjectName("printWithChart");
-  printChart_->setAccessibleName(printChart_->text());
+  printChart_->setAccessibleName(QString(printChart_->text()).remove('&'));
   switch_ = button("Command3", "switch-view", this);
   showChart_ = button("showChart", "chart", this);
-  showChart_->setText(QStringLiteral("Chart"));
+  showChart_->setText(QStringLiteral("Char&t"));
   showChart_->setAccessibleName(QStringLiteral("Show the chart"));
   showChart_->setCheckable(true);
   showChart_->setChecked(chartShown);
   exportPdf_ = button("exportPdf", "export-pdf", this);
-  exportPdf_->setText(QStringLiteral("Export PDF\u2026"));
+  exportPdf_->setText(QStringLiteral("Export P&DF\u2026"));
   exportPdf_->setAccessibleName(QStringLiteral("Export PDF"));
   exportCsv_ = button("exportCsv", "export-csv", this);
-  exportCsv_->setText(QStringLiteral("Export CSV\u2026"));
+  exportCsv_->setText(QStringLiteral("Export C&SV\u2026"));
   exportCsv_->setAccessibleName(QStringLiteral("Export CSV"));
   exit_ = button("Command2", "exit", this);
   connect(print_, &QPushButton::clicked, this, &ReportViewWindow::print);
@@ -187,7 +189,9 @@ ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Pro
                [this](const std::filesystem::path& target) { exportCsv(target); });
   });
   connect(exit_, &QPushButton::clicked, this, &ReportViewWindow::closeRequested);
-  new QShortcut(QKeySequence::Print, this, this, &ReportViewWindow::print);
+  // Ctrl+P reaches it through the main window's Print.
+  printAction_ = new QAction(this);
+  connect(printAction_, &QAction::triggered, this, &ReportViewWindow::print);
   new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &ReportViewWindow::closeRequested);
 
   auto* printing = new QHBoxLayout;
@@ -247,12 +251,13 @@ std::string ReportViewWindow::fileName() const {
 
 void ReportViewWindow::updateControls() {
   const ReportLanguage& language = window_->language();
-  print_->setText(fromCore(language.texts[kPrintCaption]));
+  print_->setText(shell::ui::withMnemonic(fromCore(language.texts[kPrintCaption])));
   exit_->setText(fromCore(language.texts[kExitCaption]));
-  switch_->setText(fromCore(window_->switchCaption()));
+  switch_->setText(shell::ui::withMnemonic(fromCore(window_->switchCaption())));
   switch_->setEnabled(window_->switchEnabled());
   const bool ok = window_->report().ok();
   print_->setEnabled(ok);
+  printAction_->setEnabled(ok);
   preview_->setEnabled(ok);
   exportPdf_->setEnabled(ok);
   // Technical reports have no samples and no chart.

@@ -9,6 +9,7 @@
 #include "platform/prompts.h"
 #include "reports/cycle_chart_data.h"
 #include "reports/report_window.h"
+#include "shell/ui/child_menus.h"
 
 class QCheckBox;
 class QPrinter;
@@ -26,7 +27,7 @@ class CycleChartView;
 // (with the chart on a last page when asked), Preview, the compact/full
 // switch, Export PDF, Export CSV and Exit. What is shown and which button
 // is enabled come from the core's ReportWindow.
-class ReportViewWindow final : public QWidget {
+class ReportViewWindow final : public QWidget, public shell::ui::ChildMenus {
   Q_OBJECT
 
  public:
@@ -38,6 +39,11 @@ class ReportViewWindow final : public QWidget {
   // file cannot be shown; the report on show before (if any) stays.
   bool load(const std::filesystem::path& file);
   QSize sizeHint() const override;
+  // No menus of its own; Ctrl+P prints the report on show.
+  QList<QAction*> menuBarActions() const override { return {}; }
+  QAction* standardAction(shell::ui::StandardCommand command) const override {
+    return command == shell::ui::StandardCommand::Print ? printAction_ : nullptr;
+  }
   const ReportWindow& core() const { return *window_; }
   const std::filesystem::path& file() const { return file_; }
   // Paints the print job of the report on show on `printer`, and the chart
@@ -87,6 +93,7 @@ class ReportViewWindow final : public QWidget {
   QPushButton* exportPdf_ = nullptr;
   QPushButton* exportCsv_ = nullptr;
   QPushButton* exit_ = nullptr;
+  QAction* printAction_ = nullptr;
 };
 
 }  // namespace vestrim::reports::ui
