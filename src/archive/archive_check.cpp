@@ -29,19 +29,23 @@ std::string sealOf(const Bytes& bytes) {
              : std::string(bytes.begin(), bytes.begin() + record::kSealLength);
 }
 
-std::string entryText(const JournalEntry& entry) {
-  return "journal entry " + std::to_string(entry.sequence);
+// Our text in the language of `texts`, as UTF-8, which details are kept in.
+std::string said(const shell::LanguageTexts& texts, shell::Text text,
+                 std::initializer_list<std::string> values = {}) {
+  return shell::windows1252ToUtf8(shell::ownText(texts, text, values));
 }
 
 // Judges one stored file against its entry (none: `entry` is null).
 CheckedFile judge(const std::filesystem::path& programFolder, const std::string& path,
-                  const JournalEntry* entry, std::map<std::string, std::set<int>>& numbers) {
+                  const JournalEntry* entry, std::map<std::string, std::set<int>>& numbers,
+                  const shell::LanguageTexts& texts) {
+  using shell::Text;
   CheckedFile file{path, FileState::Bad, {}, entry ? entry->sha256 : std::string()};
   const std::filesystem::path full = programFolder / shell::pathFromUtf8(path);
   const std::optional<shell::LocalTime> modified = shell::fileModifiedLocalTime(full);
   const std::optional<Bytes> bytes = shell::readWholeFile(full);
   if (!bytes || !modified) {
-    file.detail = "cannot be read";
+    file.detail = said(texts, Text::DetailUnreadable);
     return file;
   }
   if (const std::optional<StoredCycle> cycle = storedCycle(*bytes)) {
@@ -51,21 +55,29 @@ CheckedFile judge(const std::filesystem::path& programFolder, const std::string&
   if (entry) {
     if (sha256Hex(*bytes) != entry->sha256) {
       file.state = FileState::Changed;
-      file.detail = "its bytes differ from " + entryText(*entry);
+      file.detail = said(texts, Text::DetailDiffers, {std::to_string(entry->sequence)});
     } else if (sealHolds) {
       file.state = FileState::Intact;
     } else {
       file.state = FileState::CopiedWithoutTimes;
       const std::optional<shell::LocalTime> sealed = record::sealedTime(sealOf(*bytes));
-      file.detail = "modified " + timeText(*modified) + ", sealed " +
-                    (sealed ? timeText(*sealed) : std::string("at no valid time"));
+      file.detail =
+          said(texts, Text::DetailCopied,
+               {timeText(*modified), sealed ? timeText(*sealed) : said(texts, Text::DetailNoValidTime)});
     }
     return file;
   }
   const record::CycleFile read = record::readCycleFile(*bytes, *modified);
   file.state = read.showable() ? FileState::Unknown : FileState::Bad;
-  file.detail =
-      (read.showable() ? "" : record::statusText(read.status) + ", ") + "no journal entry";
+  if (read.showable()) {
+    file.detail = said(texts, Text::DetailNoEntry);
+    return file;
+  }
+  const Text status = read.status == record::CycleFileStatus::BadSeal       ? Text::DetailBadSeal
+                      : read.status == record::CycleFileStatus::BadChecksum ? Text::DetailBadChecksum
+                      : read.status == record::CycleFileStatus::TooShort    ? Text::DetailTooShort
+                                                                            : Text::DetailUnreadable;
+  file.detail = said(texts, Text::DetailNotRecord, {shell::ownText(texts, status)});
   return file;
 }
 
@@ -109,7 +121,8 @@ bool ArchiveCheck::passed() const {
 }
 
 std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFolder,
-                                         const CheckProgress& progress) {
+                                         const CheckProgress& progress,
+                                         const shell::LanguageTexts& texts) {
   ArchiveCheck check;
   check.programFolder = programFolder;
   check.checkedAt = shell::localNow();
@@ -141,13 +154,15 @@ std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFol
     }
     const auto found = latest.find(files[i].path);
     const JournalEntry* entry = found == latest.end() ? nullptr : found->second;
-    check.files.push_back(judge(programFolder, files[i].path, entry, numbers));
+    check.files.push_back(judge(programFolder, files[i].path, entry, numbers, texts));
     if (entry) {
       latest.erase(found);
     }
   }
   for (const auto& [path, entry] : latest) {
-    check.files.push_back({path, FileState::Missing, entryText(*entry), entry->sha256});
+    check.files.push_back({path, FileState::Missing,
+                           said(texts, shell::Text::DetailEntry, {std::to_string(entry->sequence)}),
+                           entry->sha256});
   }
   std::sort(check.files.begin(), check.files.end(),
             [](const CheckedFile& a, const CheckedFile& b) { return a.path < b.path; });
@@ -161,41 +176,55 @@ std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFol
   return check;
 }
 
-std::string checkedOnLine(const ArchiveCheck& check) {
-  return "Checked on " + timeText(check.checkedAt);
+std::string stateName(FileState state, const shell::LanguageTexts& texts) {
+  return shell::ownText(texts, static_cast<shell::Text>(static_cast<std::size_t>(
+                                   shell::Text::StateIntact) + static_cast<std::size_t>(state)));
 }
 
-std::string journalLine(const ArchiveCheck& check) {
+std::string checkedOnLine(const ArchiveCheck& check, const shell::LanguageTexts& texts) {
+  return shell::ownText(texts, shell::Text::CheckedOn, {timeText(check.checkedAt)});
+}
+
+std::string journalLine(const ArchiveCheck& check, const shell::LanguageTexts& texts) {
+  using shell::Text;
   if (!check.journalExists) {
-    return "Journal: none";
+    return shell::ownText(texts, Text::JournalNone);
   }
   if (!check.journalReadable) {
-    return "Journal: cannot be read";
+    return shell::ownText(texts, Text::JournalUnreadable);
   }
-  return "Journal: " + std::to_string(check.journalEntries) + " entries, " +
-         (check.journalProblems.empty() ? "chain whole" : "chain broken");
+  return shell::ownText(texts,
+                        check.journalProblems.empty() ? Text::JournalWhole : Text::JournalBroken,
+                        {std::to_string(check.journalEntries)});
 }
 
-std::string countsLine(const ArchiveCheck& check) {
-  std::string counts = "Files: " + std::to_string(check.files.size()) + " - ";
+std::string countsLine(const ArchiveCheck& check, const shell::LanguageTexts& texts) {
+  std::string counts;
   for (std::size_t state = 0; state < kFileStates; ++state) {
     counts += (state ? ", " : "") + std::to_string(check.counts[state]) + " " +
-              stateText(static_cast<FileState>(state));
+              stateName(static_cast<FileState>(state), texts);
   }
-  return counts;
+  return shell::ownText(texts, shell::Text::FilesCount,
+                        {std::to_string(check.files.size()), counts});
 }
 
-std::vector<std::string> checkReportLines(const ArchiveCheck& check) {
+std::vector<std::string> checkReportLines(const ArchiveCheck& check,
+                                          const shell::LanguageTexts& texts) {
+  using shell::Text;
   const auto core = [](const std::string& utf8) { return shell::utf8ToWindows1252(utf8); };
-  std::vector<std::string> lines{"Archive check of " + core(check.programFolder.string()),
-                                 checkedOnLine(check), journalLine(check), countsLine(check)};
+  const auto said = [&texts](Text text, std::initializer_list<std::string> values = {}) {
+    return shell::ownText(texts, text, values);
+  };
+  std::vector<std::string> lines{said(Text::CheckOf, {core(check.programFolder.string())}),
+                                 checkedOnLine(check, texts), journalLine(check, texts),
+                                 countsLine(check, texts)};
   if (check.count(FileState::Intact) != check.files.size()) {
     lines.emplace_back();
-    lines.push_back("Files not intact:");
+    lines.push_back(said(Text::ReportFilesNotIntact));
     for (const CheckedFile& file : check.files) {
       if (file.state != FileState::Intact) {
-        std::string state = stateText(file.state);
-        state.resize(26, ' ');
+        std::string state = stateName(file.state, texts);
+        state.resize(std::max<std::size_t>(state.size() + 1, 26), ' ');
         lines.push_back("  " + state + core(file.path));
         lines.push_back(std::string(28, ' ') + core(file.detail));
       }
@@ -203,23 +232,26 @@ std::vector<std::string> checkReportLines(const ArchiveCheck& check) {
   }
   if (!check.journalProblems.empty()) {
     lines.emplace_back();
-    lines.push_back("Journal problems:");
+    lines.push_back(said(Text::ReportJournalProblems));
     for (const JournalProblem& problem : check.journalProblems) {
-      lines.push_back("  line " + std::to_string(problem.line) + ": " + problem.text);
+      lines.push_back("  " + said(Text::ReportJournalProblem,
+                                  {std::to_string(problem.line), problem.text}));
     }
   }
   lines.emplace_back();
-  lines.push_back(std::string("Cycle-number gaps:") + (check.gaps.empty() ? " none" : ""));
+  lines.push_back(said(check.gaps.empty() ? Text::ReportGapsNone : Text::ReportGaps));
   for (const CycleGap& gap : check.gaps) {
-    lines.push_back("  " +
-                    (gap.serial.empty() ? std::string("(no serial number)") : "E" + gap.serial) +
-                    ": " + std::to_string(gap.first) +
-                    (gap.last > gap.first ? " to " + std::to_string(gap.last) : ""));
+    const std::string numbers =
+        gap.last > gap.first
+            ? said(Text::ReportGapRange, {std::to_string(gap.first), std::to_string(gap.last)})
+            : std::to_string(gap.first);
+    lines.push_back("  " + (gap.serial.empty() ? said(Text::NoSerial) : "E" + gap.serial) +
+                    ": " + numbers);
   }
   lines.emplace_back();
-  lines.push_back(std::string("Result: ") +
-                  (check.passed() ? "every file verified" : "problems found"));
-  lines.push_back("Fingerprint: " + (check.fingerprint.empty() ? "none" : check.fingerprint));
+  lines.push_back(said(check.passed() ? Text::ReportResultVerified : Text::ReportResultProblems));
+  lines.push_back(check.fingerprint.empty() ? said(Text::ReportFingerprintNone)
+                                            : said(Text::ReportFingerprint, {check.fingerprint}));
   return lines;
 }
 

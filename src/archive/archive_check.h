@@ -10,6 +10,7 @@
 
 #include "archive/journal.h"
 #include "shell/local_time.h"
+#include "shell/own_texts.h"
 
 // The archive check: every stored file verified as the report window reads
 // it (seal and check sum) and compared with its journal entry, the journal's
@@ -28,8 +29,11 @@ enum class FileState {
 };
 inline constexpr std::size_t kFileStates = 6;
 
-// "intact", "changed", "missing", "copied without its times", "unknown", "bad".
+// "intact", "changed", "missing", "copied without its times", "unknown", "bad":
+// the names the command line's JSON keeps, in English.
 std::string stateText(FileState state);
+// The same in the language of `texts`, for people.
+std::string stateName(FileState state, const shell::LanguageTexts& texts);
 
 struct CheckedFile {
   std::string path;  // below the program folder, "/"-joined
@@ -69,18 +73,24 @@ struct ArchiveCheck {
 // Told after each file; answering false cancels the check.
 using CheckProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
-// Checks the archive of `programFolder`. Nothing when cancelled.
-std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFolder,
-                                         const CheckProgress& progress = {});
+// Checks the archive of `programFolder`; the details of what it finds in the
+// language of `texts`. Nothing when cancelled.
+std::optional<ArchiveCheck> checkArchive(
+    const std::filesystem::path& programFolder, const CheckProgress& progress = {},
+    const shell::LanguageTexts& texts = shell::englishOnly());
 
 // The result as lines of single-byte text: the terminal, the PDF and the
 // paper record show these. Intact files are counted, the others listed.
-std::vector<std::string> checkReportLines(const ArchiveCheck& check);
+std::vector<std::string> checkReportLines(
+    const ArchiveCheck& check, const shell::LanguageTexts& texts = shell::englishOnly());
 // Lines of it that the window shows too: "Checked on 07/03/2025 10:12:33",
 // "Journal: 412 entries, chain whole", "Files: 412 - 410 intact, ...".
-std::string checkedOnLine(const ArchiveCheck& check);
-std::string journalLine(const ArchiveCheck& check);
-std::string countsLine(const ArchiveCheck& check);
+std::string checkedOnLine(const ArchiveCheck& check,
+                          const shell::LanguageTexts& texts = shell::englishOnly());
+std::string journalLine(const ArchiveCheck& check,
+                        const shell::LanguageTexts& texts = shell::englishOnly());
+std::string countsLine(const ArchiveCheck& check,
+                       const shell::LanguageTexts& texts = shell::englishOnly());
 
 struct RestoreResult {
   std::vector<std::string> restored;  // paths

@@ -19,6 +19,7 @@
 #include "platform/qt/qt_program_places.h"
 #include "platform/qt/qt_text.h"
 #include "shell/file_manager.h"
+#include "shell/ui/captions.h"
 #include "shell/ui/icons.h"
 
 namespace vestrim::desktop {
@@ -179,7 +180,6 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setAllColumnsShowFocus(true);
   list_->header()->setStretchLastSection(false);
-  list_->header()->setAccessibleName(QStringLiteral("Stored file columns"));
   list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   list_->header()->resizeSection(1, 130);
   list_->header()->resizeSection(2, 90);
@@ -216,10 +216,8 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
   fileMenu_ = new QMenu(QStringLiteral("&File"), this);
   fileMenu_->setObjectName("mnuFile");
   checkAction_ =
-      fileMenu_->addAction(icon("check-archive"), QStringLiteral("&Check archive\u2026"));
+      fileMenu_->addAction(icon("check-archive"), QString());
   checkAction_->setObjectName("mnuCheckArchive");
-  checkAction_->setStatusTip(
-      QStringLiteral("Verify every sealed file against its seal and the archive journal"));
   connect(checkAction_, &QAction::triggered, this, &FileManagerWindow::checkRequested);
   fileMenu_->addSeparator();
   exitAction_ = fileMenu_->addAction(icon("exit"), QString());
@@ -228,7 +226,7 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
   languageAction_ = new QAction(QString(), this);
   languageAction_->setObjectName("mnuLingue");
   connect(languageAction_, &QAction::triggered, this, &FileManagerWindow::languageRequested);
-  infoAction_ = new QAction(QStringLiteral("Info"), this);
+  infoAction_ = new QAction(this);
   infoAction_->setObjectName("mnuInfo");
   connect(infoAction_, &QAction::triggered, this, &FileManagerWindow::infoRequested);
 }
@@ -266,11 +264,17 @@ void FileManagerWindow::activate() {
 void FileManagerWindow::applyCaptions() {
   const LanguageTexts& texts = shell_.language.texts;
   setWindowTitle(fromCore(texts[kArchiveRootCaption]));
-  exitAction_->setText(fromCore(texts[kExitMenuCaption]));
-  languageAction_->setText(fromCore(texts[kLanguageMenuCaption]));
+  // Mnemonics of their first letters on the language file's captions.
+  exitAction_->setText(withMnemonic(fromCore(texts[kExitMenuCaption])));
+  languageAction_->setText(withMnemonic(fromCore(texts[kLanguageMenuCaption])));
+  checkAction_->setText(own(texts, Text::MenuCheckArchive));
+  checkAction_->setStatusTip(own(texts, Text::CheckArchiveTip));
+  infoAction_->setText(own(texts, Text::MenuInfo));
   tree_->setAccessibleName(fromCore(texts[kArchiveRootCaption]));
-  list_->setAccessibleName(QStringLiteral("Stored files"));
+  list_->setAccessibleName(own(texts, Text::StoredFiles));
+  list_->header()->setAccessibleName(own(texts, Text::StoredFileColumns));
   model_->setCaptions(texts);
+  search_->applyTexts(texts);
 }
 
 void FileManagerWindow::populateTree() {

@@ -17,6 +17,7 @@
 #include "reports/ui/report_view_window.h"
 #include "shell/language_dialogs.h"
 #include "shell/ui/about_box.h"
+#include "shell/ui/captions.h"
 #include "shell/ui/child_menus.h"
 #include "shell/ui/icons.h"
 #include "shell/ui/language_windows.h"
@@ -133,13 +134,14 @@ void MainWindow::buildToolbar() {
 
 void MainWindow::buildMenus() {
   // The toolbar's commands and the standard keys, whichever window is active.
-  commandMenu_ = menuBar()->addMenu(QStringLiteral("&Vestrim"));
+  commandMenu_ = menuBar()->addMenu(QString());
   commandMenu_->setObjectName("mnuCommands");
-  const auto add = [this](const char* name, const char* picture, const QString& text,
+  const auto add = [this](const char* name, const char* picture, Text text,
                           const QKeySequence& key, std::function<void()> run) {
-    QAction* action = commandMenu_->addAction(icon(picture), text, this, std::move(run));
+    QAction* action = commandMenu_->addAction(icon(picture), QString(), this, std::move(run));
     action->setObjectName(name);
     action->setShortcut(key);
+    captioned_.push_back({action, text});
     return action;
   };
   const auto command = [this](MainCommand which) {
@@ -151,39 +153,49 @@ void MainWindow::buildMenus() {
       }
     };
   };
-  add("mnuConnect", "connect", QStringLiteral("&Connect to the device"),
+  add("mnuConnect", "connect", Text::MenuConnect,
       QKeySequence(Qt::CTRL | Qt::Key_L), command(MainCommand::Connect));
-  add("mnuOpen", "open", QStringLiteral("&Open files to send\u2026"), QKeySequence::Open,
+  add("mnuOpen", "open", Text::MenuOpen, QKeySequence::Open,
       command(MainCommand::Open));
-  add("mnuSave", "save", QStringLiteral("&Save"), QKeySequence::Save,
+  add("mnuSave", "save", Text::MenuSave, QKeySequence::Save,
       [this, command] { standardKey(StandardCommand::Save, command(MainCommand::Save)); });
-  add("mnuPenDrive", "usb", QStringLiteral("&Pen drive\u2026"), QKeySequence(Qt::CTRL | Qt::Key_U),
+  add("mnuPenDrive", "usb", Text::MenuPenDrive, QKeySequence(Qt::CTRL | Qt::Key_U),
       command(MainCommand::PenDrive));
   commandMenu_->addSeparator();
-  add("mnuSearch", "search", QStringLiteral("Search the &archive"), QKeySequence::Find, [this] {
+  add("mnuSearch", "search", Text::MenuSearch, QKeySequence::Find, [this] {
     showFileManager();
     if (fileManager_) {
       fileManager_->focusSearch();
     }
   });
-  add("mnuRefresh", "read", QStringLiteral("&Read again"), QKeySequence::Refresh, [this] {
+  add("mnuRefresh", "read", Text::MenuRefresh, QKeySequence::Refresh, [this] {
     standardKey(StandardCommand::Refresh, [this] {
       if (fileManager_) {
         fileManager_->activate();
       }
     });
   });
-  add("mnuPrint", "print", QStringLiteral("Pr&int\u2026"), QKeySequence::Print,
+  add("mnuPrint", "print", Text::MenuPrint, QKeySequence::Print,
       [this] { standardKey(StandardCommand::Print, {}); });
   commandMenu_->addSeparator();
-  add("mnuQuit", "exit", QStringLiteral("&Quit"), QKeySequence::Quit, [this] { close(); });
+  add("mnuQuit", "exit", Text::MenuQuit, QKeySequence::Quit, [this] { close(); });
 
-  infoMenu_ = new QMenu(QStringLiteral("&Info"), this);
+  infoMenu_ = new QMenu(this);
   infoMenu_->setObjectName("mnuInfo");
-  QAction* about = infoMenu_->addAction(icon("info"), QStringLiteral("&About Vestrim"));
+  QAction* about = infoMenu_->addAction(icon("info"), QString());
   about->setObjectName("mnuAbout");
   connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+  captioned_.push_back({commandMenu_->menuAction(), Text::MenuCommands});
+  captioned_.push_back({infoMenu_->menuAction(), Text::MenuInfo});
+  captioned_.push_back({about, Text::MenuAbout});
+  applyOwnTexts();
   showMenusOf(nullptr);
+}
+
+void MainWindow::applyOwnTexts() {
+  for (const auto& [action, text] : captioned_) {
+    action->setText(own(shell_.language.texts, text));
+  }
 }
 
 void MainWindow::nameTabButtons() {
@@ -191,7 +203,7 @@ void MainWindow::nameTabButtons() {
   auto* tabs = area_->findChild<QTabBar*>();
   for (int i = 0; tabs && i < tabs->count(); ++i) {
     if (QWidget* button = tabs->tabButton(i, QTabBar::RightSide)) {
-      button->setAccessibleName(QStringLiteral("Close %1").arg(tabs->tabText(i)));
+      button->setAccessibleName(own(shell_.language.texts, Text::CloseTab).arg(tabs->tabText(i)));
     }
   }
 }
@@ -270,6 +282,7 @@ void MainWindow::showFileManager() {
     return;
   }
   fileManager_ = manager;
+  applyOwnTexts();  // the language is known now
   connect(manager, &FileManagerWindow::openRequested, this,
           [this](const QString& file) { openReport(file.toStdString()); });
   connect(manager, &FileManagerWindow::exitRequested, this, &QWidget::close);
@@ -352,7 +365,7 @@ void MainWindow::showAbout() {
 
 void MainWindow::showArchiveCheck() {
   if (!check_) {
-    check_ = new archive::ui::ArchiveCheckWindow(shell_.ProgramFolder);
+    check_ = new archive::ui::ArchiveCheckWindow(shell_.ProgramFolder, shell_.language.texts);
     addChild(check_);
   }
   auto* child = qobject_cast<QMdiSubWindow*>(check_->parentWidget());

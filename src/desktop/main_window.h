@@ -15,6 +15,7 @@
 #include "platform/qt/qt_prompts.h"
 #include "reports/ui/report_view_window.h"
 #include "shell/main_toolbar.h"
+#include "shell/own_texts.h"
 #include "shell/shell_context.h"
 #include "shell/ui/child_menus.h"
 
@@ -82,6 +83,8 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   void buildToolbar();
   void buildMenus();
   void nameTabButtons();
+  // Our menus' texts in the language in use (English until it is loaded).
+  void applyOwnTexts();
   // A standard key (Ctrl+S, F5, Ctrl+P): the active window's own command when
   // it has one, else `otherwise`.
   void standardKey(shell::ui::StandardCommand command, const std::function<void()>& otherwise);
@@ -99,6 +102,7 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   QMenu* infoMenu_ = nullptr;
   QMenu* commandMenu_ = nullptr;  // the toolbar's commands and the standard keys
   QMenu* helpMenu_ = nullptr;
+  std::vector<std::pair<QAction*, shell::Text>> captioned_;
   std::array<QAction*, shell::kMainToolbar.size()> actions_{};
   std::array<bool, shell::kMainToolbar.size()> wanted_{};
   std::array<std::function<void()>, shell::kMainToolbar.size()> commands_{};

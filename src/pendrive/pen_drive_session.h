@@ -43,6 +43,7 @@ class PenDriveSession {
                   std::optional<CommandList> commandList = std::nullopt);
 
   const platform::DriveInfo& drive() const { return drive_; }
+  const shell::LanguageTexts& texts() const { return shell_.language.texts; }
   // "Device connected (E:)", the mount point where there is no letter.
   std::string statusText() const;
   // Whether the drive's root is still there; a drive pulled out is not.

@@ -237,7 +237,7 @@ void DesktopTest::storedLanguageOpensTheFileManagerAndNextStartBoxRewritesTheFil
   QCOMPARE(fileManager()->windowTitle(), QString("Archive"));
   // Language menu: the check box takes effect at once, OK closes.
   QAction* language = fileManager()->findChild<QAction*>("mnuLingue");
-  QCOMPARE(language->text(), QString("Language"));
+  QCOMPARE(language->text(), QString("&Language"));
   language->trigger();
   auto* dialog = window_->findChild<QDialog*>("frmSiDefault");
   QVERIFY(dialog);

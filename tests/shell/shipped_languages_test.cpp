@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "shell/language_files.h"
+#include "shell/own_texts.h"
 #include "shell/text_encoding.h"
 #include "shell/text_table.h"
 
@@ -170,6 +171,19 @@ TEST(ShippedLanguages, BothFillTheSameLinesAndMessages) {
   const LanguageFile italian("Italiano");
   EXPECT_EQ(filledNumbers(english.texts), filledNumbers(italian.texts));
   EXPECT_EQ(filledNumbers(english.messages), filledNumbers(italian.messages));
+  // Our own texts: English.lng holds the built-in English, and a translation
+  // keeps every %N of it.
+  const auto placeholders = [](const std::string& text) {
+    std::multiset<char> found;
+    for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
+      found.insert(at + 1 < text.size() ? text[at + 1] : ' ');
+    }
+    return found;
+  };
+  for (std::size_t n = kFirstOwnText; n <= kLastOwnText; ++n) {
+    EXPECT_EQ(english.texts[n], englishText(static_cast<Text>(n))) << "line " << n;
+    EXPECT_EQ(placeholders(italian.texts[n]), placeholders(english.texts[n])) << "line " << n;
+  }
 }
 
 }  // namespace

@@ -18,13 +18,16 @@
 #include "platform/qt/qt_text.h"
 #include "reports/print_layout.h"
 #include "reports/render/print_painter.h"
+#include "shell/ui/captions.h"
 #include "shell/ui/icons.h"
 
 namespace vestrim::archive::ui {
 namespace {
 
 using platform::fromCore;
+using shell::Text;
 using shell::ui::icon;
+using shell::ui::own;
 
 QString pictureOf(FileState state) {
   switch (state) {
@@ -69,18 +72,18 @@ void addRow(QTreeWidget* tree, const QString& picture, const QString& what, cons
 
 }  // namespace
 
-ArchiveCheckWindow::ArchiveCheckWindow(std::filesystem::path programFolder, QWidget* parent)
-    : QWidget(parent), programFolder_(std::move(programFolder)) {
+ArchiveCheckWindow::ArchiveCheckWindow(std::filesystem::path programFolder,
+                                       const shell::LanguageTexts& texts, QWidget* parent)
+    : QWidget(parent), programFolder_(std::move(programFolder)), texts_(texts) {
   setObjectName("archiveCheck");
-  setWindowTitle(QStringLiteral("Archive check"));
+  setWindowTitle(own(texts, Text::CheckTitle));
   setWindowIcon(icon("check-archive"));
 
   auto* picture = new QLabel(this);
   picture->setPixmap(icon("check-archive").pixmap(32, 32));
   heading_ = new QLabel(this);
   heading_->setObjectName("checkHeading");
-  heading_->setText(
-      QStringLiteral("Archive check of %1").arg(QString::fromStdString(programFolder_.string())));
+  heading_->setText(own(texts, Text::CheckOf).arg(QString::fromStdString(programFolder_.string())));
   heading_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   QFont large = heading_->font();
   large.setPointSizeF(large.pointSizeF() * 1.2);
@@ -92,22 +95,22 @@ ArchiveCheckWindow::ArchiveCheckWindow(std::filesystem::path programFolder, QWid
 
   progress_ = new QProgressBar(this);
   progress_->setObjectName("checkProgress");
-  progress_->setAccessibleName(QStringLiteral("Check progress"));
+  progress_->setAccessibleName(own(texts, Text::CheckProgress));
   status_ = new QLabel(this);
   status_->setObjectName("checkStatus");
-  status_->setAccessibleName(QStringLiteral("Check state"));
+  status_->setAccessibleName(own(texts, Text::CheckState));
   status_->setWordWrap(true);
   counts_ = new QLabel(this);
   counts_->setObjectName("checkCounts");
-  counts_->setAccessibleName(QStringLiteral("File states"));
+  counts_->setAccessibleName(own(texts, Text::FileStates));
   counts_->setWordWrap(true);
 
   findings_ = new QTreeWidget(this);
   findings_->setObjectName("checkFindings");
-  findings_->setAccessibleName(QStringLiteral("Findings"));
+  findings_->setAccessibleName(own(texts, Text::Findings));
   findings_->setHeaderLabels(
-      {QStringLiteral("Finding"), QStringLiteral("File or entry"), QStringLiteral("Detail")});
-  findings_->header()->setAccessibleName(QStringLiteral("Finding columns"));
+      {own(texts, Text::Finding), own(texts, Text::FileOrEntry), own(texts, Text::Detail)});
+  findings_->header()->setAccessibleName(own(texts, Text::FindingColumns));
   findings_->setRootIsDecorated(false);
   findings_->setUniformRowHeights(true);
   findings_->setAlternatingRowColors(true);
@@ -116,27 +119,24 @@ ArchiveCheckWindow::ArchiveCheckWindow(std::filesystem::path programFolder, QWid
   findings_->header()->resizeSection(0, 190);
   findings_->header()->resizeSection(1, 400);
 
-  auto* fingerprintLabel = new QLabel(QStringLiteral("F&ingerprint:"), this);
+  auto* fingerprintLabel = new QLabel(own(texts, Text::FingerprintLabel), this);
   fingerprint_ = new QLineEdit(this);
   fingerprint_->setObjectName("checkFingerprint");
-  fingerprint_->setAccessibleName(QStringLiteral("Fingerprint"));
+  fingerprint_->setAccessibleName(own(texts, Text::Fingerprint));
   fingerprint_->setReadOnly(true);
   fingerprint_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  fingerprint_->setToolTip(
-      QStringLiteral("The journal's last chained hash: write it down with the date of the check"));
+  fingerprint_->setToolTip(own(texts, Text::FingerprintTip));
   fingerprintLabel->setBuddy(fingerprint_);
   auto* print = new QHBoxLayout;
   print->addWidget(fingerprintLabel);
   print->addWidget(fingerprint_, 1);
 
-  restore_ = button("checkRestoreTimes", QStringLiteral("R&estore file times"),
+  restore_ = button("checkRestoreTimes", own(texts, Text::RestoreTimes),
                     QStringLiteral("state-time"), this);
-  restore_->setToolTip(QStringLiteral(
-      "Set the files copied without their times back to the times their seals record"));
-  pdf_ = button("checkSavePdf", QStringLiteral("Save as P&DF\u2026"), QStringLiteral("pdf"), this);
-  again_ =
-      button("checkAgain", QStringLiteral("Check a&gain"), QStringLiteral("check-archive"), this);
-  auto* close = button("checkClose", QStringLiteral("Cl&ose"), QStringLiteral("exit"), this);
+  restore_->setToolTip(own(texts, Text::RestoreTip));
+  pdf_ = button("checkSavePdf", own(texts, Text::SaveAsPdf), QStringLiteral("pdf"), this);
+  again_ = button("checkAgain", own(texts, Text::CheckAgain), QStringLiteral("check-archive"), this);
+  auto* close = button("checkClose", own(texts, Text::Close), QStringLiteral("exit"), this);
   connect(restore_, &QPushButton::clicked, this, [this] {
     if (result_) {
       run(result_);
@@ -191,8 +191,7 @@ void ArchiveCheckWindow::run(std::optional<ArchiveCheck> restore) {
   cancelled_ = false;
   progress_->setRange(0, 0);
   progress_->show();
-  status_->setText(restore ? QStringLiteral("Restoring file times\u2026")
-                           : QStringLiteral("Listing the archive\u2026"));
+  status_->setText(restore ? own(texts_, Text::Restoring) : own(texts_, Text::Listing));
   for (QPushButton* b : {restore_, pdf_, again_}) {
     b->setEnabled(false);
   }
@@ -228,7 +227,7 @@ void ArchiveCheckWindow::run(std::optional<ArchiveCheck> restore) {
 void ArchiveCheckWindow::showProgress(std::size_t done, std::size_t total) {
   progress_->setRange(0, static_cast<int>(total));
   progress_->setValue(static_cast<int>(done));
-  status_->setText(QStringLiteral("Checking file %1 of %2\u2026").arg(done).arg(total));
+  status_->setText(own(texts_, Text::CheckingFile).arg(done).arg(total));
 }
 
 void ArchiveCheckWindow::showResult(const ArchiveCheck& check,
@@ -240,42 +239,44 @@ void ArchiveCheckWindow::showResult(const ArchiveCheck& check,
   progress_->hide();
 
   QString state = check.passed()
-                      ? QStringLiteral("<b style='color:#1d7a3a'>Every file verified.</b>")
-                      : QStringLiteral("<b style='color:#a3261b'>Problems found.</b>");
+                      ? QStringLiteral("<b style='color:#1d7a3a'>%1</b>")
+                            .arg(own(texts_, Text::EveryFileVerified).toHtmlEscaped())
+                      : QStringLiteral("<b style='color:#a3261b'>%1</b>")
+                            .arg(own(texts_, Text::ProblemsFound).toHtmlEscaped());
   if (restored) {
-    state +=
-        QStringLiteral(" The times of %1 file(s) were restored").arg(restored->restored.size());
+    state += " " + own(texts_, Text::TimesRestored).arg(restored->restored.size());
     state += restored->failed.empty()
                  ? QStringLiteral(".")
-                 : QStringLiteral("; %1 could not be restored.").arg(restored->failed.size());
+                 : own(texts_, Text::CouldNotRestore).arg(restored->failed.size());
   }
-  status_->setText(fromCore(checkedOnLine(check)) + QStringLiteral(". ") + state);
-  counts_->setText(fromCore(countsLine(check)) + QStringLiteral(". ") +
-                   fromCore(journalLine(check)) + QStringLiteral("."));
+  status_->setText(fromCore(checkedOnLine(check, texts_)) + QStringLiteral(". ") + state);
+  counts_->setText(fromCore(countsLine(check, texts_)) + QStringLiteral(". ") +
+                   fromCore(journalLine(check, texts_)) + QStringLiteral("."));
 
   findings_->clear();
   for (const CheckedFile& file : check.files) {
     if (file.state != FileState::Intact) {
-      addRow(findings_, pictureOf(file.state), capitalised(stateText(file.state)),
+      addRow(findings_, pictureOf(file.state), capitalised(stateName(file.state, texts_)),
              QString::fromStdString(file.path), QString::fromStdString(file.detail));
     }
   }
   for (const JournalProblem& problem : check.journalProblems) {
-    addRow(findings_, QStringLiteral("state-journal"), QStringLiteral("Journal entry broken"),
-           QStringLiteral("Journal line %1").arg(problem.line),
+    addRow(findings_, QStringLiteral("state-journal"), own(texts_, Text::JournalEntryBroken),
+           own(texts_, Text::JournalLineNumber).arg(problem.line),
            QString::fromStdString(problem.text));
   }
   for (const CycleGap& gap : check.gaps) {
-    addRow(findings_, QStringLiteral("state-gap"), QStringLiteral("Cycle numbers missing"),
-           gap.serial.empty() ? QStringLiteral("(no serial number)") : "E" + fromCore(gap.serial),
-           gap.first == gap.last ? QStringLiteral("cycle %1").arg(gap.first)
-                                 : QStringLiteral("cycles %1 to %2").arg(gap.first).arg(gap.last));
+    addRow(findings_, QStringLiteral("state-gap"), own(texts_, Text::CycleNumbersMissing),
+           gap.serial.empty() ? own(texts_, Text::NoSerial) : "E" + fromCore(gap.serial),
+           gap.first == gap.last
+               ? own(texts_, Text::CycleGapOne).arg(gap.first)
+               : own(texts_, Text::CycleGapRange).arg(gap.first).arg(gap.last));
   }
   if (findings_->topLevelItemCount() == 0) {
-    addRow(findings_, QStringLiteral("state-intact"), QStringLiteral("Intact"),
-           QStringLiteral("Every file"), QStringLiteral("Sealed, in the journal, unchanged"));
+    addRow(findings_, QStringLiteral("state-intact"), own(texts_, Text::Intact),
+           own(texts_, Text::EveryFile), own(texts_, Text::SealedUnchanged));
   }
-  fingerprint_->setText(check.fingerprint.empty() ? QStringLiteral("none (no journal entries)")
+  fingerprint_->setText(check.fingerprint.empty() ? own(texts_, Text::NoFingerprint)
                                                   : QString::fromStdString(check.fingerprint));
   restore_->setEnabled(check.count(FileState::CopiedWithoutTimes) > 0);
   pdf_->setEnabled(true);
@@ -288,7 +289,7 @@ bool ArchiveCheckWindow::savePdf(const std::filesystem::path& file, QString* err
     return false;
   }
   reports::PrintJob job;
-  for (const std::string& line : checkReportLines(*result_)) {
+  for (const std::string& line : checkReportLines(*result_, texts_)) {
     job.pairs.push_back({line.empty() ? " " : line, reports::kPrintColumn});
   }
   return reports::render::printJobToPdf(job, file, windowTitle(), error);
@@ -296,7 +297,7 @@ bool ArchiveCheckWindow::savePdf(const std::filesystem::path& file, QString* err
 
 void ArchiveCheckWindow::askForPdf() {
   const QString file = QFileDialog::getSaveFileName(
-      this, QStringLiteral("Save the archive check as PDF"),
+      this, own(texts_, Text::SaveCheckPdf),
       QString::fromStdString((programFolder_ / "archive-check.pdf").string()),
       QStringLiteral("PDF (*.pdf)"));
   QString error;

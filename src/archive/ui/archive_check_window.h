@@ -26,7 +26,9 @@ class ArchiveCheckWindow final : public QWidget {
   Q_OBJECT
 
  public:
-  explicit ArchiveCheckWindow(std::filesystem::path programFolder, QWidget* parent = nullptr);
+  // `texts`: the language in use; they outlive the window.
+  ArchiveCheckWindow(std::filesystem::path programFolder, const shell::LanguageTexts& texts,
+                     QWidget* parent = nullptr);
   // Stops a check that is running and waits for its thread.
   ~ArchiveCheckWindow() override;
 
@@ -49,6 +51,7 @@ class ArchiveCheckWindow final : public QWidget {
   void askForPdf();
 
   std::filesystem::path programFolder_;
+  const shell::LanguageTexts& texts_;
   QThread* worker_ = nullptr;
   std::atomic<bool> cancelled_{false};
   std::optional<ArchiveCheck> result_;

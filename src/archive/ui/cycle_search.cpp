@@ -15,12 +15,14 @@
 #include <memory>
 
 #include "platform/qt/qt_text.h"
+#include "shell/ui/captions.h"
 #include "shell/ui/icons.h"
 
 namespace vestrim::archive::ui {
 
 using platform::fromCore;
 using shell::ui::icon;
+using shell::ui::own;
 
 namespace {
 
@@ -29,16 +31,15 @@ const QDate kAnyDate(2000, 1, 1);
 
 enum Column { Start, End, Number, Program, Result, Serial, Samples, File, kColumns };
 
-QLabel* label(const QString& text, QWidget* buddy, QWidget* parent) {
-  auto* l = new QLabel(text, parent);
-  l->setBuddy(buddy);
+// A field's label gives the field its accessible name too; a date edit's
+// own text field is reached by a screen reader as well.
+void nameField(QLabel* label, const QString& text) {
+  label->setText(text);
   const QString name = QString(text).remove('&').remove(':');
-  buddy->setAccessibleName(name);
-  // A date edit's own text field is reached by a screen reader too.
-  for (QLineEdit* inner : buddy->findChildren<QLineEdit*>()) {
+  label->buddy()->setAccessibleName(name);
+  for (QLineEdit* inner : label->buddy()->findChildren<QLineEdit*>()) {
     inner->setAccessibleName(name);
   }
-  return l;
 }
 
 // A date field that Tab leaves, instead of moving between its day, month
@@ -58,7 +59,6 @@ QDateEdit* dateEdit(const char* name, QWidget* parent) {
   edit->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
   // The first day the edit can show stands for "no limit".
   edit->setMinimumDate(kAnyDate);
-  edit->setSpecialValueText(QStringLiteral("any day"));
   edit->setDate(kAnyDate);
   return edit;
 }
@@ -79,6 +79,10 @@ class CycleListModel final : public QAbstractTableModel {
     beginResetModel();
     rows_ = std::move(rows);
     endResetModel();
+  }
+  void setTexts(const shell::LanguageTexts& texts) {
+    texts_ = &texts;
+    emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
   }
   const IndexedCycle& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
 
@@ -101,8 +105,8 @@ class CycleListModel final : public QAbstractTableModel {
         case Program:
           return fromCore(c.program);
         case Result:
-          return c.alarmCode == 0 ? QStringLiteral("Passed")
-                                  : QStringLiteral("Alarm %1").arg(c.alarmCode);
+          return c.alarmCode == 0 ? own(*texts_, shell::Text::Passed)
+                                  : own(*texts_, shell::Text::AlarmCode).arg(c.alarmCode);
         case Serial:
           return fromCore(c.serial);
         case Samples:
@@ -137,16 +141,16 @@ class CycleListModel final : public QAbstractTableModel {
     return {};
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-    static const char* const kCaptions[kColumns] = {"Start",  "End",    "Cycle",   "Program",
-                                                    "Result", "Serial", "Samples", "File"};
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < kColumns) {
-      return QString::fromLatin1(kCaptions[section]);
+      return own(*texts_, static_cast<shell::Text>(
+                              static_cast<std::size_t>(shell::Text::ColumnStart) + section));
     }
     return {};
   }
 
  private:
   std::vector<IndexedCycle> rows_;
+  const shell::LanguageTexts* texts_ = &shell::englishOnly();
 };
 
 CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::path indexFile,
@@ -157,48 +161,42 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
   to_ = dateEdit("searchTo", this);
   program_ = new QLineEdit(this);
   program_->setObjectName("searchProgram");
-  program_->setPlaceholderText(QStringLiteral("any program"));
   result_ = new QComboBox(this);
   result_->setObjectName("searchResult");
-  result_->addItem(QStringLiteral("Any result"));
-  result_->addItem(icon("state-intact"), QStringLiteral("Passed"));
-  result_->addItem(icon("state-problem"), QStringLiteral("Alarm"));
+  result_->addItem(QString());
+  result_->addItem(icon("state-intact"), QString());
+  result_->addItem(icon("state-problem"), QString());
   cycle_ = new QLineEdit(this);
   cycle_->setObjectName("searchCycle");
-  cycle_->setPlaceholderText(QStringLiteral("any"));
   cycle_->setValidator(new QIntValidator(0, 0xFFFFFF, cycle_));
   cycle_->setMaximumWidth(90);
   name_ = new QLineEdit(this);
   name_->setObjectName("searchName");
-  name_->setPlaceholderText(QStringLiteral("part of the file name"));
   name_->setClearButtonEnabled(true);
-  search_ = new QPushButton(icon("search"), QStringLiteral("&Search"), this);
+  search_ = new QPushButton(icon("search"), QString(), this);
   search_->setObjectName("searchButton");
-  search_->setAccessibleName(QStringLiteral("Search"));
-  search_->setToolTip(QStringLiteral("List the stored cycles of every folder that match"));
-  clear_ = new QPushButton(icon("clear"), QStringLiteral("C&lear"), this);
+  clear_ = new QPushButton(icon("clear"), QString(), this);
   clear_->setObjectName("searchClear");
-  clear_->setAccessibleName(QStringLiteral("Clear the search"));
   status_ = new QLabel(this);
   status_->setObjectName("searchStatus");
-  status_->setAccessibleName(QStringLiteral("Search state"));
   status_->setMinimumWidth(120);
 
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(6, 4, 6, 4);
-  layout->addWidget(label(QStringLiteral("Fro&m:"), from_, this));
-  layout->addWidget(from_);
-  layout->addWidget(label(QStringLiteral("&To:"), to_, this));
-  layout->addWidget(to_);
+  const auto labelled = [&](QWidget* field, shell::Text text, int stretch) {
+    auto* l = new QLabel(this);
+    l->setBuddy(field);
+    labels_.push_back({l, text});
+    layout->addWidget(l);
+    layout->addWidget(field, stretch);
+  };
+  labelled(from_, shell::Text::SearchFrom, 0);
+  labelled(to_, shell::Text::SearchTo, 0);
   layout->addSpacing(6);
-  layout->addWidget(label(QStringLiteral("&Program:"), program_, this));
-  layout->addWidget(program_, 1);
-  layout->addWidget(label(QStringLiteral("&Result:"), result_, this));
-  layout->addWidget(result_);
-  layout->addWidget(label(QStringLiteral("C&ycle:"), cycle_, this));
-  layout->addWidget(cycle_);
-  layout->addWidget(label(QStringLiteral("&Name:"), name_, this));
-  layout->addWidget(name_, 2);
+  labelled(program_, shell::Text::SearchProgram, 1);
+  labelled(result_, shell::Text::SearchResult, 0);
+  labelled(cycle_, shell::Text::SearchCycle, 0);
+  labelled(name_, shell::Text::SearchName, 2);
   layout->addWidget(search_);
   layout->addWidget(clear_);
   layout->addWidget(status_);
@@ -215,7 +213,6 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
   sorted_->setSortRole(kSortRole);
   results_ = new QTreeView;
   results_->setObjectName("searchResults");
-  results_->setAccessibleName(QStringLiteral("Matching cycles"));
   results_->setModel(sorted_);
   results_->setRootIsDecorated(false);
   results_->setUniformRowHeights(true);
@@ -225,7 +222,6 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
   results_->setSelectionBehavior(QAbstractItemView::SelectRows);
   results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   results_->setAllColumnsShowFocus(true);
-  results_->header()->setAccessibleName(QStringLiteral("Cycle columns"));
   results_->header()->setStretchLastSection(true);
   const int widths[] = {118, 118, 62, 130, 92, 84, 66};
   for (int column = 0; column < File; ++column) {
@@ -235,6 +231,33 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
     const IndexedCycle& cycle = model_->row(sorted_->mapToSource(index).row());
     emit openRequested(QString::fromStdString((programFolder_ / cycle.path).string()));
   });
+  applyTexts(shell::englishOnly());
+}
+
+void CycleSearch::applyTexts(const shell::LanguageTexts& texts) {
+  using shell::Text;
+  texts_ = &texts;
+  for (const auto& [label, text] : labels_) {
+    nameField(label, own(texts, text));
+  }
+  for (QDateEdit* date : {from_, to_}) {
+    date->setSpecialValueText(own(texts, Text::AnyDay));
+  }
+  program_->setPlaceholderText(own(texts, Text::AnyProgram));
+  result_->setItemText(0, own(texts, Text::AnyResult));
+  result_->setItemText(1, own(texts, Text::Passed));
+  result_->setItemText(2, own(texts, Text::Alarm));
+  cycle_->setPlaceholderText(own(texts, Text::AnyCycle));
+  name_->setPlaceholderText(own(texts, Text::PartOfName));
+  search_->setText(own(texts, Text::Search));
+  search_->setAccessibleName(QString(search_->text()).remove('&'));
+  search_->setToolTip(own(texts, Text::SearchTip));
+  clear_->setText(own(texts, Text::Clear));
+  clear_->setAccessibleName(own(texts, Text::ClearSearch));
+  status_->setAccessibleName(own(texts, Text::SearchState));
+  results_->setAccessibleName(own(texts, Text::MatchingCycles));
+  results_->header()->setAccessibleName(own(texts, Text::CycleColumns));
+  model_->setTexts(texts);
 }
 
 CycleSearch::~CycleSearch() {
@@ -288,7 +311,7 @@ void CycleSearch::runNext() {
   if (worker_ || !waiting_) {
     return;
   }
-  status_->setText(QStringLiteral("Searching\u2026"));
+  status_->setText(own(*texts_, shell::Text::Searching));
   worker_ = QThread::create([this, filter = *std::exchange(waiting_, std::nullopt),
                              folder = programFolder_, file = indexFile_] {
     std::string error;
@@ -320,8 +343,8 @@ void CycleSearch::showFound(std::vector<IndexedCycle> found, const QString& erro
   const int count = static_cast<int>(found.size());
   model_->setRows(std::move(found));
   status_->setText(!error.isEmpty() ? error
-                   : count == 1     ? QStringLiteral("1 cycle found")
-                                    : QStringLiteral("%1 cycles found").arg(count));
+                   : count == 1     ? own(*texts_, shell::Text::OneCycleFound)
+                                    : own(*texts_, shell::Text::CyclesFound).arg(count));
   emit searchFinished(count);
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "archive/search_index.h"
+#include "shell/own_texts.h"
 
 class QComboBox;
 class QDateEdit;
@@ -44,6 +45,8 @@ class CycleSearch final : public QWidget {
   void search();
   // Ctrl+F: the cursor into the program field, its text selected.
   void focusFirstField();
+  // The bar's texts in the language of `texts`.
+  void applyTexts(const shell::LanguageTexts& texts);
   // Empties the fields and the results.
   void clear();
 
@@ -58,6 +61,8 @@ class CycleSearch final : public QWidget {
   void showFound(std::vector<IndexedCycle> found, const QString& error);
 
   std::filesystem::path programFolder_;
+  const shell::LanguageTexts* texts_ = &shell::englishOnly();
+  std::vector<std::pair<class QLabel*, shell::Text>> labels_;
   std::filesystem::path indexFile_;
   QThread* worker_ = nullptr;
   std::optional<SearchFilter> waiting_;

@@ -24,7 +24,9 @@ using platform::fromCore;
 using platform::Menu;
 using platform::ToolbarButton;
 using shell::ui::icon;
+using shell::ui::own;
 using shell::ui::withMnemonic;
+using shell::Text;
 
 constexpr std::size_t kReadCaption = 303;
 constexpr std::size_t kSaveCaption = 304;
@@ -43,10 +45,8 @@ int barValue(std::uint32_t value) {
   return static_cast<int>(std::min<std::uint32_t>(value, 0x7FFFFFFF));
 }
 
-platform::Message stopQuestion() {
-  return {.text =
-              "An operation is running. Stop it and close the window?\n"
-              "Files saved before stay as they are; the file being read is not kept.",
+platform::Message stopQuestion(const shell::LanguageTexts& texts) {
+  return {.text = shell::ownText(texts, shell::Text::StopQuestion),
           .title = {},
           .icon = platform::MessageIcon::Question,
           .buttons = platform::MessageButtons::YesNo,
@@ -60,14 +60,14 @@ ProgrammerWindow::ProgrammerWindow(const ProgrammerServices& services, shell::Sh
                                    QWidget* parent)
     : QWidget(parent), shell_(shell), prompts_(prompts) {
   setObjectName("FrmPrg");
-  setWindowTitle(QStringLiteral("Programmer"));
-  setWindowIcon(icon("chip"));
   const shell::LanguageTexts& texts = shell.language.texts;
+  setWindowTitle(own(texts, Text::ProgrammerTitle));
+  setWindowIcon(icon("chip"));
 
   buildToolbar();
   list_ = new CatalogueList(texts, this);
   list_->setObjectName("ListView1");
-  list_->setAccessibleName(QStringLiteral("Device files"));
+  list_->setAccessibleName(own(texts, Text::DeviceFiles));
   list_->hide();
   // A selection made while an operation runs is undone at once.
   connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
@@ -110,7 +110,7 @@ ProgrammerWindow::ProgrammerWindow(const ProgrammerServices& services, shell::Sh
   status->addWidget(panels_[1], 1);
   progress_ = new QProgressBar(status);
   progress_->setObjectName("ProgressBar2");
-  progress_->setAccessibleName(QStringLiteral("Operation progress"));
+  progress_->setAccessibleName(own(texts, Text::OperationProgress));
   progress_->setMaximumWidth(260);
   progress_->hide();
   status->addPermanentWidget(progress_);
@@ -148,8 +148,9 @@ ProgrammerWindow::ProgrammerWindow(const ProgrammerServices& services, shell::Sh
   commands_->downloader().addFinishedListener([this](bool written) {
     if (written) {
       const std::filesystem::path sent = commands_->downloadState().DownloadFileName;
-      showResult(platform::toCore(QString::fromStdU16String(sent.filename().u16string())) +
-                 " written into the device.");
+      showResult(shell::ownText(
+          shell_.language.texts, Text::WrittenIntoDevice,
+          {platform::toCore(QString::fromStdU16String(sent.filename().u16string()))}));
     }
   });
   showLinkStatus(link::LinkStatus::Closed);
@@ -179,17 +180,17 @@ void ProgrammerWindow::buildToolbar() {
     std::function<void()> run;
   };
   const Button table[] = {
-      {ToolbarButton::Connect, "Connect", "connect", "Connect to the device (Ctrl+L)",
+      {ToolbarButton::Connect, "Connect", "connect", own(texts, Text::TipConnect),
        [this] { commands_->Connect(); }},
-      {ToolbarButton::Read, fromCore(texts[kReadCaption]), "read", "Read the device's files again",
+      {ToolbarButton::Read, fromCore(texts[kReadCaption]), "read", own(texts, Text::TipRead),
        [this] { commands_->Read(true); }},
-      {ToolbarButton::Open, "Open", "open", "Choose files to send", [this] { openFiles(); }},
+      {ToolbarButton::Open, "Open", "open", own(texts, Text::TipOpen), [this] { openFiles(); }},
       {ToolbarButton::MachineUpgrade, "MachineUpgrade", "chip", {}, {}},
-      {ToolbarButton::Download, "Download", "download", "Send the chosen file to the device",
+      {ToolbarButton::Download, "Download", "download", own(texts, Text::TipDownload),
        [this] { commands_->download(); }},
       {ToolbarButton::Save, fromCore(texts[kSaveCaption]), "save",
-       "Save and seal the device's dated files", [this] { commands_->Save(); }},
-      {ToolbarButton::Erase, fromCore(texts[kEraseCaption]), "erase", "Erase the device's memory",
+       own(texts, Text::TipSave), [this] { commands_->Save(); }},
+      {ToolbarButton::Erase, fromCore(texts[kEraseCaption]), "erase", own(texts, Text::TipErase),
        [this] { commands_->erase(true); }},
   };
   for (const Button& b : table) {
@@ -212,9 +213,9 @@ void ProgrammerWindow::buildToolbar() {
 void ProgrammerWindow::buildMenus() {
   // Every toolbar command has its menu item, each with a mnemonic.
   const shell::LanguageTexts& texts = shell_.language.texts;
-  fileMenu_ = new QMenu(QStringLiteral("&File"), this);
+  fileMenu_ = new QMenu(own(texts, Text::MenuFile), this);
   fileMenu_->setObjectName("mnuFile");
-  QAction* open = fileMenu_->addAction(icon("open"), QStringLiteral("&Open\u2026"));
+  QAction* open = fileMenu_->addAction(icon("open"), own(texts, Text::MenuOpenFiles));
   open->setObjectName("mnuOpen");
   connect(open, &QAction::triggered, this, [this] { command([this] { openFiles(); }); });
   QAction* save = fileMenu_->addAction(icon("save"), withMnemonic(fromCore(texts[kSaveCaption])));
@@ -227,7 +228,7 @@ void ProgrammerWindow::buildMenus() {
 
   deviceMenu_ = new QMenu(withMnemonic(fromCore(texts[kDeviceMenuCaption])), this);
   deviceMenu_->setObjectName("mnuDevice");
-  QAction* connectEntry = deviceMenu_->addAction(icon("connect"), QStringLiteral("&Connect"));
+  QAction* connectEntry = deviceMenu_->addAction(icon("connect"), own(texts, Text::MenuConnectShort));
   connectEntry->setObjectName("mnuConnect");
   connect(connectEntry, &QAction::triggered, this,
           [this] { command([this] { commands_->Connect(); }); });
@@ -235,7 +236,7 @@ void ProgrammerWindow::buildMenus() {
   readAction_->setObjectName("Read");
   connect(readAction_, &QAction::triggered, this,
           [this] { command([this] { commands_->Read(false); }); });
-  QAction* download = deviceMenu_->addAction(icon("download"), QStringLiteral("&Download"));
+  QAction* download = deviceMenu_->addAction(icon("download"), own(texts, Text::MenuDownload));
   download->setObjectName("mnuDownload");
   connect(download, &QAction::triggered, this,
           [this] { command([this] { commands_->download(); }); });
@@ -246,7 +247,7 @@ void ProgrammerWindow::buildMenus() {
           [this] { command([this] { commands_->erase(false); }); });
   saveAction_ = save;
 
-  versionAction_ = new QAction(QStringLiteral("Ve&rsion"), this);
+  versionAction_ = new QAction(own(texts, Text::MenuVersion), this);
   versionAction_->setObjectName("mnuVersione");
   connect(versionAction_, &QAction::triggered, this, &ProgrammerWindow::aboutRequested);
 }
@@ -281,7 +282,7 @@ void ProgrammerWindow::openFiles() {
     for (const char* filter : transfer::kOpenDialogFilters) {
       filters << QString::fromLatin1(filter);
     }
-    for (const QString& file : QFileDialog::getOpenFileNames(this, QStringLiteral("Open"), folder,
+    for (const QString& file : QFileDialog::getOpenFileNames(this, own(shell_.language.texts, Text::OpenDialogTitle), folder,
                                                              filters.join(QStringLiteral(";;")))) {
       files.emplace_back(file.toStdU16String());
     }
@@ -292,16 +293,16 @@ void ProgrammerWindow::openFiles() {
 void ProgrammerWindow::showLinkStatus(link::LinkStatus status) {
   switch (status) {
     case link::LinkStatus::Closed:
-      linkState_->setText(QStringLiteral("Not connected"));
+      linkState_->setText(own(shell_.language.texts, Text::LinkClosed));
       break;
     case link::LinkStatus::Handshake:
-      linkState_->setText(QStringLiteral("Connecting at 19200 baud"));
+      linkState_->setText(own(shell_.language.texts, Text::LinkHandshake));
       break;
     case link::LinkStatus::Connected:
-      linkState_->setText(QStringLiteral("Connected at 57600 baud"));
+      linkState_->setText(own(shell_.language.texts, Text::LinkConnected));
       break;
     case link::LinkStatus::Stalled:
-      linkState_->setText(QStringLiteral("Stalled: wrong answer to the speed switch"));
+      linkState_->setText(own(shell_.language.texts, Text::LinkStalled));
       break;
   }
   linkState_->setAccessibleName(linkState_->text());
@@ -389,7 +390,7 @@ void ProgrammerWindow::setMemoryBar(std::uint32_t maximum, std::uint32_t value) 
 
 void ProgrammerWindow::closeEvent(QCloseEvent* event) {
   if (!closing_ && commands_->working()) {
-    if (prompts_.show(stopQuestion()) != platform::MessageAnswer::Yes) {
+    if (prompts_.show(stopQuestion(shell_.language.texts)) != platform::MessageAnswer::Yes) {
       event->ignore();
       return;
     }

@@ -26,6 +26,8 @@ namespace {
 
 using platform::fromCore;
 using shell::ui::icon;
+using shell::Text;
+using shell::ui::own;
 using shell::ui::withMnemonic;
 
 constexpr std::size_t kReadCaption = 303;
@@ -46,7 +48,7 @@ PenDriveWindow::PenDriveWindow(std::unique_ptr<PenDriveSession> session,
                                QWidget* parent)
     : QWidget(parent), session_(std::move(session)), prompts_(prompts) {
   setObjectName("FrmPrgPD");
-  setWindowTitle(QStringLiteral("Pen drive ") + fromCore("(" + driveName(session_->drive()) + ")"));
+  setWindowTitle(own(texts, Text::PenDriveTitle).arg(fromCore(driveName(session_->drive()))));
   setWindowIcon(icon("usb"));
 
   toolbar_ = new QToolBar(this);
@@ -57,27 +59,27 @@ PenDriveWindow::PenDriveWindow(std::unique_ptr<PenDriveSession> session,
     const char* name;
     const char* picture;
     std::size_t caption;
-    const char* tip;
+    Text tip;
     std::function<void()> run;
   };
   const Button buttons[] = {
-      {"button2", "read", kReadCaption, "Read the drive's device files again",
+      {"button2", "read", kReadCaption, Text::TipPenRead,
        [this] { read(false); }},
-      {"button6", "save", kSaveCaption, "Save and seal the listed files", [this] { save(); }},
-      {"button7", "erase", kEraseCaption, "Delete the listed files from the drive",
+      {"button6", "save", kSaveCaption, Text::TipPenSave, [this] { save(); }},
+      {"button7", "erase", kEraseCaption, Text::TipPenErase,
        [this] { eraseListed(); }},
   };
   for (const Button& b : buttons) {
     QAction* action = toolbar_->addAction(icon(b.picture), fromCore(texts[b.caption]));
     action->setObjectName(b.name);
-    action->setToolTip(b.tip);
+    action->setToolTip(own(texts, b.tip));
     connect(action, &QAction::triggered, this, b.run);
     toolbar_->widgetForAction(action)->setAccessibleName(action->text());
   }
 
   list_ = new catalogue::ui::CatalogueList(texts, this);
   list_->setObjectName("ListView1");
-  list_->setAccessibleName(QStringLiteral("Pen drive files"));
+  list_->setAccessibleName(own(texts, Text::PenDriveFiles));
 
   auto* memory = new QGroupBox(this);
   auto* sizeCaption = new QLabel(fromCore(session_->sizeCaption()), memory);
@@ -112,7 +114,7 @@ PenDriveWindow::PenDriveWindow(std::unique_ptr<PenDriveSession> session,
   status->addWidget(panels_[1], 1);
   progress_ = new QProgressBar(status);
   progress_->setObjectName("ProgressBar1");
-  progress_->setAccessibleName(QStringLiteral("Progress"));
+  progress_->setAccessibleName(own(texts, Text::Progress));
   progress_->setMaximumWidth(260);
   progress_->setValue(0);
   status->addPermanentWidget(progress_);
@@ -126,7 +128,7 @@ PenDriveWindow::PenDriveWindow(std::unique_ptr<PenDriveSession> session,
   layout->addWidget(status);
 
   // Every toolbar command has its menu item, each with a mnemonic.
-  fileMenu_ = new QMenu(QStringLiteral("&File"), this);
+  fileMenu_ = new QMenu(own(texts, Text::MenuFile), this);
   fileMenu_->setObjectName("mnuFile");
   saveAction_ = fileMenu_->addAction(icon("save"), withMnemonic(fromCore(texts[kSaveCaption])));
   saveAction_->setObjectName("File_Save");
@@ -143,12 +145,12 @@ PenDriveWindow::PenDriveWindow(std::unique_ptr<PenDriveSession> session,
   QAction* eraseEntry =
       deviceMenu_->addAction(icon("erase"), withMnemonic(fromCore(texts[kEraseCaption])));
   eraseEntry->setObjectName("mnuErase");
-  eraseEntry->setToolTip(QStringLiteral("Delete the device files of the drive's top folder"));
+  eraseEntry->setToolTip(own(texts, Text::TipEraseRoot));
   connect(eraseEntry, &QAction::triggered, this, [this] { eraseRoot(); });
-  QAction* eraseAll = deviceMenu_->addAction(icon("erase"), QStringLiteral("Erase &all listed"));
+  QAction* eraseAll = deviceMenu_->addAction(icon("erase"), own(texts, Text::MenuEraseListed));
   eraseAll->setObjectName("mnuEraseListed");
   connect(eraseAll, &QAction::triggered, this, [this] { eraseListed(); });
-  versionAction_ = new QAction(QStringLiteral("Ve&rsion"), this);
+  versionAction_ = new QAction(own(texts, Text::MenuVersion), this);
   versionAction_->setObjectName("mnuVersione");
   connect(versionAction_, &QAction::triggered, this, &PenDriveWindow::aboutRequested);
 
@@ -276,7 +278,7 @@ void PenDriveWindow::read(bool first) {
         // The bar goes back to 0: its "k / n" goes with it.
         progress_->setValue(0);
         panels_[1]->setText(found == 0 ? QString()
-                                       : QStringLiteral("%1 device files found").arg(found));
+                                       : own(session_->texts(), Text::FilesFound).arg(found));
         if (first) {
           progress_->setMaximum(found > 0 ? static_cast<int>(found) : 100);
         }

@@ -35,7 +35,9 @@ using platform::fromCore;
 using render::CycleChartPainter;
 using render::paintPrintJob;
 using render::printJobToPdf;
+using shell::Text;
 using shell::ui::icon;
+using shell::ui::own;
 
 // The report's lines as the list shows them, converted only when drawn, so
 // that a report of thousands of lines is on show at once.
@@ -43,6 +45,7 @@ class ReportLinesModel final : public QAbstractListModel {
  public:
   using QAbstractListModel::QAbstractListModel;
 
+  void setTexts(const shell::LanguageTexts& texts) { texts_ = &texts; }
   void setLines(const std::vector<std::string>* lines) {
     beginResetModel();
     lines_ = lines;
@@ -59,13 +62,14 @@ class ReportLinesModel final : public QAbstractListModel {
   }
   QVariant headerData(int, Qt::Orientation orientation, int role) const override {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
-      return QStringLiteral("Report");
+      return texts_ ? own(*texts_, shell::Text::ReportColumn) : QString();
     }
     return {};
   }
 
  private:
   const std::vector<std::string>* lines_ = nullptr;
+  const shell::LanguageTexts* texts_ = nullptr;
 };
 
 // The cycle chart, drawn by the painter that also draws it on paper.
@@ -123,7 +127,9 @@ ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Pro
   model_ = new ReportLinesModel(this);
   lines_ = new QTreeView(this);
   lines_->setObjectName("reportList");
-  lines_->setAccessibleName(QStringLiteral("Report"));
+  const shell::LanguageTexts& texts = language.texts;
+  model_->setTexts(texts);
+  lines_->setAccessibleName(own(texts, Text::ReportColumn));
   lines_->setModel(model_);
   lines_->setRootIsDecorated(false);
   lines_->setUniformRowHeights(true);
@@ -132,11 +138,11 @@ ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Pro
   lines_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lines_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   lines_->header()->setStretchLastSection(true);
-  lines_->header()->setAccessibleName(QStringLiteral("Report column"));
+  lines_->header()->setAccessibleName(own(texts, Text::ReportColumnHeader));
 
   chartView_ = new CycleChartView(this);
   chartView_->setObjectName("cycleChart");
-  chartView_->setAccessibleName(QStringLiteral("Cycle chart"));
+  chartView_->setAccessibleName(own(texts, Text::CycleChart));
   chartView_->setMinimumHeight(220);
   splitter_ = new QSplitter(Qt::Vertical, this);
   splitter_->setChildrenCollapsible(false);
@@ -147,23 +153,23 @@ ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Pro
 
   print_ = button("Command1", "print", this);
   preview_ = button("printPreview", "preview", this);
-  preview_->setText(QStringLiteral("Pre&view"));
-  preview_->setAccessibleName(QStringLiteral("Print preview"));
-  printChart_ = new QCheckBox(QStringLiteral("C&hart on print and PDF"), this);
+  preview_->setText(own(texts, Text::Preview));
+  preview_->setAccessibleName(own(texts, Text::PreviewName));
+  printChart_ = new QCheckBox(own(texts, Text::ChartOnPrint), this);
   printChart_->setObjectName("printWithChart");
   printChart_->setAccessibleName(QString(printChart_->text()).remove('&'));
   switch_ = button("Command3", "switch-view", this);
   showChart_ = button("showChart", "chart", this);
-  showChart_->setText(QStringLiteral("Char&t"));
-  showChart_->setAccessibleName(QStringLiteral("Show the chart"));
+  showChart_->setText(own(texts, Text::Chart));
+  showChart_->setAccessibleName(own(texts, Text::ShowChart));
   showChart_->setCheckable(true);
   showChart_->setChecked(chartShown);
   exportPdf_ = button("exportPdf", "export-pdf", this);
-  exportPdf_->setText(QStringLiteral("Export P&DF\u2026"));
-  exportPdf_->setAccessibleName(QStringLiteral("Export PDF"));
+  exportPdf_->setText(own(texts, Text::ExportPdf));
+  exportPdf_->setAccessibleName(own(texts, Text::ExportPdfName));
   exportCsv_ = button("exportCsv", "export-csv", this);
-  exportCsv_->setText(QStringLiteral("Export C&SV\u2026"));
-  exportCsv_->setAccessibleName(QStringLiteral("Export CSV"));
+  exportCsv_->setText(own(texts, Text::ExportCsv));
+  exportCsv_->setAccessibleName(own(texts, Text::ExportCsvName));
   exit_ = button("Command2", "exit", this);
   connect(print_, &QPushButton::clicked, this, &ReportViewWindow::print);
   connect(preview_, &QPushButton::clicked, this, &ReportViewWindow::preview);
@@ -181,11 +187,13 @@ ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Pro
     updateControls();
   });
   connect(exportPdf_, &QPushButton::clicked, this, [this] {
-    askForFile("exportPdfDialog", QStringLiteral("Export PDF"), QStringLiteral("pdf"),
+    askForFile("exportPdfDialog", own(window_->language().texts, Text::ExportPdfName),
+               QStringLiteral("pdf"),
                [this](const std::filesystem::path& target) { exportPdf(target); });
   });
   connect(exportCsv_, &QPushButton::clicked, this, [this] {
-    askForFile("exportCsvDialog", QStringLiteral("Export CSV"), QStringLiteral("csv"),
+    askForFile("exportCsvDialog", own(window_->language().texts, Text::ExportCsvName),
+               QStringLiteral("csv"),
                [this](const std::filesystem::path& target) { exportCsv(target); });
   });
   connect(exit_, &QPushButton::clicked, this, &ReportViewWindow::closeRequested);
@@ -289,7 +297,7 @@ bool ReportViewWindow::written(bool ok, const std::filesystem::path& target, con
                    .buttons = platform::MessageButtons::Ok});
     return false;
   }
-  emit statusMessage(QStringLiteral("Exported %1").arg(path));
+  emit statusMessage(own(window_->language().texts, Text::Exported).arg(path));
   return true;
 }
 
