@@ -61,9 +61,9 @@ CheckedFile judge(const std::filesystem::path& programFolder, const std::string&
     } else {
       file.state = FileState::CopiedWithoutTimes;
       const std::optional<shell::LocalTime> sealed = record::sealedTime(sealOf(*bytes));
-      file.detail =
-          said(texts, Text::DetailCopied,
-               {timeText(*modified), sealed ? timeText(*sealed) : said(texts, Text::DetailNoValidTime)});
+      file.detail = said(
+          texts, Text::DetailCopied,
+          {timeText(*modified), sealed ? timeText(*sealed) : said(texts, Text::DetailNoValidTime)});
     }
     return file;
   }
@@ -73,10 +73,11 @@ CheckedFile judge(const std::filesystem::path& programFolder, const std::string&
     file.detail = said(texts, Text::DetailNoEntry);
     return file;
   }
-  const Text status = read.status == record::CycleFileStatus::BadSeal       ? Text::DetailBadSeal
-                      : read.status == record::CycleFileStatus::BadChecksum ? Text::DetailBadChecksum
-                      : read.status == record::CycleFileStatus::TooShort    ? Text::DetailTooShort
-                                                                            : Text::DetailUnreadable;
+  const Text status = read.status == record::CycleFileStatus::BadSeal ? Text::DetailBadSeal
+                      : read.status == record::CycleFileStatus::BadChecksum
+                          ? Text::DetailBadChecksum
+                      : read.status == record::CycleFileStatus::TooShort ? Text::DetailTooShort
+                                                                         : Text::DetailUnreadable;
   file.detail = said(texts, Text::DetailNotRecord, {shell::ownText(texts, status)});
   return file;
 }
@@ -177,8 +178,9 @@ std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFol
 }
 
 std::string stateName(FileState state, const shell::LanguageTexts& texts) {
-  return shell::ownText(texts, static_cast<shell::Text>(static_cast<std::size_t>(
-                                   shell::Text::StateIntact) + static_cast<std::size_t>(state)));
+  return shell::ownText(
+      texts, static_cast<shell::Text>(static_cast<std::size_t>(shell::Text::StateIntact) +
+                                      static_cast<std::size_t>(state)));
 }
 
 std::string checkedOnLine(const ArchiveCheck& check, const shell::LanguageTexts& texts) {
@@ -234,8 +236,8 @@ std::vector<std::string> checkReportLines(const ArchiveCheck& check,
     lines.emplace_back();
     lines.push_back(said(Text::ReportJournalProblems));
     for (const JournalProblem& problem : check.journalProblems) {
-      lines.push_back("  " + said(Text::ReportJournalProblem,
-                                  {std::to_string(problem.line), problem.text}));
+      lines.push_back(
+          "  " + said(Text::ReportJournalProblem, {std::to_string(problem.line), problem.text}));
     }
   }
   lines.emplace_back();
@@ -245,8 +247,8 @@ std::vector<std::string> checkReportLines(const ArchiveCheck& check,
         gap.last > gap.first
             ? said(Text::ReportGapRange, {std::to_string(gap.first), std::to_string(gap.last)})
             : std::to_string(gap.first);
-    lines.push_back("  " + (gap.serial.empty() ? said(Text::NoSerial) : "E" + gap.serial) +
-                    ": " + numbers);
+    lines.push_back("  " + (gap.serial.empty() ? said(Text::NoSerial) : "E" + gap.serial) + ": " +
+                    numbers);
   }
   lines.emplace_back();
   lines.push_back(said(check.passed() ? Text::ReportResultVerified : Text::ReportResultProblems));
