@@ -20,8 +20,11 @@ CycleChart chartOf(const CycleRequest& request) {
 }
 
 CycleChartLayout layoutAt(const CycleChart& chart, QSize size) {
-  static int argc = 0;
-  static const QGuiApplication fonts(argc, nullptr);  // the offscreen platform's fonts
+  // The offscreen platform's fonts, with or without a display.
+  static char name[] = "chart_layout_tests", platform[] = "-platform", offscreen[] = "offscreen";
+  static char* argv[] = {name, platform, offscreen, nullptr};
+  static int argc = 3;
+  static const QGuiApplication fonts(argc, argv);
   QImage canvas = chartCanvas(size);
   return layoutCycleChart(chart, QRectF(QPointF(0, 0), QSizeF(size)), &canvas);
 }
