@@ -1,16 +1,48 @@
 #pragma once
 
 #include <QImage>
+#include <QLineF>
 #include <QRectF>
 #include <QSize>
 #include <QString>
 #include <filesystem>
+#include <vector>
 
 #include "reports/cycle_chart_data.h"
 
 class QPainter;
+class QPaintDevice;
 
 namespace vestrim::reports::render {
+
+// A text of the chart and the box it takes: its advance wide, a line high.
+struct ChartText {
+  QRectF box;
+  QString words;
+};
+
+// Where the parts of a cycle chart go in an area of a paint device: the title
+// and legend lines, the plot, the names and numbers around it and the events'
+// ticks. Names and numbers are thinned, and event names staggered over two
+// rows, by the room they have: no two boxes intersect, none reaches into the
+// plot, and no tick runs through a box.
+struct CycleChartLayout {
+  QRectF title;
+  QRectF legend;           // as wide as the plot
+  QRectF temperatureUnit;  // left of the legend, right-aligned
+  QRectF pressureUnit;     // right of the legend
+  QRectF strip;            // the phase names' row over the plot
+  QRectF plot;             // empty when the area has no room for a chart
+  std::vector<ChartText> phaseNames;
+  std::vector<ChartText> eventNames;
+  std::vector<QLineF> eventTicks;             // one per event, from the plot down
+  std::vector<ChartText> temperatureNumbers;  // right-aligned
+  std::vector<ChartText> pressureNumbers;     // left-aligned
+  std::vector<ChartText> timeNumbers;         // the unit last
+};
+
+CycleChartLayout layoutCycleChart(const CycleChart& chart, const QRectF& area,
+                                  QPaintDevice* device);
 
 // Draws a cycle chart on any paint device (a window, a printer, a PDF, an
 // image): the title line and a legend; the temperatures on the left axis in
@@ -29,8 +61,11 @@ class CycleChartPainter {
   const CycleChart& chart_;
 };
 
-// The chart alone as a picture of `size` pixels; its resolution grows with
+// A white picture of `size` pixels for the chart; its resolution grows with
 // the size, so that a large picture has text to match.
+QImage chartCanvas(QSize size);
+
+// The chart alone, drawn on its canvas.
 QImage chartImage(const CycleChart& chart, QSize size);
 
 // The picture written as a PNG file, safely (a temporary file renamed over
