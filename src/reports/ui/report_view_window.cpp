@@ -10,6 +10,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
@@ -102,6 +103,14 @@ QFont reportFont() {
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
   return font;
+}
+
+// A printer on the report's page: the default printer's own paper when it
+// names one, A4 otherwise; portrait, the report's margins. The print
+// dialog may change paper and orientation; printOn keeps those.
+void setUpPrinter(QPrinter& printer) {
+  const QPageSize own = QPrinterInfo(printer).defaultPageSize();
+  printer.setPageLayout(render::reportPageLayout(own.isValid() ? own : QPageSize(QPageSize::A4)));
 }
 
 QPushButton* button(const char* name, const QString& picture, QWidget* parent) {
@@ -329,6 +338,7 @@ void ReportViewWindow::print() {
     return;
   }
   QPrinter printer(QPrinter::HighResolution);
+  setUpPrinter(printer);
   QPrintDialog dialog(&printer, this);
   dialog.setWindowTitle(windowTitle());
   if (dialog.exec() == QDialog::Accepted) {
@@ -341,6 +351,7 @@ void ReportViewWindow::preview() {
     return;
   }
   QPrinter printer(QPrinter::HighResolution);
+  setUpPrinter(printer);
   QPrintPreviewDialog dialog(&printer, this);
   dialog.setWindowTitle(windowTitle());
   connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
