@@ -12,12 +12,16 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -137,6 +141,7 @@ class DesktopTest : public QObject {
   void treeNodesKeepTheirFoldersAndListShowsWholeKilobytesPlusOne();
   void compactReportSwitchesToFullAndBackAlarmAndVacuumTestStayFixed();
   void everyCycleOfTheDemoMonthPrintsTheSamePagesAsItsPdf();
+  void previewShowsThePdfsPagesAtPageWidth();
   void exportedPdfIsPdfaWithTheLinesTheChartAndTheFilesDigest();
   void searchFindsCyclesOfEveryFolderAndTheCheckRestoresCopiedTimes();
   void everyControlHasAnAccessibleName();
@@ -414,6 +419,38 @@ void DesktopTest::everyCycleOfTheDemoMonthPrintsTheSamePagesAsItsPdf() {
   }
   QVERIFY(multiPage >= 10);
   QVERIFY(prompts_.shown.empty());
+}
+
+void DesktopTest::previewShowsThePdfsPagesAtPageWidth() {
+  start("English");
+  auto* report = openInList(cycle_);
+  QVERIFY(report);
+  QTest::mouseClick(report->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+  const fs::path pdf = folder_->path() / "report.pdf";
+  QVERIFY(report->exportPdf(pdf));
+  QSize size;
+  int pages = 0;
+  double pageWidth = 0;
+  QPrintPreviewWidget::ZoomMode zoomMode = QPrintPreviewWidget::CustomZoom;
+  QTimer::singleShot(0, report, [&] {
+    auto* dialog = report->findChild<QPrintPreviewDialog*>("printPreviewDialog");
+    if (auto* preview = dialog ? dialog->findChild<QPrintPreviewWidget*>() : nullptr) {
+      size = dialog->size();
+      pages = preview->pageCount();
+      zoomMode = preview->zoomMode();
+      // The zoom factor is the page's size on screen over its printed size (A4, 210 mm wide).
+      pageWidth = preview->zoomFactor() * 210 / 25.4 * preview->logicalDpiX();
+      dialog->reject();
+    }
+  });
+  QTest::mouseClick(report->findChild<QPushButton*>("printPreview"), Qt::LeftButton);
+  QCOMPARE(pages, pdfPages(pdf).size());
+  // Most of the main window, as far as the screen allows; the page across it.
+  const QSize room = window_->size().boundedTo(report->screen()->availableGeometry().size());
+  QVERIFY2(size.width() >= room.width() * 0.85 && size.height() >= room.height() * 0.85,
+           qPrintable(QString("%1x%2").arg(size.width()).arg(size.height())));
+  QCOMPARE(zoomMode, QPrintPreviewWidget::FitToWidth);
+  QVERIFY2(pageWidth >= size.width() * 0.8, qPrintable(QString::number(pageWidth)));
 }
 
 void DesktopTest::exportedPdfIsPdfaWithTheLinesTheChartAndTheFilesDigest() {

@@ -1,6 +1,7 @@
 #include "reports/ui/report_view_window.h"
 
 #include <QAbstractListModel>
+#include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -9,9 +10,11 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -353,7 +356,17 @@ void ReportViewWindow::preview() {
   QPrinter printer(QPrinter::HighResolution);
   setUpPrinter(printer);
   QPrintPreviewDialog dialog(&printer, this);
+  dialog.setObjectName("printPreviewDialog");
   dialog.setWindowTitle(windowTitle());
+  // Most of the main window, and at least two thirds of the screen, with the
+  // page at its width: the lines are read at about their printed size.
+  const QSize screen = this->screen()->availableGeometry().size();
+  dialog.resize((window()->size() * 0.9).expandedTo(screen * 2 / 3).boundedTo(screen));
+  if (auto* fitWidth = dialog.findChild<QAction*>("fitWidthAction")) {
+    fitWidth->trigger();  // as its toolbar button does, which shows it chosen
+  } else {
+    dialog.findChild<QPrintPreviewWidget*>()->fitToWidth();
+  }
   connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
           [this](QPrinter* target) { printOn(*target); });
   dialog.exec();
