@@ -12,12 +12,16 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -30,6 +34,7 @@
 #include "desktop/main_window.h"
 #include "platform/qt/qt_text.h"
 #include "reports/print_layout.h"
+#include "reports/render/print_painter.h"
 #include "reports/ui/report_view_window.h"
 #include "scripted_prompts.h"
 #include "shell/language_files.h"
@@ -71,6 +76,13 @@ QString run(const QString& program, const QStringList& arguments) {
 // characters (8 pt x 0.6), so that columns come back as blanks.
 QStringList pdfText(const fs::path& pdf) {
   return run("pdftotext", {"-fixed", "4.8", QString::fromStdString(pdf.string()), "-"}).split('\n');
+}
+
+// A PDF's pages as pdftotext gives them, each page's text in one string.
+QStringList pdfPages(const fs::path& pdf) {
+  QStringList pages = pdfText(pdf).join('\n').split('\f');
+  pages.removeLast();  // what follows the last page's form feed
+  return pages;
 }
 
 // pdftotext drops empty lines and trailing blanks, marks page ends with a
@@ -128,7 +140,8 @@ class DesktopTest : public QObject {
   void storedLanguageOpensTheFileManagerAndNextStartBoxRewritesTheFile();
   void treeNodesKeepTheirFoldersAndListShowsWholeKilobytesPlusOne();
   void compactReportSwitchesToFullAndBackAlarmAndVacuumTestStayFixed();
-  void everyCycleOfTheDemoMonthOpensSwitchesAndPrintsItsPrintJob();
+  void everyCycleOfTheDemoMonthPrintsTheSamePagesAsItsPdf();
+  void previewShowsThePdfsPagesAtPageWidth();
   void exportedPdfIsPdfaWithTheLinesTheChartAndTheFilesDigest();
   void searchFindsCyclesOfEveryFolderAndTheCheckRestoresCopiedTimes();
   void everyControlHasAnAccessibleName();
@@ -349,7 +362,7 @@ void DesktopTest::compactReportSwitchesToFullAndBackAlarmAndVacuumTestStayFixed(
   QVERIFY(prompts_.shown.empty());
 }
 
-void DesktopTest::everyCycleOfTheDemoMonthOpensSwitchesAndPrintsItsPrintJob() {
+void DesktopTest::everyCycleOfTheDemoMonthPrintsTheSamePagesAsItsPdf() {
   // The demo month's cycles, sealed as a save seals them.
   devsim::Memory memory(2097152);
   devsim::content::fillDemoContents(memory, devsim::content::demoOptions());
@@ -364,23 +377,80 @@ void DesktopTest::everyCycleOfTheDemoMonthOpensSwitchesAndPrintsItsPrintJob() {
   }
   QVERIFY(sealed.size() >= 30);
   start("English");
-  for (const fs::path& file : sealed) {
-    auto* report = openInList(file);
-    QVERIFY2(report && report->core().report().ok(), file.c_str());
-    if (report->core().switchEnabled()) {
+  const fs::path printed = folder_->path() / "printed.pdf";
+  const fs::path exported = folder_->path() / "exported.pdf";
+  int multiPage = 0;
+  for (std::size_t i = 0; i < sealed.size(); ++i) {
+    const char* name = sealed[i].c_str();
+    auto* report = openInList(sealed[i]);
+    QVERIFY2(report && report->core().report().ok(), name);
+    // Compact reports on odd cycles, full ones on even cycles; the chart
+    // after the lines on every third.
+    if (report->core().switchEnabled() && i % 2 == 0) {
       QTest::mouseClick(report->findChild<QPushButton*>("Command3"), Qt::LeftButton);
       QCOMPARE(report->core().shown(), reports::ReportKind::Full);
     }
-    const fs::path pdf = folder_->path() / "printed.pdf";
-    QPrinter printer(QPrinter::HighResolution);
+    auto* chart = report->findChild<QCheckBox*>("printWithChart");
+    chart->setChecked(chart->isEnabled() && i % 3 == 0);
+    // The print as the Print button sends it to a PDF printer; at screen
+    // resolution on every other cycle without the chart, which must not
+    // change the pages (the chart's labels sit at the device's pixels).
+    QPrinter printer(i % 2 && !chart->isChecked() ? QPrinter::ScreenResolution
+                                                  : QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    printer.setOutputFileName(QString::fromStdString(printed.string()));
     report->printOn(printer);
+    QVERIFY2(report->exportPdf(exported), name);
+
+    const QStringList pages = pdfPages(printed);
+    QCOMPARE(pages, pdfPages(exported));  // as many pages, each with the same text
+    // The job's lines, in pages of as many lines as the report's A4 page holds.
     const QStringList expected = printedJob(report);
     QVERIFY(expected.size() > 20);
-    QCOMPARE(normalised(pdfText(pdf)), normalised(expected));
+    const int perPage =
+        reports::render::linesPerPage(report->core().print(), reports::render::reportPageLayout());
+    const qsizetype linePages = (expected.size() + perPage - 1) / perPage;
+    QCOMPARE(pages.size(), linePages + (chart->isChecked() ? 1 : 0));
+    for (qsizetype page = 0; page < linePages; ++page) {
+      QCOMPARE(normalised(pages[page].split('\n')),
+               normalised(expected.mid(page * perPage, perPage)));
+    }
+    multiPage += linePages > 1;
   }
+  QVERIFY(multiPage >= 10);
   QVERIFY(prompts_.shown.empty());
+}
+
+void DesktopTest::previewShowsThePdfsPagesAtPageWidth() {
+  start("English");
+  auto* report = openInList(cycle_);
+  QVERIFY(report);
+  QTest::mouseClick(report->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+  const fs::path pdf = folder_->path() / "report.pdf";
+  QVERIFY(report->exportPdf(pdf));
+  QSize size;
+  int pages = 0;
+  double pageWidth = 0;
+  QPrintPreviewWidget::ZoomMode zoomMode = QPrintPreviewWidget::CustomZoom;
+  QTimer::singleShot(0, report, [&] {
+    auto* dialog = report->findChild<QPrintPreviewDialog*>("printPreviewDialog");
+    if (auto* preview = dialog ? dialog->findChild<QPrintPreviewWidget*>() : nullptr) {
+      size = dialog->size();
+      pages = preview->pageCount();
+      zoomMode = preview->zoomMode();
+      // The zoom factor is the page's size on screen over its printed size (A4, 210 mm wide).
+      pageWidth = preview->zoomFactor() * 210 / 25.4 * preview->logicalDpiX();
+      dialog->reject();
+    }
+  });
+  QTest::mouseClick(report->findChild<QPushButton*>("printPreview"), Qt::LeftButton);
+  QCOMPARE(pages, pdfPages(pdf).size());
+  // Most of the main window, as far as the screen allows; the page across it.
+  const QSize room = window_->size().boundedTo(report->screen()->availableGeometry().size());
+  QVERIFY2(size.width() >= room.width() * 0.85 && size.height() >= room.height() * 0.85,
+           qPrintable(QString("%1x%2").arg(size.width()).arg(size.height())));
+  QCOMPARE(zoomMode, QPrintPreviewWidget::FitToWidth);
+  QVERIFY2(pageWidth >= size.width() * 0.8, qPrintable(QString::number(pageWidth)));
 }
 
 void DesktopTest::exportedPdfIsPdfaWithTheLinesTheChartAndTheFilesDigest() {
@@ -400,8 +470,7 @@ void DesktopTest::exportedPdfIsPdfaWithTheLinesTheChartAndTheFilesDigest() {
   fs::create_directories(pdf.parent_path());
   saveThrough(report, "exportPdf", "exportPdfDialog", pdf);
   // The report's pages, then the chart's page.
-  QStringList pages = pdfText(pdf).join('\n').split('\f');
-  pages.removeAll(QString());
+  QStringList pages = pdfPages(pdf);
   QVERIFY(pages.size() >= 2);
   QVERIFY(pages.last().contains("PT1 (\u00B0C)") && pages.last().contains("A10"));
   pages.removeLast();

@@ -7,6 +7,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 
 #include "platform/qt/qt_text.h"
 #include "reports/render/cycle_chart.h"
@@ -17,6 +18,28 @@ namespace {
 
 // The chart's page: the full width, at most two thirds of it high.
 constexpr double kChartAspect = 2.0 / 3.0;
+// The report's margins, in millimetres, on every side.
+constexpr double kMarginMm = 10;
+// The lines are laid out in hundredths of a point whatever the device's
+// resolution, with the font sized in those units. Laid out at the device's
+// own size, the face's hinted widths and heights would end 80 characters
+// anywhere between 380 and 396 points and put the line pitch anywhere
+// between 8.97 and 9.34 points (from 72 to 1200 dots an inch), and the lines
+// of a page with them.
+constexpr int kUnitsPerPoint = 100;
+constexpr double kUnitsPerInch = 72.0 * kUnitsPerPoint;
+
+QFont printFont(const PrintJob& job) {
+  QFont font(QString::fromStdString(job.font));
+  font.setPixelSize(job.fontSize * kUnitsPerPoint);
+  // "Courier New" where it is installed; a metric-compatible fixed-pitch face
+  // elsewhere, so that the columns keep their widths.
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
+  font.setBold(job.bold);
+  font.setUnderline(job.underline);
+  return font;
+}
 
 PdfTime now() {
   const QDateTime utc = QDateTime::currentDateTimeUtc();
@@ -27,33 +50,43 @@ PdfTime now() {
 
 }  // namespace
 
+QPageLayout reportPageLayout(const QPageSize& paper, QPageLayout::Orientation orientation) {
+  return {paper, orientation, QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+          QPageLayout::Millimeter};
+}
+
+int linesPerPage(const PrintJob& job, const QPageLayout& layout) {
+  const double height = layout.paintRect(QPageLayout::Point).height() * kUnitsPerPoint;
+  return std::max(1, static_cast<int>(height / QFontMetricsF(printFont(job)).lineSpacing()));
+}
+
 int paintPrintJob(const PrintJob& job, QPagedPaintDevice& device, const CycleChart* chart) {
+  // Whatever margins a print dialog left: the report's, where the printer
+  // can print that close to the edge.
+  device.setPageMargins(reportPageLayout().margins(), QPageLayout::Millimeter);
   QPainter painter;
   if (!painter.begin(&device)) {
     return 0;
   }
-  QFont font(QString::fromStdString(job.font), job.fontSize);
-  // "Courier New" where it is installed; a metric-compatible fixed-pitch face
-  // elsewhere, so that the columns keep their widths.
-  font.setStyleHint(QFont::TypeWriter);
-  font.setFixedPitch(true);
-  font.setBold(job.bold);
-  font.setUnderline(job.underline);
+  painter.save();
+  painter.scale(device.logicalDpiX() / kUnitsPerInch, device.logicalDpiY() / kUnitsPerInch);
+  const QFont font = printFont(job);
   painter.setFont(font);
-  const QFontMetrics metrics(font, &device);
-  const int lineHeight = metrics.lineSpacing();
-  const int pageHeight = painter.viewport().height();
+  const QFontMetricsF metrics(font);
+  const int perPage = linesPerPage(job, device.pageLayout());
   int pages = 1;
-  int top = 0;
+  int row = 0;
   for (const std::string& line : printedLines(job)) {
-    if (top + lineHeight > pageHeight) {
+    if (row == perPage) {
       device.newPage();
       ++pages;
-      top = 0;
+      row = 0;
     }
-    painter.drawText(0, top + metrics.ascent(), platform::fromCore(line));
-    top += lineHeight;
+    painter.drawText(QPointF(0, row * metrics.lineSpacing() + metrics.ascent()),
+                     platform::fromCore(line));
+    ++row;
   }
+  painter.restore();
   if (chart) {
     device.newPage();
     ++pages;
@@ -79,8 +112,7 @@ bool printJobToPdf(const PrintJob& job, const std::filesystem::path& file,
     writer.setTitle(QString::fromStdString(info.title));
     writer.setCreator(QString::fromStdString(info.creator));
     writer.setDocumentXmpMetadata(QByteArray::fromStdString(pdfaXmpPacket(info, producer, time)));
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                     QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+    writer.setPageLayout(reportPageLayout());
     pages = paintPrintJob(job, writer, chart);
   }
   // The writer leaves its own information dictionary (title, creator and

@@ -10,8 +10,11 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -108,6 +111,14 @@ QFont reportFont() {
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
   return font;
+}
+
+// A printer on the report's page: the default printer's own paper when it
+// names one, A4 otherwise; portrait, the report's margins. The print
+// dialog may change paper and orientation; printOn keeps those.
+void setUpPrinter(QPrinter& printer) {
+  const QPageSize own = QPrinterInfo(printer).defaultPageSize();
+  printer.setPageLayout(render::reportPageLayout(own.isValid() ? own : QPageSize(QPageSize::A4)));
 }
 
 QPushButton* button(const char* name, const QString& picture, QWidget* parent) {
@@ -342,6 +353,7 @@ void ReportViewWindow::print() {
     return;
   }
   QPrinter printer(QPrinter::HighResolution);
+  setUpPrinter(printer);
   QPrintDialog dialog(&printer, this);
   dialog.setWindowTitle(windowTitle());
   if (dialog.exec() == QDialog::Accepted) {
@@ -354,8 +366,19 @@ void ReportViewWindow::preview() {
     return;
   }
   QPrinter printer(QPrinter::HighResolution);
+  setUpPrinter(printer);
   QPrintPreviewDialog dialog(&printer, this);
+  dialog.setObjectName("printPreviewDialog");
   dialog.setWindowTitle(windowTitle());
+  // Most of the main window, and at least two thirds of the screen, with the
+  // page at its width: the lines are read at about their printed size.
+  const QSize screen = this->screen()->availableGeometry().size();
+  dialog.resize((window()->size() * 0.9).expandedTo(screen * 2 / 3).boundedTo(screen));
+  if (auto* fitWidth = dialog.findChild<QAction*>("fitWidthAction")) {
+    fitWidth->trigger();  // as its toolbar button does, which shows it chosen
+  } else {
+    dialog.findChild<QPrintPreviewWidget*>()->fitToWidth();
+  }
   connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
           [this](QPrinter* target) { printOn(*target); });
   dialog.exec();

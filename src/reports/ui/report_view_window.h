@@ -47,7 +47,8 @@ class ReportViewWindow final : public QWidget, public shell::ui::ChildMenus {
   const ReportWindow& core() const { return *window_; }
   const std::filesystem::path& file() const { return file_; }
   // Paints the print job of the report on show on `printer`, and the chart
-  // after it when "Chart on print and PDF" is ticked.
+  // after it when "Chart on print and PDF" is ticked: on the printer's paper
+  // and orientation with the report's margins, paged as Export PDF pages it.
   void printOn(QPrinter& printer) const;
   // The report on show as PDF/A-1b and the samples as CSV, as the export
   // buttons write them after their file dialogs. False after telling the
