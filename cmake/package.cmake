@@ -49,6 +49,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # image plugin (the windows' icons), and the face that stands in for
 # "Courier New" in reports.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-liberation2")
+# Qt's own dialogs (file, print, Yes/No) in the chosen language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VESTRIM_PACKAGING}/debian/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)

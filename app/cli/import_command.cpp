@@ -157,7 +157,8 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
     std::cerr << "not saved: " << shell::windows1252ToUtf8(failed.record + ": " + failed.why)
               << '\n';
   }
-  const std::string outcomeLine = shell::windows1252ToUtf8(transfer::saveOutcomeText(outcome));
+  const std::string outcomeLine =
+      shell::windows1252ToUtf8(transfer::saveOutcomeText(outcome, shell->language.texts));
   if (outcome.failed.empty()) {
     std::cerr << outcomeLine << '\n';
   } else {
@@ -181,7 +182,8 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
       }
       erased = deleted.erased;
       eraseFailed = static_cast<std::size_t>(erased) != saved.imported.size();
-      const platform::Message told = pendrive::erasedMessage(deleted, saved.imported.size());
+      const platform::Message told =
+          pendrive::erasedMessage(deleted, saved.imported.size(), shell->language.texts);
       if (eraseFailed) {
         fail(shell::windows1252ToUtf8(told.text));
       } else {

@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "link/port_discovery.h"
 #include "platform/qt/qt_port_enumerator.h"
+#include "shell/own_texts.h"
 
 namespace vestrim::cli {
 
@@ -33,7 +34,7 @@ int portsCommand(const GlobalOptions& options) {
   }
   if (denied) {
     std::cerr << "This user may not open the ports marked [no permission]. "
-              << link::kPortPermissionAdvice << '\n';
+              << shell::englishText(shell::Text::PortAdvice) << '\n';
   }
   return 0;
 }

@@ -45,7 +45,8 @@ int saveCommand(const GlobalOptions& options) {
       std::cerr << "not saved: " << shell::windows1252ToUtf8(failed.record + ": " + failed.why)
                 << '\n';
     }
-    std::string line = shell::windows1252ToUtf8(transfer::saveOutcomeText(*outcome));
+    std::string line =
+        shell::windows1252ToUtf8(transfer::saveOutcomeText(*outcome, shell.language.texts));
     if (outcome->kind == transfer::SaveOutcome::Kind::DeviceLost) {
       line += " The link was rebuilt " + std::to_string(session.programmer().reconnections()) +
               " time(s) for this save on " + session.portText() + ".";

@@ -1,6 +1,7 @@
 #include "catalogue/programmer.h"
 
 #include "catalogue/catalogue_rows.h"
+#include "shell/own_texts.h"
 
 namespace vestrim::catalogue {
 
@@ -65,8 +66,10 @@ void Programmer::resumeJob() {
   // The refresh's walk is over; the job starts its own operation afresh.
   engine_.state().OperationCode = link::kNoOperation;
   if (const std::optional<std::string> resumed = job.resume()) {
-    engine_.view().showLinkNotice("Link rebuilt (" + std::to_string(reconnections_) + " of " +
-                                  std::to_string(kMaxReconnections) + "); " + *resumed);
+    engine_.view().showLinkNotice(
+        shell::ownText(shell_.language.texts, shell::Text::LinkRebuilt,
+                       {std::to_string(reconnections_), std::to_string(kMaxReconnections)}) +
+        "; " + *resumed);
     return;
   }
   giveUpJob(JobLoss::DeviceLost);

@@ -3,9 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLibraryInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QToolBar>
@@ -29,7 +31,9 @@ using namespace shell::ui;
 
 namespace {
 
-constexpr std::size_t kOkCaption = 362;
+// The user's settings key of the language last in use, offered first when
+// the language is chosen again.
+constexpr const char* kLanguageInUse = "languageInUse";
 
 const char* pictureOf(MainCommand command) {
   switch (command) {
@@ -136,8 +140,8 @@ void MainWindow::buildMenus() {
   // The toolbar's commands and the standard keys, whichever window is active.
   commandMenu_ = menuBar()->addMenu(QString());
   commandMenu_->setObjectName("mnuCommands");
-  const auto add = [this](const char* name, const char* picture, Text text,
-                          const QKeySequence& key, std::function<void()> run) {
+  const auto add = [this](const char* name, const char* picture, Text text, const QKeySequence& key,
+                          std::function<void()> run) {
     QAction* action = commandMenu_->addAction(icon(picture), QString(), this, std::move(run));
     action->setObjectName(name);
     action->setShortcut(key);
@@ -153,10 +157,9 @@ void MainWindow::buildMenus() {
       }
     };
   };
-  add("mnuConnect", "connect", Text::MenuConnect,
-      QKeySequence(Qt::CTRL | Qt::Key_L), command(MainCommand::Connect));
-  add("mnuOpen", "open", Text::MenuOpen, QKeySequence::Open,
-      command(MainCommand::Open));
+  add("mnuConnect", "connect", Text::MenuConnect, QKeySequence(Qt::CTRL | Qt::Key_L),
+      command(MainCommand::Connect));
+  add("mnuOpen", "open", Text::MenuOpen, QKeySequence::Open, command(MainCommand::Open));
   add("mnuSave", "save", Text::MenuSave, QKeySequence::Save,
       [this, command] { standardKey(StandardCommand::Save, command(MainCommand::Save)); });
   add("mnuPenDrive", "usb", Text::MenuPenDrive, QKeySequence(Qt::CTRL | Qt::Key_U),
@@ -258,6 +261,12 @@ bool MainWindow::start(std::optional<std::filesystem::path> file) {
       delete dialog;
       return false;
     }
+    // The language in use before the user asked to choose again comes first.
+    const QString last = QSettings().value(kLanguageInUse).toString();
+    const std::vector<std::string>& names = dialog->languages();
+    if (std::find(names.begin(), names.end(), platform::toCore(last)) != names.end()) {
+      dialog->choose(platform::toCore(last));
+    }
     auto* window = new DefaultLanguageWindow(*dialog, *prompts_, this);
     connect(window, &QObject::destroyed, this, [dialog] { delete dialog; });
     connect(window, &QDialog::rejected, qApp, [] { QApplication::exit(1); });
@@ -266,6 +275,19 @@ bool MainWindow::start(std::optional<std::filesystem::path> file) {
   }
   showFileManager();
   return static_cast<bool>(fileManager_);
+}
+
+void MainWindow::loadQtTranslation() {
+  // Qt's own dialogs (files, printing, Yes/No) speak the language in use when
+  // Qt's translations for it are installed; English otherwise.
+  QCoreApplication::removeTranslator(&qtTranslation_);
+  const QString code =
+      QString::fromStdString(shell::ownText(shell_.language.texts, Text::LanguageCode));
+  if (code != QLatin1String("en") &&
+      qtTranslation_.load(QLatin1String("qtbase_") + code,
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(&qtTranslation_);
+  }
 }
 
 void MainWindow::showFileManager() {
@@ -282,6 +304,8 @@ void MainWindow::showFileManager() {
     return;
   }
   fileManager_ = manager;
+  QSettings().setValue(kLanguageInUse, platform::fromCore(shell_.language.DefaultLanguage));
+  loadQtTranslation();
   applyOwnTexts();  // the language is known now
   connect(manager, &FileManagerWindow::openRequested, this,
           [this](const QString& file) { openReport(file.toStdString()); });
@@ -292,8 +316,7 @@ void MainWindow::showFileManager() {
     auto* dialog = new NextStartLanguageDialog(shell_.ProgramFolder, shell_.settings, *this);
     setWindowEnabled(false);
     setFileManagerEnabled(false);
-    auto* window =
-        new NextStartLanguageWindow(*dialog, *prompts_, shell_.language.texts[kOkCaption], this);
+    auto* window = new NextStartLanguageWindow(*dialog, *prompts_, shell_.language.texts, this);
     connect(window, &QObject::destroyed, this, [dialog] { delete dialog; });
     window->setWindowModality(Qt::WindowModal);
     window->show();
@@ -357,7 +380,7 @@ void MainWindow::openReport(const std::filesystem::path& file) {
 }
 
 void MainWindow::showAbout() {
-  auto* box = new AboutBox(this);
+  auto* box = new AboutBox(shell_.language.texts, this);
   box->show();
   // Placed over the middle of the main window.
   box->move(geometry().center() - box->rect().center());

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTranslator>
 #include <array>
 #include <filesystem>
 #include <functional>
@@ -91,6 +92,7 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   void clicked(int button);
   void applyEnabled(int button);
   void showMenusOf(QMdiSubWindow* window);
+  void loadQtTranslation();
 
   shell::ShellContext& shell_;
   std::optional<std::string> languageForRun_;
@@ -110,6 +112,7 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   QPointer<reports::ui::ReportViewWindow> report_;
   QPointer<archive::ui::ArchiveCheckWindow> check_;
   std::vector<QPointer<QWidget>> closeOrder_;
+  QTranslator qtTranslation_;
 };
 
 }  // namespace vestrim::desktop

@@ -2,6 +2,8 @@
 
 #include "link/frame_codec.h"
 #include "link/port_discovery.h"
+#include "shell/own_texts.h"
+#include "shell/text_encoding.h"
 
 namespace vestrim::link {
 
@@ -83,7 +85,7 @@ void Connection::SetSpeed() {
 
   const std::string name = portNameOf(shell_.settings.PortNumber);
   if (name.empty()) {
-    problem_ = "No port is chosen.";
+    problem_ = shell::ownText(shell_.language.texts, shell::Text::NoPortChosen);
     permissionDenied_ = false;
     giveUp();
     return;
@@ -105,15 +107,18 @@ void Connection::openAndSwitch() {
   port.setSettings(kLowSpeedSettings);
   permissionDenied_ = false;
   if (!port.isOpen() && !port.open()) {
-    problem_ = "Cannot open " + port.portName() + ": " + port.errorText() + ".";
+    const shell::LanguageTexts& texts = shell_.language.texts;
+    problem_ = shell::ownText(texts, shell::Text::CannotOpenPort,
+                              {port.portName(), shell::utf8ToWindows1252(port.errorText())});
     permissionDenied_ = port.permissionDenied();
     if (permissionDenied_) {
-      problem_ += std::string(" This user may not open the port. ") + kPortPermissionAdvice;
+      problem_ += " " + shell::ownText(texts, shell::Text::PortNotAllowed) + " " +
+                  shell::ownText(texts, shell::Text::PortAdvice);
     }
     giveUp();
     return;
   }
-  problem_ = "The device did not answer on " + port.portName() + ".";
+  problem_ = shell::ownText(shell_.language.texts, shell::Text::NoAnswerOn, {port.portName()});
   port.setDtr(true);
   Buff19200();
 }

@@ -14,11 +14,6 @@ inline constexpr std::uint16_t kAdapterVendorId = 0x0403;
 
 bool isDeviceAdapter(const platform::SerialPortInfo& port);
 
-// How a user gains a port that they may not open.
-inline constexpr const char* kPortPermissionAdvice =
-    "Install the vestrim package (its udev rule gives the logged-in user the USB adapter), or "
-    "join the dialout group (sudo usermod -aG dialout $USER) and log in again.";
-
 // A port as `vestrim-cli ports` lists it: its name, marked when it is an
 // adapter of the device's family and when this user may not open it, then
 // what the system says it is.

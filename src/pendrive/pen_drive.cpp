@@ -11,6 +11,7 @@
 #include "record/sealed_name.h"
 #include "shell/folder_listing.h"
 #include "shell/local_time.h"
+#include "shell/own_texts.h"
 #include "shell/safe_file.h"
 #include "shell/text_encoding.h"
 #include "transfer/record_place.h"
@@ -175,11 +176,16 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
       continue;
     }
     const PenDriveFile& file = files[static_cast<std::size_t>(row.record)];
+    // `why` in the system's single-byte text, as the outcome keeps it.
     const auto fail = [&](const std::string& why) {
-      outcome.failed.push_back({transfer::recordLabel(row), shell::utf8ToWindows1252(why)});
+      outcome.failed.push_back({transfer::recordLabel(row), why});
+    };
+    const shell::LanguageTexts& texts = shell.language.texts;
+    const auto named = [](const std::filesystem::path& path) {
+      return shell::utf8ToWindows1252(shell::utf8Of(path));
     };
     if (outcome.kind == transfer::SaveOutcome::Kind::JournalFailed) {
-      fail("not read, the save stopped");
+      fail(shell::ownText(texts, shell::Text::NotReadStopped));
       continue;
     }
     const bool report = file.technicalReport();
@@ -188,21 +194,24 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
-      fail("cannot create " + shell::utf8Of(folder) + ": " + error.message());
+      fail(shell::ownText(texts, shell::Text::CannotCreate,
+                          {named(folder), shell::utf8ToWindows1252(error.message())}));
       continue;
     }
     // A damaged drive can show a file of gigabytes: it is no device file,
     // and reading it whole would exhaust the memory.
     const std::uintmax_t size = std::filesystem::file_size(file.file, error);
     if (!error && size > static_cast<std::uintmax_t>(transfer::kMaxFileLength)) {
-      fail(shell::utf8Of(file.file) + ": " + std::to_string(size) +
-           " bytes, longer than any device file");
+      fail(shell::ownText(texts, shell::Text::TooLongFile,
+                          {named(file.file), std::to_string(size)}));
       continue;
     }
     const std::optional<Bytes> read = shell::readWholeFile(file.file);
     if (!read) {
-      fail("cannot read " + shell::utf8Of(file.file) +
-           (std::filesystem::exists(file.file, error) ? "" : ": it is no longer there"));
+      fail(shell::ownText(texts,
+                          std::filesystem::exists(file.file, error) ? shell::Text::CannotReadFile
+                                                                    : shell::Text::CannotReadGone,
+                          {named(file.file)}));
       continue;
     }
     const Bytes& bytes = *read;
@@ -212,7 +221,7 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
                                              shell.language.messages);
     if (sealed.file.empty()) {
       shell.log.LogError("FrmPrg", "ProtectDataLogger");
-      fail(sealed.error);
+      fail(shell::utf8ToWindows1252(sealed.error));
       if (sealed.journalFailed) {
         outcome.kind = transfer::SaveOutcome::Kind::JournalFailed;
       }

@@ -1,6 +1,7 @@
 #include "pendrive/pen_drive_session.h"
 
 #include "pendrive/drive_discovery.h"
+#include "shell/own_texts.h"
 #include "shell/text_encoding.h"
 #include "transfer/record_place.h"
 
@@ -37,14 +38,14 @@ std::string PenDriveSession::goneText() const {
   // A folder taken as a drive is named by its path alone.
   const std::string root = shell::utf8ToWindows1252(shell::utf8Of(drive_.root));
   const std::string name = driveName(drive_);
-  return "The pen drive " + name + " is no longer there" +
-         (name == root ? std::string(".") : " (" + root + ").");
+  return name == root ? shell::ownText(texts(), shell::Text::PenGone, {name})
+                      : shell::ownText(texts(), shell::Text::PenGoneAt, {name, root});
 }
 
 platform::Message PenDriveSession::driveGone() {
   catalogue_ = {};
   rows_.clear();
-  return {.text = goneText() + "\nPut it back and press Read, or close this window.",
+  return {.text = goneText() + "\n" + shell::ownText(texts(), shell::Text::PutItBack),
           .title = {},
           .icon = platform::MessageIcon::Exclamation,
           .buttons = platform::MessageButtons::Ok};
@@ -92,8 +93,8 @@ PenDriveSave PenDriveSession::save(const Progress& progress) const {
 }
 
 platform::Message PenDriveSession::saved(const PenDriveSave& result) const {
-  const std::string line = transfer::saveOutcomeText(result.outcome);
-  if (auto message = transfer::notSavedMessage(line, result.outcome.failed)) {
+  const std::string line = transfer::saveOutcomeText(result.outcome, texts());
+  if (auto message = transfer::notSavedMessage(line, result.outcome.failed, texts())) {
     return *message;
   }
   return {.text = line,
@@ -109,8 +110,8 @@ bool PenDriveSession::confirmed(const std::vector<platform::CatalogueRow>& rows)
                                    .buttons = platform::MessageButtons::OkCancel};
   const std::vector<std::string> lost =
       archive::notInArchive(shell_.ProgramFolder, heldRecords(catalogue_.files, rows));
-  return prompts_.show(transfer::eraseQuestion(question, lost, "the pen drive")) ==
-         platform::MessageAnswer::Ok;
+  return prompts_.show(transfer::eraseQuestion(question, lost, shell::Text::ThePenDrive,
+                                               texts())) == platform::MessageAnswer::Ok;
 }
 
 bool PenDriveSession::confirmErase() {
@@ -125,10 +126,11 @@ platform::Message PenDriveSession::erased(const EraseOutcome& outcome) {
   const std::size_t listed = catalogue_.found.size();
   catalogue_ = {};
   rows_.clear();
-  return erasedMessage(outcome, listed);
+  return erasedMessage(outcome, listed, texts());
 }
 
-platform::Message erasedMessage(const EraseOutcome& outcome, std::size_t listed) {
+platform::Message erasedMessage(const EraseOutcome& outcome, std::size_t listed,
+                                const shell::LanguageTexts& texts) {
   platform::Message message{.text = "All files deleted",
                             .title = {},
                             .icon = platform::MessageIcon::Exclamation,
@@ -136,21 +138,24 @@ platform::Message erasedMessage(const EraseOutcome& outcome, std::size_t listed)
   if (static_cast<std::size_t>(outcome.erased) == listed) {
     return message;
   }
-  message.text = std::to_string(outcome.erased) + " of " + std::to_string(listed) +
-                 (listed == 1 ? " file" : " files") + " deleted.";
+  message.text =
+      shell::ownText(texts, listed == 1 ? shell::Text::FileDeleted : shell::Text::FilesDeleted,
+                     {std::to_string(outcome.erased), std::to_string(listed)});
   std::vector<std::string> gone;
   for (const auto& file : outcome.gone) {
     gone.push_back(shell::utf8ToWindows1252(shell::utf8Of(file)));
   }
   if (!gone.empty()) {
-    message.text += "\n\nNo longer on the drive:\n" + shell::nameLines(gone);
+    message.text += "\n\n" + shell::ownText(texts, shell::Text::NoLongerOnDrive) + "\n" +
+                    shell::nameLines(gone, texts);
   }
   std::vector<std::string> failed;
   for (const std::string& why : outcome.failed) {
     failed.push_back(shell::utf8ToWindows1252(why));
   }
   if (!failed.empty()) {
-    message.text += "\n\nNot deleted:\n" + shell::nameLines(failed);
+    message.text += "\n\n" + shell::ownText(texts, shell::Text::NotDeleted) + "\n" +
+                    shell::nameLines(failed, texts);
   }
   return message;
 }

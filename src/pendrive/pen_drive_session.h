@@ -31,7 +31,8 @@ struct DriveFigures {
 // What an erase of `listed` files tells: "All files deleted" only when every
 // one of them went; otherwise how many went, and which were no longer there
 // and which stayed, with why (the first 20 of each, then "and N more").
-platform::Message erasedMessage(const EraseOutcome& outcome, std::size_t listed);
+platform::Message erasedMessage(const EraseOutcome& outcome, std::size_t listed,
+                                const shell::LanguageTexts& texts);
 
 class PenDriveSession {
  public:

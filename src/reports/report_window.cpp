@@ -8,6 +8,7 @@
 #include "reports/cycle_reports.h"
 #include "reports/technical_view.h"
 #include "shell/folder_listing.h"
+#include "shell/own_texts.h"
 
 namespace vestrim::reports {
 namespace {
@@ -132,30 +133,27 @@ void ReportWindow::show(ReportKind kind) {
 std::optional<platform::Message> refusalMessage(const std::string& fileName,
                                                 const record::CycleFile& read,
                                                 const ReportWindow& window) {
+  const shell::LanguageTexts& texts = window.language().texts;
+  using shell::Text;
   std::string cause;
   switch (read.status) {
     case record::CycleFileStatus::Unreadable:
-      cause = "It cannot be read: it is missing, not a file, or this user may not read it.";
+      cause = shell::ownText(texts, Text::RefusedUnreadable);
       break;
     case record::CycleFileStatus::TooShort:
-      cause = "It is too short to hold a stored record.";
+      cause = shell::ownText(texts, Text::RefusedTooShort);
       break;
     case record::CycleFileStatus::BadSeal:
-      cause =
-          "Its seal does not match the time of the file: it was changed after it was saved, "
-          "or copied without its times.\nFile > Check archive tells which, and restores the "
-          "times of files that were only copied.";
+      cause = shell::ownText(texts, Text::RefusedBadSeal);
       break;
     case record::CycleFileStatus::BadChecksum:
-      cause = "It was changed after it was saved: its check sum does not match its contents.";
+      cause = shell::ownText(texts, Text::RefusedChanged);
       break;
     case record::CycleFileStatus::Cycle:
       // Whatever its bytes would make of a report, a file the PC sent is no cycle.
       if (catalogue::isSentFileType(
               static_cast<std::uint8_t>(read.DeviceHeader[catalogue::kFileTypeOffset]))) {
-        cause =
-            "It is not a cycle record but a file the PC sent to the device (data, messages or "
-            "firmware).";
+        cause = shell::ownText(texts, Text::RefusedNotCycle);
         break;
       }
       [[fallthrough]];
@@ -164,8 +162,8 @@ std::optional<platform::Message> refusalMessage(const std::string& fileName,
         return std::nullopt;
       }
       cause = window.ViewFailed()
-                  ? std::string("The technical report holds no text.")
-                  : "Its cycle data cannot be read (" + window.report().reason + ").";
+                  ? shell::ownText(texts, Text::RefusedEmptyReport)
+                  : shell::ownText(texts, Text::RefusedCycleData, {window.report().reason});
       break;
   }
   return platform::Message{.text = std::string(kFileError) + "\n\n" + fileName + "\n" + cause,

@@ -160,14 +160,14 @@ constexpr std::array<const char*, kLastOwnText - kFirstOwnText + 1> kEnglish{
     "of steam-steriliser control boards.",
     "Vestrim logo",
     "The settings file could not be written: the choice holds for this run only.",
-    "%1 of %2 records saved in %3.",
-    "%1 of %2 record saved in %3.",
+    "%1 of %2 records saved in %3",
+    "%1 of %2 record saved in %3",
     "Nothing to save.",
     "Not connected to the device: nothing was saved.",
-    "The device stopped answering. %1",
-    "A file made no progress for 180 s. %1",
-    "The save stopped: the archive journal cannot be written. %1",
-    "The device's replies failed their check five times in a row. %1",
+    "The device stopped answering",
+    "A file made no progress for 180 s",
+    "The save stopped: the archive journal cannot be written",
+    "The device's replies failed their check five times in a row",
     "Records not saved",
     "Not saved, %1:",
     "and %1 more",
@@ -210,6 +210,23 @@ constexpr std::array<const char*, kLastOwnText - kFirstOwnText + 1> kEnglish{
     "bad checksum",
     "too short",
     "%1, no journal entry",
+    "No port is chosen.",
+    "Cannot open %1: %2.",
+    "This user may not open the port.",
+    "Install the vestrim package (its udev rule gives the logged-in user the USB adapter), or join "
+    "the dialout group (sudo usermod -aG dialout $USER) and log in again.",
+    "The device did not answer on %1.",
+    "Link rebuilt (%1 of %2)",
+    "the save resumed with file %1",
+    "the send resumed: %1 is written again from its start",
+    "the erase goes on",
+    "the memory reads back erased",
+    "the erase goes on with its bookkeeping",
+    "Device file columns",
+    "Default language",
+    "cannot read %1",
+    "cannot read %1: it is no longer there",
+    "%1: %2 bytes, longer than any device file",
 };
 
 std::string withLineEnds(std::string_view text) {
@@ -253,6 +270,18 @@ std::string ownText(const LanguageTexts& texts, Text text,
     }
   }
   return result;
+}
+
+std::string nameLines(const std::vector<std::string>& names, const LanguageTexts& texts,
+                      std::size_t shown) {
+  std::string lines;
+  for (std::size_t i = 0; i < names.size() && i < shown; ++i) {
+    lines += (i == 0 ? "" : "\n") + names[i];
+  }
+  if (names.size() > shown) {
+    lines += "\n" + ownText(texts, Text::AndMore, {std::to_string(names.size() - shown)});
+  }
+  return lines;
 }
 
 const LanguageTexts& englishOnly() {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "shell/text_table.h"
 
@@ -209,9 +210,25 @@ enum class Text : std::size_t {
   DetailBadChecksum,
   DetailTooShort,
   DetailNotRecord,
+  NoPortChosen,
+  CannotOpenPort,
+  PortNotAllowed,
+  PortAdvice,
+  NoAnswerOn,
+  LinkRebuilt,
+  SaveResumed,
+  SendResumed,
+  EraseGoesOn,
+  EraseReadsBack,
+  EraseBookkeeping,
+  DeviceFileColumns,
+  LanguageList,
+  CannotReadFile,
+  CannotReadGone,
+  TooLongFile,
 };
 inline constexpr std::size_t kFirstOwnText = 363;
-inline constexpr std::size_t kLastOwnText = 559;
+inline constexpr std::size_t kLastOwnText = 575;
 
 // The English text, in the system's single-byte text, as the line of
 // English.lng holds it ("\n" standing for a line end).
@@ -222,6 +239,11 @@ std::string ownText(const LanguageTexts& texts, Text text);
 // The same with %1, %2, ... replaced by `values`, in one pass.
 std::string ownText(const LanguageTexts& texts, Text text,
                     std::initializer_list<std::string> values);
+
+// A list of names for a message: the first `shown`, one per line, then
+// "and N more" for the rest, in the language of `texts`.
+std::string nameLines(const std::vector<std::string>& names, const LanguageTexts& texts,
+                      std::size_t shown = 20);
 
 // A table without lines: every text in English, for whoever loads no language.
 const LanguageTexts& englishOnly();

@@ -147,15 +147,4 @@ std::string printable(std::string text) {
   return text;
 }
 
-std::string nameLines(const std::vector<std::string>& names, std::size_t shown) {
-  std::string lines;
-  for (std::size_t i = 0; i < names.size() && i < shown; ++i) {
-    lines += (i == 0 ? "" : "\n") + names[i];
-  }
-  if (names.size() > shown) {
-    lines += "\nand " + std::to_string(names.size() - shown) + " more";
-  }
-  return lines;
-}
-
 }  // namespace vestrim::shell

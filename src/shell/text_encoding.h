@@ -27,10 +27,6 @@ std::string textFileToWindows1252(std::string_view bytes);
 // read as text holds) become ".".
 std::string printable(std::string text);
 
-// A list of names for a message: the first `shown`, one per line, then
-// "and N more" for the rest.
-std::string nameLines(const std::vector<std::string>& names, std::size_t shown = 20);
-
 // File names as UTF-8 text, the same on every system: a path made from a
 // plain string would take it in the Windows code page, and accented names
 // would not survive. On Linux both are the bytes as they stand.

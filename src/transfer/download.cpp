@@ -6,6 +6,7 @@
 
 #include "link/device_addresses.h"
 #include "link/requests.h"
+#include "shell/own_texts.h"
 #include "transfer/device_images.h"
 
 namespace vestrim::transfer {
@@ -99,8 +100,8 @@ void Download::download() {
                           .resume = [this]() -> std::optional<std::string> {
                             engine_.Wait();
                             start();
-                            return "the send resumed: " + state_.DownloadFileName +
-                                   " is written again from its start";
+                            return shell::ownText(shell_.language.texts, shell::Text::SendResumed,
+                                                  {state_.DownloadFileName});
                           },
                           .lost = [](catalogue::JobLoss) {}});
     start();

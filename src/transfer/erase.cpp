@@ -4,6 +4,7 @@
 
 #include "link/device_addresses.h"
 #include "link/requests.h"
+#include "shell/own_texts.h"
 #include "transfer/record_place.h"
 
 namespace vestrim::transfer {
@@ -32,7 +33,8 @@ bool Erase::confirmed() {
                                    .title = "",
                                    .icon = platform::MessageIcon::Question,
                                    .buttons = platform::MessageButtons::YesNo};
-  return engine_.prompts().show(eraseQuestion(question, unsavedRecords(), "the device")) ==
+  return engine_.prompts().show(eraseQuestion(question, unsavedRecords(), shell::Text::TheDevice,
+                                              shell_.language.texts)) ==
          platform::MessageAnswer::Yes;
 }
 
@@ -61,7 +63,7 @@ std::optional<std::string> Erase::resume() {
   engine_.Wait();
   if (stage_ == Stage::NotSent) {
     WriteCmdDel();
-    return "the erase goes on";
+    return shell::ownText(shell_.language.texts, shell::Text::EraseGoesOn);
   }
   // The erase command went out: it is never sent again. Only a memory that
   // reads back erased (no record in its chain) lets the bookkeeping go on.
@@ -71,7 +73,8 @@ std::optional<std::string> Erase::resume() {
   }
   stage_ = Stage::Acknowledged;
   InitMem();
-  return "the memory reads back erased; the erase goes on with its bookkeeping";
+  return shell::ownText(shell_.language.texts, shell::Text::EraseReadsBack) + "; " +
+         shell::ownText(shell_.language.texts, shell::Text::EraseBookkeeping);
 }
 
 void Erase::eraseFromMenu() {

@@ -65,14 +65,16 @@ std::vector<archive::HeldRecord> heldRecords(const std::vector<platform::Catalog
 }
 
 platform::Message eraseQuestion(platform::Message question, const std::vector<std::string>& lost,
-                                const std::string& where) {
+                                shell::Text where, const shell::LanguageTexts& texts) {
   if (lost.empty()) {
     return question;
   }
   const std::size_t n = lost.size();
-  question.text = std::to_string(n) + (n == 1 ? " record on " : " records on ") + where +
-                  (n == 1 ? " is" : " are") + " not in the archive and would be lost:\n" +
-                  shell::nameLines(lost) + "\n\n" + question.text;
+  const std::string place = shell::ownText(texts, where);
+  question.text =
+      (n == 1 ? shell::ownText(texts, shell::Text::EraseLostOne, {place})
+              : shell::ownText(texts, shell::Text::EraseLostMany, {std::to_string(n), place})) +
+      "\n" + shell::nameLines(lost, texts) + "\n\n" + question.text;
   question.icon = platform::MessageIcon::Exclamation;
   question.defaultAnswer = question.buttons == platform::MessageButtons::OkCancel
                                ? platform::MessageAnswer::Cancel

@@ -9,6 +9,7 @@
 #include "catalogue/catalogue_tables.h"
 #include "platform/programmer_view.h"
 #include "platform/prompts.h"
+#include "shell/own_texts.h"
 
 // Which device files the archive keeps, and where a save puts each.
 namespace vestrim::transfer {
@@ -47,11 +48,12 @@ std::vector<archive::HeldRecord> heldRecords(const std::vector<platform::Catalog
                                              const catalogue::CatalogueTables& tables,
                                              const std::filesystem::path& programFolder);
 
-// The question before an erase of `where` ("the device", "the pen drive"):
+// The question before an erase of `where` (Text::TheDevice, ThePenDrive):
 // `question` as it stands when no record would be lost; otherwise it first
-// says how many records are not in the archive and names them (the first
-// 20, then "and N more"), and Enter answers No (Cancel).
+// says, in the language of `texts`, how many records are not in the archive
+// and names them (the first 20, then "and N more"), and Enter answers No
+// (Cancel).
 platform::Message eraseQuestion(platform::Message question, const std::vector<std::string>& lost,
-                                const std::string& where);
+                                shell::Text where, const shell::LanguageTexts& texts);
 
 }  // namespace vestrim::transfer

@@ -3,6 +3,7 @@
 #include "catalogue/catalogue_rows.h"
 #include "link/device_addresses.h"
 #include "link/requests.h"
+#include "shell/own_texts.h"
 #include "shell/text_encoding.h"
 #include "transfer/record_place.h"
 #include "transfer/seal.h"
@@ -17,6 +18,7 @@ constexpr std::uint32_t kStepsPerRow = 100;
 }  // namespace
 
 using link::ProgrammerState;
+using shell::Text;
 
 std::string provisionalName(const platform::CatalogueRow& row) {
   // The code part is held at 8 characters, so that the year and the month
@@ -100,7 +102,7 @@ std::optional<std::string> Upload::resume() {
   const std::string where = std::to_string(saveIndex_ + 1) + " / " + std::to_string(rows_.size());
   engine_.Wait();
   nextRow();
-  return "the save resumed with file " + where;
+  return shell::ownText(shell_.language.texts, Text::SaveResumed, {where});
 }
 
 void Upload::nextRow() {
@@ -118,9 +120,9 @@ void Upload::nextRow() {
     std::filesystem::create_directories(monthFolder_, error);
     if (error) {
       outcome_.failed.push_back(
-          {recordLabel(row),
-           shell::utf8ToWindows1252("cannot create " + shell::utf8Of(monthFolder_) + ": " +
-                                    error.message())});
+          {recordLabel(row), shell::ownText(shell_.language.texts, Text::CannotCreate,
+                                            {shell::utf8ToWindows1252(shell::utf8Of(monthFolder_)),
+                                             shell::utf8ToWindows1252(error.message())})});
       ++saveIndex_;
       continue;
     }
@@ -149,8 +151,9 @@ void Upload::ReadFile() {
   received_.clear();
   fileLength_ = std::max<std::int64_t>(length, 0);
   if (length > kMaxFileLength) {
-    outcome_.failed.push_back({recordLabel(rows_[saveIndex_]),
-                               std::to_string(length) + " bytes, longer than any device file"});
+    outcome_.failed.push_back(
+        {recordLabel(rows_[saveIndex_]),
+         shell::ownText(shell_.language.texts, Text::TooLong, {std::to_string(length)})});
     state.OperationCode = link::kNoOperation;
     guard_->stop();
     ++saveIndex_;
@@ -219,7 +222,8 @@ void Upload::fileComplete() {
   const platform::CatalogueRow& row = rows_[saveIndex_];
   if (received_.empty()) {
     // Nothing came from the device: there is no record to seal.
-    outcome_.failed.push_back({recordLabel(row), "the device sent no bytes of it"});
+    outcome_.failed.push_back(
+        {recordLabel(row), shell::ownText(shell_.language.texts, Text::NoBytes)});
   } else {
     const SealResult sealed =
         ProtectDataLogger(shell_.ProgramFolder, monthFolder_, received_, shell_.language.messages);
@@ -252,7 +256,8 @@ void Upload::finish(SaveOutcome::Kind kind) {
       kind != SaveOutcome::Kind::NotConnected) {
     for (std::size_t i = saveIndex_; i < rows_.size(); ++i) {
       if (!skipReason(rows_[i])) {
-        outcome_.failed.push_back({recordLabel(rows_[i]), "not read, the save stopped"});
+        outcome_.failed.push_back(
+            {recordLabel(rows_[i]), shell::ownText(shell_.language.texts, Text::NotReadStopped)});
       }
     }
   }
@@ -269,31 +274,33 @@ void Upload::finish(SaveOutcome::Kind kind) {
 
 namespace vestrim::transfer {
 
-std::string saveOutcomeText(const SaveOutcome& outcome) {
-  const std::string saved =
-      std::to_string(outcome.saved) + " of " + std::to_string(outcome.records) +
-      (outcome.records == 1 ? " record" : " records") + " saved in " + outcome.folder;
+std::string saveOutcomeText(const SaveOutcome& outcome, const shell::LanguageTexts& texts) {
+  const std::string saved = shell::ownText(
+      texts, outcome.records == 1 ? Text::SavedRecord : Text::SavedRecords,
+      {std::to_string(outcome.saved), std::to_string(outcome.records), outcome.folder});
+  const auto stopped = [&](Text why) { return shell::ownText(texts, why) + "; " + saved + "."; };
   switch (outcome.kind) {
     case SaveOutcome::Kind::Finished:
       return saved + ".";
     case SaveOutcome::Kind::NothingToDo:
-      return "Nothing to save.";
+      return shell::ownText(texts, Text::NothingToSave);
     case SaveOutcome::Kind::NotConnected:
-      return "Not connected to the device: nothing was saved.";
+      return shell::ownText(texts, Text::NotConnectedSave);
     case SaveOutcome::Kind::DeviceLost:
-      return "The device stopped answering; " + saved + ".";
+      return stopped(Text::SaveDeviceLost);
     case SaveOutcome::Kind::Stalled:
-      return "A file made no progress for 180 s; " + saved + ".";
+      return stopped(Text::SaveStalled);
     case SaveOutcome::Kind::JournalFailed:
-      return "The save stopped: the archive journal cannot be written; " + saved + ".";
+      return stopped(Text::SaveJournalFailed);
     case SaveOutcome::Kind::ChecksumError:
-      return "The device's replies failed their check five times in a row; " + saved + ".";
+      return stopped(Text::SaveChecksumFailed);
   }
   return saved + ".";
 }
 
 std::optional<platform::Message> notSavedMessage(const std::string& outcomeLine,
-                                                 const std::vector<NotSaved>& failed) {
+                                                 const std::vector<NotSaved>& failed,
+                                                 const shell::LanguageTexts& texts) {
   if (failed.empty()) {
     return std::nullopt;
   }
@@ -312,7 +319,7 @@ std::optional<platform::Message> notSavedMessage(const std::string& outcomeLine,
     if (left == 0) {
       break;
     }
-    text += "\n\nNot saved, " + why + ":";
+    text += "\n\n" + shell::ownText(texts, Text::NotSavedUnder, {why});
     for (const NotSaved& record : failed) {
       if (record.why == why && left > 0) {
         text += "\n" + record.record;
@@ -321,10 +328,11 @@ std::optional<platform::Message> notSavedMessage(const std::string& outcomeLine,
     }
   }
   if (failed.size() > kNamesShown) {
-    text += "\nand " + std::to_string(failed.size() - kNamesShown) + " more";
+    text +=
+        "\n" + shell::ownText(texts, Text::AndMore, {std::to_string(failed.size() - kNamesShown)});
   }
   return platform::Message{.text = text,
-                           .title = "Records not saved",
+                           .title = shell::ownText(texts, Text::NotSavedTitle),
                            .icon = platform::MessageIcon::Exclamation,
                            .buttons = platform::MessageButtons::Ok};
 }

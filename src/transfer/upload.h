@@ -10,6 +10,7 @@
 #include "catalogue/programmer.h"
 #include "link/operation.h"
 #include "platform/prompts.h"
+#include "shell/text_table.h"
 
 namespace vestrim::transfer {
 
@@ -112,11 +113,12 @@ namespace vestrim::transfer {
 
 // How a save ended, in a line for the status bar: "12 of 12 records saved
 // in /srv/archive.", or why it stopped and what was saved before.
-std::string saveOutcomeText(const SaveOutcome& outcome);
+std::string saveOutcomeText(const SaveOutcome& outcome, const shell::LanguageTexts& texts);
 // The message after a save that did not save every record: the line above,
 // then the records not saved under each reason (the first 20, then "and N
 // more"). Nothing when every record was saved.
 std::optional<platform::Message> notSavedMessage(const std::string& outcomeLine,
-                                                 const std::vector<NotSaved>& failed);
+                                                 const std::vector<NotSaved>& failed,
+                                                 const shell::LanguageTexts& texts);
 
 }  // namespace vestrim::transfer

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 
 #include "platform/qt/qt_text.h"
+#include "shell/own_texts.h"
 #include "shell/text_encoding.h"
 
 namespace vestrim::catalogue::ui {
@@ -68,7 +69,8 @@ CatalogueList::CatalogueList(const shell::LanguageTexts& texts, QWidget* parent)
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setAllColumnsShowFocus(true);
-  header()->setAccessibleName(QStringLiteral("Device file columns"));
+  header()->setAccessibleName(
+      platform::fromCore(shell::ownText(texts, shell::Text::DeviceFileColumns)));
   header()->resizeSection(0, 170);
   header()->resizeSection(1, 150);
   header()->resizeSection(2, 230);

@@ -23,10 +23,10 @@ namespace {
 using platform::fromCore;
 using platform::Menu;
 using platform::ToolbarButton;
+using shell::Text;
 using shell::ui::icon;
 using shell::ui::own;
 using shell::ui::withMnemonic;
-using shell::Text;
 
 constexpr std::size_t kReadCaption = 303;
 constexpr std::size_t kSaveCaption = 304;
@@ -138,10 +138,11 @@ ProgrammerWindow::ProgrammerWindow(const ProgrammerServices& services, shell::Sh
   commands_->programmer().connection().addStatusListener(
       [this](link::LinkStatus state) { showLinkStatus(state); });
   commands_->upload().setFinishedHandler([this](const transfer::SaveOutcome& outcome) {
-    showResult(transfer::saveOutcomeText(outcome));
+    const std::string line = transfer::saveOutcomeText(outcome, shell_.language.texts);
+    showResult(line);
     emit refreshRequested();
     if (const auto message =
-            transfer::notSavedMessage(transfer::saveOutcomeText(outcome), outcome.failed)) {
+            transfer::notSavedMessage(line, outcome.failed, shell_.language.texts)) {
       prompts_.show(*message);
     }
   });
@@ -188,8 +189,8 @@ void ProgrammerWindow::buildToolbar() {
       {ToolbarButton::MachineUpgrade, "MachineUpgrade", "chip", {}, {}},
       {ToolbarButton::Download, "Download", "download", own(texts, Text::TipDownload),
        [this] { commands_->download(); }},
-      {ToolbarButton::Save, fromCore(texts[kSaveCaption]), "save",
-       own(texts, Text::TipSave), [this] { commands_->Save(); }},
+      {ToolbarButton::Save, fromCore(texts[kSaveCaption]), "save", own(texts, Text::TipSave),
+       [this] { commands_->Save(); }},
       {ToolbarButton::Erase, fromCore(texts[kEraseCaption]), "erase", own(texts, Text::TipErase),
        [this] { commands_->erase(true); }},
   };
@@ -228,7 +229,8 @@ void ProgrammerWindow::buildMenus() {
 
   deviceMenu_ = new QMenu(withMnemonic(fromCore(texts[kDeviceMenuCaption])), this);
   deviceMenu_->setObjectName("mnuDevice");
-  QAction* connectEntry = deviceMenu_->addAction(icon("connect"), own(texts, Text::MenuConnectShort));
+  QAction* connectEntry =
+      deviceMenu_->addAction(icon("connect"), own(texts, Text::MenuConnectShort));
   connectEntry->setObjectName("mnuConnect");
   connect(connectEntry, &QAction::triggered, this,
           [this] { command([this] { commands_->Connect(); }); });
@@ -282,8 +284,9 @@ void ProgrammerWindow::openFiles() {
     for (const char* filter : transfer::kOpenDialogFilters) {
       filters << QString::fromLatin1(filter);
     }
-    for (const QString& file : QFileDialog::getOpenFileNames(this, own(shell_.language.texts, Text::OpenDialogTitle), folder,
-                                                             filters.join(QStringLiteral(";;")))) {
+    for (const QString& file :
+         QFileDialog::getOpenFileNames(this, own(shell_.language.texts, Text::OpenDialogTitle),
+                                       folder, filters.join(QStringLiteral(";;")))) {
       files.emplace_back(file.toStdU16String());
     }
   }

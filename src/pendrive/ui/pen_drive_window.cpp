@@ -25,8 +25,8 @@ namespace vestrim::pendrive::ui {
 namespace {
 
 using platform::fromCore;
-using shell::ui::icon;
 using shell::Text;
+using shell::ui::icon;
 using shell::ui::own;
 using shell::ui::withMnemonic;
 
@@ -63,11 +63,9 @@ PenDriveWindow::PenDriveWindow(std::unique_ptr<PenDriveSession> session,
     std::function<void()> run;
   };
   const Button buttons[] = {
-      {"button2", "read", kReadCaption, Text::TipPenRead,
-       [this] { read(false); }},
+      {"button2", "read", kReadCaption, Text::TipPenRead, [this] { read(false); }},
       {"button6", "save", kSaveCaption, Text::TipPenSave, [this] { save(); }},
-      {"button7", "erase", kEraseCaption, Text::TipPenErase,
-       [this] { eraseListed(); }},
+      {"button7", "erase", kEraseCaption, Text::TipPenErase, [this] { eraseListed(); }},
   };
   for (const Button& b : buttons) {
     QAction* action = toolbar_->addAction(icon(b.picture), fromCore(texts[b.caption]));
@@ -316,7 +314,7 @@ void PenDriveWindow::save() {
       [this](PenDriveSave saved) {
         emit refreshRequested();
         const platform::Message told = session_->saved(saved);
-        panels_[1]->setText(fromCore(transfer::saveOutcomeText(saved.outcome)));
+        panels_[1]->setText(fromCore(transfer::saveOutcomeText(saved.outcome, session_->texts())));
         if (!session_->present()) {
           driveGone(told.text);
           return;
@@ -360,7 +358,7 @@ void PenDriveWindow::eraseRoot() {
   }
   showFigures(true);
   // Told as the toolbar's erase tells it; the list stays as it is.
-  prompts_.show(erasedMessage(erased->outcome, erased->files));
+  prompts_.show(erasedMessage(erased->outcome, erased->files, session_->texts()));
 }
 
 void PenDriveWindow::closeEvent(QCloseEvent* event) {

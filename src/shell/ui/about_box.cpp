@@ -7,12 +7,13 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/qt_text.h"
+#include "shell/own_texts.h"
 #include "shell/ui/icons.h"
 #include "shell/version_line.h"
 
 namespace vestrim::shell::ui {
 
-AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
+AboutBox::AboutBox(const LanguageTexts& texts, QWidget* parent) : QDialog(parent) {
   setObjectName("FrmInfo");
   setWindowTitle(QStringLiteral("Info"));
   setWindowIcon(icon("info"));
@@ -22,7 +23,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   auto* logo = new QLabel(frame);
   logo->setObjectName("logo");
   logo->setPixmap(icon("logo").pixmap(96, 96));
-  logo->setAccessibleName(QStringLiteral("Vestrim logo"));
+  logo->setAccessibleName(platform::fromCore(ownText(texts, Text::VestrimLogo)));
   auto* title = new QLabel(QStringLiteral("Vestrim"), frame);
   title->setObjectName("programLine");
   QFont big = title->font();
@@ -31,15 +32,9 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   title->setFont(big);
   auto* version = new QLabel(platform::fromCore(versionLine()), frame);
   version->setObjectName("versionLine");
-  auto* what = new QLabel(
-      QStringLiteral("Service and data tool for steam-steriliser control boards:\n"
-                     "device catalogue, cycle records, reports, firmware and pen drives."),
-      frame);
+  auto* what = new QLabel(platform::fromCore(ownText(texts, Text::AboutDescription)), frame);
   what->setObjectName("aboutLine1");
-  auto* licence = new QLabel(
-      QStringLiteral("Copyright \u00A9 2026 the Vestrim developers. All rights reserved.\n"
-                     "Licensed for the service of steam-steriliser control boards."),
-      frame);
+  auto* licence = new QLabel(platform::fromCore(ownText(texts, Text::AboutCopyright)), frame);
   licence->setObjectName("aboutLine2");
   for (QLabel* label : {title, version, what, licence}) {
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "shell/text_table.h"
+
 namespace vestrim::shell::ui {
 
 // The About box "Info": the program's logo, its name, the version line and
@@ -10,7 +12,8 @@ class AboutBox final : public QDialog {
   Q_OBJECT
 
  public:
-  explicit AboutBox(QWidget* parent = nullptr);
+  // `texts`: the language in use.
+  explicit AboutBox(const LanguageTexts& texts, QWidget* parent = nullptr);
 };
 
 }  // namespace vestrim::shell::ui

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/qt_text.h"
+#include "shell/own_texts.h"
 #include "shell/ui/icons.h"
 
 namespace vestrim::shell::ui {
@@ -16,8 +17,11 @@ namespace {
 
 using platform::fromCore;
 
-platform::Message notStoredMessage() {
-  return {.text = "The settings file could not be written: the choice holds for this run only.",
+constexpr std::size_t kOkCaption = 362;  // "OK"
+
+// In the language in use; at the first start, before one is chosen, English.
+platform::Message notStoredMessage(const LanguageTexts& texts = englishOnly()) {
+  return {.text = ownText(texts, Text::SettingsNotWritten),
           .title = {},
           .icon = platform::MessageIcon::Exclamation,
           .buttons = platform::MessageButtons::Ok};
@@ -67,8 +71,9 @@ void DefaultLanguageWindow::confirm() {
 
 NextStartLanguageWindow::NextStartLanguageWindow(NextStartLanguageDialog& dialog,
                                                  platform::Prompts& prompts,
-                                                 const std::string& okCaption, QWidget* parent)
+                                                 const LanguageTexts& texts, QWidget* parent)
     : QDialog(parent), dialog_(dialog), prompts_(prompts) {
+  const std::string& okCaption = texts[kOkCaption];
   setObjectName("frmSiDefault");
   setWindowTitle(QStringLiteral("Vestrim"));
   setWindowIcon(icon("language"));
@@ -80,9 +85,9 @@ NextStartLanguageWindow::NextStartLanguageWindow(NextStartLanguageDialog& dialog
   label->hide();
   askAgain_->setChecked(dialog_.askAgain());
   // Only the user's own changes rewrite the settings file.
-  connect(askAgain_, &QCheckBox::toggled, this, [this](bool ticked) {
+  connect(askAgain_, &QCheckBox::toggled, this, [this, &texts](bool ticked) {
     if (!dialog_.setAskAgain(ticked)) {
-      prompts_.show(notStoredMessage());
+      prompts_.show(notStoredMessage(texts));
     }
   });
   auto* buttons = new QDialogButtonBox(this);

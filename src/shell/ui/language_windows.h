@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include "shell/language_dialogs.h"
+#include "shell/text_table.h"
 
 class QCheckBox;
 class QComboBox;
@@ -34,7 +35,7 @@ class NextStartLanguageWindow final : public QDialog {
 
  public:
   NextStartLanguageWindow(NextStartLanguageDialog& dialog, platform::Prompts& prompts,
-                          const std::string& okCaption, QWidget* parent);
+                          const LanguageTexts& texts, QWidget* parent);
 
  protected:
   void done(int result) override;
