@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -166,6 +167,7 @@ class DesktopTest : public QObject {
 void DesktopTest::init() {
   folder_ = std::make_unique<testing::TempFolder>();
   cache_ = std::make_unique<testing::TempFolder>();
+  QSettings().clear();  // the user's settings of an earlier test
   qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache_->path().string()));
   const fs::path program = folder_->path();
   for (const char* name : {"English.lng", "Italiano.lng"}) {
@@ -233,6 +235,7 @@ void DesktopTest::firstStartAsksForTheLanguageAndStoresIt() {
   QVERIFY(!window_->findChild<QToolBar*>("Toolbar1")->isEnabled());
   auto* combo = dialog->findChild<QComboBox*>("Combo1");
   QCOMPARE(combo->count(), 2);
+  QCOMPARE(combo->currentText(), QString("English"));  // the first, none used before
   combo->setCurrentText("Italiano");
   QTest::mouseClick(dialog->findChild<QPushButton*>("Command1"), Qt::LeftButton);
   QVERIFY(fileManager());
@@ -244,6 +247,13 @@ void DesktopTest::firstStartAsksForTheLanguageAndStoresIt() {
     auto* action = window_->findChild<QAction*>(QString("mainButton%1").arg(button));
     QVERIFY(!action || !action->isEnabled());
   }
+  // Asked again at a later start: the language in use comes first.
+  window_.reset();
+  QVERIFY(shell::writeSettingsFile(folder_->path(), {shell::PortSetting::fromNumber(1), "", ""}));
+  start("");
+  QCOMPARE(
+      window_->findChild<QDialog*>("frmSelDefLan")->findChild<QComboBox*>("Combo1")->currentText(),
+      QString("Italiano"));
 }
 
 void DesktopTest::storedLanguageOpensTheFileManagerAndNextStartBoxRewritesTheFile() {
