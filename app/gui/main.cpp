@@ -24,6 +24,7 @@
 #include "shell/program_folder.h"
 #include "shell/settings_file.h"
 #include "shell/shell_context.h"
+#include "shell/ui/focus_marks.h"
 #include "shell/ui/icons.h"
 #include "shell/version.h"
 
@@ -91,6 +92,7 @@ int main(int argc, char** argv) {
                                                  : QStringLiteral("Vestrim"));
   QGuiApplication::setDesktopFileName(QStringLiteral("org.vestrim.Vestrim"));
   QGuiApplication::setWindowIcon(vestrim::shell::ui::icon("logo"));
+  vestrim::shell::ui::markFocusedLists(*application);
 
   using namespace vestrim;
   std::optional<std::filesystem::path> chosen;
