@@ -145,9 +145,6 @@ int main(int argc, char** argv) {
   platform::QtScheduler scheduler;
   platform::QtPortEnumerator ports;
   desktop::MainWindow window(context, language);
-  // The title names the program once (the system adds the display name to
-  // any other title).
-  window.setWindowTitle(QGuiApplication::applicationDisplayName());
   const catalogue::ui::ProgrammerServices services{serial, scheduler, ports, port};
   desktop::installProgrammerWindow(window, services);
   platform::QtDriveEnumerator drives;

@@ -68,7 +68,7 @@ MainWindow::MainWindow(ShellContext& shell, std::optional<std::string> languageF
       messageBoxes_(this),
       prompts_(prompts ? prompts : &messageBoxes_) {
   setObjectName("MDIForm1");
-  setWindowTitle(QStringLiteral("Vestrim"));
+  setWindowTitle(QGuiApplication::applicationDisplayName());
   setWindowIcon(icon("logo"));
   // Every window a tab, so that none covers the archive's tree and search bar.
   area_ = new QMdiArea(this);

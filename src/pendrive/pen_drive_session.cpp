@@ -110,7 +110,7 @@ bool PenDriveSession::confirmed(const std::vector<platform::CatalogueRow>& rows)
                                    .buttons = platform::MessageButtons::OkCancel};
   const std::vector<std::string> lost =
       archive::notInArchive(shell_.ProgramFolder, heldRecords(catalogue_.files, rows));
-  return prompts_.show(transfer::eraseQuestion(question, lost, shell::Text::ThePenDrive,
+  return prompts_.show(transfer::eraseQuestion(question, lost, shell::Text::OnThePenDrive,
                                                texts())) == platform::MessageAnswer::Ok;
 }
 

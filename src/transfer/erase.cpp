@@ -33,7 +33,7 @@ bool Erase::confirmed() {
                                    .title = "",
                                    .icon = platform::MessageIcon::Question,
                                    .buttons = platform::MessageButtons::YesNo};
-  return engine_.prompts().show(eraseQuestion(question, unsavedRecords(), shell::Text::TheDevice,
+  return engine_.prompts().show(eraseQuestion(question, unsavedRecords(), shell::Text::OnTheDevice,
                                               shell_.language.texts)) ==
          platform::MessageAnswer::Yes;
 }

@@ -48,7 +48,7 @@ std::vector<archive::HeldRecord> heldRecords(const std::vector<platform::Catalog
                                              const catalogue::CatalogueTables& tables,
                                              const std::filesystem::path& programFolder);
 
-// The question before an erase of `where` (Text::TheDevice, ThePenDrive):
+// The question before an erase of `where` (Text::OnOnTheDevice, OnThePenDrive):
 // `question` as it stands when no record would be lost; otherwise it first
 // says, in the language of `texts`, how many records are not in the archive
 // and names them (the first 20, then "and N more"), and Enter answers No

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -19,7 +20,7 @@ using platform::fromCore;
 PortDialog::PortDialog(const platform::PortEnumerator& ports, QWidget* parent)
     : QDialog(parent), ports_(ports) {
   setObjectName("FrmSelSer");
-  setWindowTitle(QStringLiteral("Vestrim"));
+  setWindowTitle(QGuiApplication::applicationDisplayName());
   setWindowIcon(shell::ui::icon("connect"));
   setModal(false);
 

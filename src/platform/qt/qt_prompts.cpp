@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -86,9 +87,10 @@ MessageAnswer answerOf(int button) {
 
 MessageAnswer QtPrompts::show(const Message& message) {
   const ButtonSet set = buttonsOf(message.buttons);
-  QMessageBox box(iconOf(message.icon),
-                  message.title.empty() ? QStringLiteral("Vestrim") : fromCore(message.title),
-                  fromCore(message.text), set.buttons, parent_);
+  QMessageBox box(
+      iconOf(message.icon),
+      message.title.empty() ? QGuiApplication::applicationDisplayName() : fromCore(message.title),
+      fromCore(message.text), set.buttons, parent_);
   box.setObjectName("messageBox");
   box.setDefaultButton(message.defaultAnswer ? buttonOf(*message.defaultAnswer)
                                              : set.defaultButton);

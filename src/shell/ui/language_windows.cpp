@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -33,7 +34,7 @@ DefaultLanguageWindow::DefaultLanguageWindow(DefaultLanguageDialog& dialog,
                                              platform::Prompts& prompts, QWidget* parent)
     : QDialog(parent), dialog_(dialog), prompts_(prompts) {
   setObjectName("frmSelDefLan");
-  setWindowTitle(QStringLiteral("Vestrim"));
+  setWindowTitle(QGuiApplication::applicationDisplayName());
   setWindowIcon(icon("language"));
   auto* frame = new QGroupBox(QStringLiteral("Select default language"), this);
   languages_ = new QComboBox(frame);
@@ -75,7 +76,7 @@ NextStartLanguageWindow::NextStartLanguageWindow(NextStartLanguageDialog& dialog
     : QDialog(parent), dialog_(dialog), prompts_(prompts) {
   const std::string& okCaption = texts[kOkCaption];
   setObjectName("frmSiDefault");
-  setWindowTitle(QStringLiteral("Vestrim"));
+  setWindowTitle(QGuiApplication::applicationDisplayName());
   setWindowIcon(icon("language"));
   dialog_.load();
   auto* label = new QLabel(QStringLiteral("Change default language next start"), this);
