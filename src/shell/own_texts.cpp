@@ -227,6 +227,8 @@ constexpr std::array<const char*, kLastOwnText - kFirstOwnText + 1> kEnglish{
     "cannot read %1",
     "cannot read %1: it is no longer there",
     "%1: %2 bytes, longer than any device file",
+    "Device files (%1)",
+    "Raw (%1)",
 };
 
 std::string withLineEnds(std::string_view text) {

@@ -226,9 +226,11 @@ enum class Text : std::size_t {
   CannotReadFile,
   CannotReadGone,
   TooLongFile,
+  DeviceFilesFilter,
+  RawFilesFilter,
 };
 inline constexpr std::size_t kFirstOwnText = 363;
-inline constexpr std::size_t kLastOwnText = 575;
+inline constexpr std::size_t kLastOwnText = 577;
 
 // The English text, in the system's single-byte text, as the line of
 // English.lng holds it ("\n" standing for a line end).

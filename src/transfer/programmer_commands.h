@@ -21,14 +21,14 @@ namespace vestrim::transfer {
 // The window shows these until a state text replaces them.
 inline constexpr const char* kNotConnectedText = "Device not connect";
 
-// The file dialog's filters, in the order it offers them.
+// The file dialog's filters, in the order it offers them: every device file
+// (kDeviceFilePatterns) first, then each kind, then raw files (*.mes).
+inline constexpr const char* kDeviceFilePatterns = "*.mhx *.msx *.dat *.dtl *.mes";
 inline constexpr const char* kOpenDialogFilters[] = {
-    "Device files (*.mhx *.msx *.dat *.dtl *.mes)",
     "Firmware (*.mhx)",
     "Messaggi (*.msx)",
     "Data (*.dat)",
     "DataLogger (*.dtl)",
-    "Raw (*.mes)",
 };
 
 class ProgrammerCommands {

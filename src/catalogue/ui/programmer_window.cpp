@@ -280,10 +280,12 @@ void ProgrammerWindow::openFiles() {
   if (chooseFiles_) {
     files = chooseFiles_(folder);
   } else {
-    QStringList filters;
+    const shell::LanguageTexts& texts = shell_.language.texts;
+    QStringList filters{own(texts, Text::DeviceFilesFilter).arg(transfer::kDeviceFilePatterns)};
     for (const char* filter : transfer::kOpenDialogFilters) {
       filters << QString::fromLatin1(filter);
     }
+    filters << own(texts, Text::RawFilesFilter).arg(QStringLiteral("*.mes"));
     for (const QString& file :
          QFileDialog::getOpenFileNames(this, own(shell_.language.texts, Text::OpenDialogTitle),
                                        folder, filters.join(QStringLiteral(";;")))) {
