@@ -210,6 +210,10 @@ constexpr std::array<const char*, kLastOwnText - kFirstOwnText + 1> kEnglish{
     "bad checksum",
     "too short",
     "%1, no journal entry",
+    "&Help",
+    "&User guide",
+    "Vestrim user guide",
+    "The user guide cannot be shown: none of these files is there or can be read:",
 };
 
 std::string withLineEnds(std::string_view text) {

@@ -209,9 +209,13 @@ enum class Text : std::size_t {
   DetailBadChecksum,
   DetailTooShort,
   DetailNotRecord,
+  MenuHelp,
+  MenuGuide,
+  GuideTitle,
+  GuideMissing,
 };
 inline constexpr std::size_t kFirstOwnText = 363;
-inline constexpr std::size_t kLastOwnText = 559;
+inline constexpr std::size_t kLastOwnText = 563;
 
 // The English text, in the system's single-byte text, as the line of
 // English.lng holds it ("\n" standing for a line end).
