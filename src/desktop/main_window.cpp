@@ -21,6 +21,7 @@
 #include "shell/ui/child_menus.h"
 #include "shell/ui/icons.h"
 #include "shell/ui/language_windows.h"
+#include "shell/user_guide.h"
 
 namespace vestrim::desktop {
 
@@ -136,8 +137,8 @@ void MainWindow::buildMenus() {
   // The toolbar's commands and the standard keys, whichever window is active.
   commandMenu_ = menuBar()->addMenu(QString());
   commandMenu_->setObjectName("mnuCommands");
-  const auto add = [this](const char* name, const char* picture, Text text,
-                          const QKeySequence& key, std::function<void()> run) {
+  const auto add = [this](const char* name, const char* picture, Text text, const QKeySequence& key,
+                          std::function<void()> run) {
     QAction* action = commandMenu_->addAction(icon(picture), QString(), this, std::move(run));
     action->setObjectName(name);
     action->setShortcut(key);
@@ -153,10 +154,9 @@ void MainWindow::buildMenus() {
       }
     };
   };
-  add("mnuConnect", "connect", Text::MenuConnect,
-      QKeySequence(Qt::CTRL | Qt::Key_L), command(MainCommand::Connect));
-  add("mnuOpen", "open", Text::MenuOpen, QKeySequence::Open,
-      command(MainCommand::Open));
+  add("mnuConnect", "connect", Text::MenuConnect, QKeySequence(Qt::CTRL | Qt::Key_L),
+      command(MainCommand::Connect));
+  add("mnuOpen", "open", Text::MenuOpen, QKeySequence::Open, command(MainCommand::Open));
   add("mnuSave", "save", Text::MenuSave, QKeySequence::Save,
       [this, command] { standardKey(StandardCommand::Save, command(MainCommand::Save)); });
   add("mnuPenDrive", "usb", Text::MenuPenDrive, QKeySequence(Qt::CTRL | Qt::Key_U),
@@ -180,13 +180,18 @@ void MainWindow::buildMenus() {
   commandMenu_->addSeparator();
   add("mnuQuit", "exit", Text::MenuQuit, QKeySequence::Quit, [this] { close(); });
 
-  infoMenu_ = new QMenu(this);
-  infoMenu_->setObjectName("mnuInfo");
-  QAction* about = infoMenu_->addAction(icon("info"), QString());
+  // Help, after the active window's menus, whichever window it is.
+  helpMenu_ = new QMenu(this);
+  helpMenu_->setObjectName("mnuHelp");
+  QAction* guide = helpMenu_->addAction(icon("help"), QString(), this, &MainWindow::showGuide);
+  guide->setObjectName("mnuGuide");
+  guide->setShortcut(QKeySequence::HelpContents);
+  QAction* about = helpMenu_->addAction(icon("info"), QString());
   about->setObjectName("mnuAbout");
   connect(about, &QAction::triggered, this, &MainWindow::showAbout);
   captioned_.push_back({commandMenu_->menuAction(), Text::MenuCommands});
-  captioned_.push_back({infoMenu_->menuAction(), Text::MenuInfo});
+  captioned_.push_back({helpMenu_->menuAction(), Text::MenuHelp});
+  captioned_.push_back({guide, Text::MenuGuide});
   captioned_.push_back({about, Text::MenuAbout});
   applyOwnTexts();
   showMenusOf(nullptr);
@@ -374,15 +379,28 @@ void MainWindow::showArchiveCheck() {
   check_->start();
 }
 
+void MainWindow::showGuide() {
+  const LanguageTexts& texts = shell_.language.texts;
+  const UserGuideSearch search = findUserGuide(guideFolders_, ownText(texts, Text::LanguageCode));
+  if (!search.guide) {
+    prompts_->show(userGuideMissing(texts, search));
+    return;
+  }
+  if (!guide_) {
+    guide_ = new GuideWindow(own(texts, Text::GuideTitle), this);
+  }
+  guide_->setWindowTitle(own(texts, Text::GuideTitle));
+  guide_->showGuide(*search.guide);
+}
+
 void MainWindow::showMenusOf(QMdiSubWindow* window) {
   menuBar()->clear();
   menuBar()->addMenu(commandMenu_);
   auto* menus = window ? dynamic_cast<ChildMenus*>(window->widget()) : nullptr;
-  if (menus && !menus->menuBarActions().isEmpty()) {
+  if (menus) {
     menuBar()->addActions(menus->menuBarActions());
-  } else {
-    menuBar()->addMenu(infoMenu_);
   }
+  menuBar()->addMenu(helpMenu_);
 }
 
 void MainWindow::setToolbarEnabled(bool enabled) {
