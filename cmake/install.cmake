@@ -58,3 +58,9 @@ endforeach()
 install(FILES ${VESTRIM_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 add_custom_target(vestrim_install_files ALL DEPENDS ${VESTRIM_ICON_PNGS} ${VESTRIM_MAN_PAGES})
+
+# The user guide that Help > User guide opens: Markdown with its pictures,
+# where the program looks for it (share/doc/vestrim/guide beside bin/).
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/guide/
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vestrim/guide
+  FILES_MATCHING PATTERN "*.md" PATTERN "*.png")

@@ -23,6 +23,7 @@
 #include "shell/ui/child_menus.h"
 #include "shell/ui/icons.h"
 #include "shell/ui/language_windows.h"
+#include "shell/user_guide.h"
 
 namespace vestrim::desktop {
 
@@ -183,13 +184,18 @@ void MainWindow::buildMenus() {
   commandMenu_->addSeparator();
   add("mnuQuit", "exit", Text::MenuQuit, QKeySequence::Quit, [this] { close(); });
 
-  infoMenu_ = new QMenu(this);
-  infoMenu_->setObjectName("mnuInfo");
-  QAction* about = infoMenu_->addAction(icon("info"), QString());
+  // Help, after the active window's menus, whichever window it is.
+  helpMenu_ = new QMenu(this);
+  helpMenu_->setObjectName("mnuHelp");
+  QAction* guide = helpMenu_->addAction(icon("help"), QString(), this, &MainWindow::showGuide);
+  guide->setObjectName("mnuGuide");
+  guide->setShortcut(QKeySequence::HelpContents);
+  QAction* about = helpMenu_->addAction(icon("info"), QString());
   about->setObjectName("mnuAbout");
   connect(about, &QAction::triggered, this, &MainWindow::showAbout);
   captioned_.push_back({commandMenu_->menuAction(), Text::MenuCommands});
-  captioned_.push_back({infoMenu_->menuAction(), Text::MenuInfo});
+  captioned_.push_back({helpMenu_->menuAction(), Text::MenuHelp});
+  captioned_.push_back({guide, Text::MenuGuide});
   captioned_.push_back({about, Text::MenuAbout});
   applyOwnTexts();
   showMenusOf(nullptr);
@@ -397,15 +403,28 @@ void MainWindow::showArchiveCheck() {
   check_->start();
 }
 
+void MainWindow::showGuide() {
+  const LanguageTexts& texts = shell_.language.texts;
+  const UserGuideSearch search = findUserGuide(guideFolders_, ownText(texts, Text::LanguageCode));
+  if (!search.guide) {
+    prompts_->show(userGuideMissing(texts, search));
+    return;
+  }
+  if (!guide_) {
+    guide_ = new GuideWindow(own(texts, Text::GuideTitle), this);
+  }
+  guide_->setWindowTitle(own(texts, Text::GuideTitle));
+  guide_->showGuide(*search.guide);
+}
+
 void MainWindow::showMenusOf(QMdiSubWindow* window) {
   menuBar()->clear();
   menuBar()->addMenu(commandMenu_);
   auto* menus = window ? dynamic_cast<ChildMenus*>(window->widget()) : nullptr;
-  if (menus && !menus->menuBarActions().isEmpty()) {
+  if (menus) {
     menuBar()->addActions(menus->menuBarActions());
-  } else {
-    menuBar()->addMenu(infoMenu_);
   }
+  menuBar()->addMenu(helpMenu_);
 }
 
 void MainWindow::setToolbarEnabled(bool enabled) {

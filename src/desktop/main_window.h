@@ -12,6 +12,7 @@
 
 #include "archive/ui/archive_check_window.h"
 #include "desktop/file_manager_window.h"
+#include "desktop/guide_window.h"
 #include "platform/main_window_view.h"
 #include "platform/qt/qt_prompts.h"
 #include "reports/ui/report_view_window.h"
@@ -28,7 +29,7 @@ class QToolBar;
 
 namespace vestrim::desktop {
 
-// The main window "Vestrim": the toolbar, the Info menu and the area in
+// The main window "Vestrim": the toolbar, the Help menu and the area in
 // which every other window opens. It composes the windows and forwards the
 // toolbar's commands; what the windows do is in their core objects.
 class MainWindow final : public QMainWindow, public platform::MainWindowView {
@@ -57,6 +58,12 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   void showAbout();
   // Opens the archive check's window and runs the check (again).
   void showArchiveCheck();
+  // Opens the user guide's window, or says where no guide was found.
+  void showGuide();
+  // Where the user guide is looked for, in order (userGuideFolders()).
+  void setGuideFolders(std::vector<std::filesystem::path> folders) {
+    guideFolders_ = std::move(folders);
+  }
 
   QMdiArea* mdiArea() const { return area_; }
   // A child window as a tab of the area, in front.
@@ -101,7 +108,6 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   platform::Prompts* prompts_;
   QMdiArea* area_ = nullptr;
   QToolBar* toolbar_ = nullptr;
-  QMenu* infoMenu_ = nullptr;
   QMenu* commandMenu_ = nullptr;  // the toolbar's commands and the standard keys
   QMenu* helpMenu_ = nullptr;
   std::vector<std::pair<QAction*, shell::Text>> captioned_;
@@ -111,6 +117,8 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   QPointer<FileManagerWindow> fileManager_;
   QPointer<reports::ui::ReportViewWindow> report_;
   QPointer<archive::ui::ArchiveCheckWindow> check_;
+  QPointer<GuideWindow> guide_;
+  std::vector<std::filesystem::path> guideFolders_ = userGuideFolders();
   std::vector<QPointer<QWidget>> closeOrder_;
   QTranslator qtTranslation_;
 };

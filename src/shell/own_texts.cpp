@@ -229,6 +229,10 @@ constexpr std::array<const char*, kLastOwnText - kFirstOwnText + 1> kEnglish{
     "%1: %2 bytes, longer than any device file",
     "Device files (%1)",
     "Raw (%1)",
+    "&Help",
+    "&User guide",
+    "Vestrim user guide",
+    "The user guide cannot be shown: none of these files is there or can be read:",
 };
 
 std::string withLineEnds(std::string_view text) {

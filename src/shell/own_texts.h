@@ -228,9 +228,13 @@ enum class Text : std::size_t {
   TooLongFile,
   DeviceFilesFilter,
   RawFilesFilter,
+  MenuHelp,
+  MenuGuide,
+  GuideTitle,
+  GuideMissing,
 };
 inline constexpr std::size_t kFirstOwnText = 363;
-inline constexpr std::size_t kLastOwnText = 577;
+inline constexpr std::size_t kLastOwnText = 581;
 
 // The English text, in the system's single-byte text, as the line of
 // English.lng holds it ("\n" standing for a line end).

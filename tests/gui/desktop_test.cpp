@@ -19,9 +19,13 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -32,6 +36,7 @@
 #include "archive/ui/archive_check_window.h"
 #include "archive/ui/cycle_search.h"
 #include "desktop/file_manager_window.h"
+#include "desktop/guide_window.h"
 #include "desktop/main_window.h"
 #include "platform/qt/qt_text.h"
 #include "reports/print_layout.h"
@@ -149,6 +154,7 @@ class DesktopTest : public QObject {
   void searchFindsCyclesOfEveryFolderAndTheCheckRestoresCopiedTimes();
   void everyControlHasAnAccessibleNameInTheLanguageInUse_data();
   void everyControlHasAnAccessibleNameInTheLanguageInUse();
+  void f1OpensTheGuideWithItsPicturesAndEscClosesIt();
 
  private:
   void start(const std::string& language);
@@ -652,6 +658,56 @@ void DesktopTest::everyControlHasAnAccessibleNameInTheLanguageInUse() {
   }
   left.removeDuplicates();
   QVERIFY2(left.isEmpty(), qPrintable(left.join("\n")));
+}
+
+void DesktopTest::f1OpensTheGuideWithItsPicturesAndEscClosesIt() {
+  start("English");
+  QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+  QTest::keyClick(window_.get(), Qt::Key_F1);
+  auto* guide = window_->findChild<desktop::GuideWindow*>("guideWindow");
+  QVERIFY(guide && guide->isVisible());
+  QCOMPARE(guide->windowTitle(), QString("Vestrim user guide"));
+  // Large enough to read, and the keys scroll it at once.
+  QVERIFY(guide->width() >= guide->screen()->availableGeometry().width() * 6 / 10);
+  QTRY_VERIFY(guide->browser()->hasFocus());
+  QTest::keyClick(guide->browser(), Qt::Key_PageDown);
+  QVERIFY(guide->browser()->verticalScrollBar()->value() > 0);
+  // The shipped guide, its first heading on top, every picture loaded and
+  // fitted to the page.
+  QTextDocument* document = guide->browser()->document();
+  QCOMPARE(document->firstBlock().text(), QString("Vestrim user guide"));
+  QVERIFY(document->firstBlock().blockFormat().headingLevel() == 1);
+  int pictures = 0;
+  for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFormat format = it.fragment().charFormat();
+      if (!format.isImageFormat()) {
+        continue;
+      }
+      const QString name = format.toImageFormat().name();
+      const QVariant data = document->resource(QTextDocument::ImageResource, QUrl(name));
+      const QImage image = data.typeId() == QMetaType::QByteArray
+                               ? QImage::fromData(data.toByteArray())
+                               : data.value<QImage>();
+      QVERIFY2(!image.isNull(), qPrintable(name));
+      // Drawn no wider than the page.
+      const qreal width = format.toImageFormat().width();
+      QVERIFY(width > 0 && width <= guide->browser()->viewport()->width());
+      ++pictures;
+    }
+  }
+  QVERIFY(pictures >= 5);
+  QTest::keyClick(guide->browser(), Qt::Key_Escape);
+  QVERIFY(!guide->isVisible());
+
+  // No guide where it is looked for: said, naming the place.
+  const fs::path nowhere = folder_->path() / "guide";
+  window_->setGuideFolders({nowhere});
+  prompts_.shown.clear();
+  window_->findChild<QAction*>("mnuGuide")->trigger();
+  QCOMPARE(prompts_.shown.size(), std::size_t{1});
+  QVERIFY(prompts_.shown[0].text.ends_with(":\n" + (nowhere / "guide.md").string()));
+  QVERIFY(!guide->isVisible());
 }
 
 QTEST_MAIN(DesktopTest)

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "shell/error_log.h"
+#include "shell/own_texts.h"
 #include "shell/program_folder.h"
 #include "shell/safe_file.h"
 #include "shell/text_encoding.h"
+#include "shell/user_guide.h"
 #include "shell/version_line.h"
 #include "temp_folder.h"
 
@@ -11,6 +13,35 @@ namespace vestrim::shell {
 namespace {
 
 using testing::TempFolder;
+
+TEST(UserGuide, FirstFolderHoldingOneGivesItInTheLanguageInUseElseInEnglish) {
+  TempFolder places;
+  const auto installed = places.path() / "installed";
+  const auto source = places.path() / "source";
+  std::filesystem::create_directories(installed / "guide.md");  // not a file
+  std::filesystem::create_directories(source);
+  places.write("source/guide.md", "# Guide");
+  places.write("source/guide-it.md", "# Guida");
+  EXPECT_EQ(findUserGuide({installed, source}, "it").guide, source / "guide-it.md");
+  EXPECT_EQ(findUserGuide({installed, source}, "en").guide, source / "guide.md");
+
+  // Nowhere: every file looked at is named, with why it could not be used.
+  const auto none = places.path() / "none";
+  const UserGuideSearch missing = findUserGuide({none, installed}, "it");
+  EXPECT_FALSE(missing.guide);
+  const platform::Message message = userGuideMissing(englishOnly(), missing);
+  EXPECT_EQ(message.text,
+            "The user guide cannot be shown: none of these files is there or can be read:\n" +
+                (none / "guide.md").string() + "\n" + (installed / "guide.md").string() +
+                ": not a file");
+  EXPECT_EQ(message.title, "Vestrim user guide");
+
+  // The first folder holding a guide is taken: the installed English guide
+  // before the source tree's Italian one.
+  std::filesystem::remove(installed / "guide.md");
+  places.write("installed/guide.md", "# Guide");
+  EXPECT_EQ(findUserGuide({installed, source}, "it").guide, installed / "guide.md");
+}
 
 TEST(VersionLine, ReleaseShowsItsRevisionAndABetaItsTwoDigitNumber) {
   EXPECT_EQ(versionLine(1, 5, 0), "Rev. 1.5.0");
