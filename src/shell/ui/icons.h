@@ -5,9 +5,9 @@
 
 namespace vestrim::shell::ui {
 
-// One of the program's own pictures by name ("logo", "print", ...).
-inline QIcon icon(const QString& name) {
-  return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
-}
+// One of the program's own pictures by name ("logo", "print", ...). In a
+// dark palette their dark lines are drawn light, so that they stand out
+// from the window as they do in a light one.
+QIcon icon(const QString& name);
 
 }  // namespace vestrim::shell::ui
