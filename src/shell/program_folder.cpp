@@ -1,6 +1,7 @@
 #include "shell/program_folder.h"
 
 #include "shell/language_setup.h"
+#include "shell/own_texts.h"
 #include "shell/safe_file.h"
 
 namespace vestrim::shell {
@@ -35,8 +36,64 @@ std::optional<std::filesystem::path> shippedLanguageFolder(
   return std::nullopt;
 }
 
+namespace {
+
+// The lines of a language file, each with its line end.
+std::vector<std::string> linesOf(const Bytes& bytes) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (const std::uint8_t byte : bytes) {
+    line += static_cast<char>(byte);
+    if (byte == '\n') {
+      lines.push_back(std::move(line));
+      line.clear();
+    }
+  }
+  if (!line.empty()) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Appends to `file` the lines of `shipped` past its end: a copy from an
+// earlier version gains the texts added since, and keeps every line it has.
+// Only a file that holds the device's texts whole (kFirstOwnText - 1 lines)
+// is completed, so that the line numbers still mean the same texts.
+void complete(const std::filesystem::path& file, const std::filesystem::path& shipped) {
+  const std::optional<Bytes> own = readWholeFile(file);
+  const std::optional<Bytes> newer = readWholeFile(shipped);
+  if (!own || !newer) {
+    return;
+  }
+  std::vector<std::string> lines = linesOf(*own);
+  const std::vector<std::string> more = linesOf(*newer);
+  if (lines.size() < kFirstOwnText - 1 || lines.size() >= more.size()) {
+    return;
+  }
+  if (!lines.back().ends_with('\n')) {
+    lines.back() += "\r\n";
+  }
+  std::string text;
+  for (const std::string& line : lines) {
+    text += line;
+  }
+  for (std::size_t i = lines.size(); i < more.size(); ++i) {
+    text += more[i];
+  }
+  replaceFile(file, text);
+}
+
+}  // namespace
+
 int installLanguageFiles(const std::filesystem::path& from, const std::filesystem::path& to) {
   if (!findLanguageFiles(to).empty()) {
+    for (const LanguageFile& language : findLanguageFiles(from)) {
+      const std::filesystem::path own = to / language.file.filename();
+      std::error_code error;
+      if (std::filesystem::is_regular_file(own, error)) {
+        complete(own, language.file);
+      }
+    }
     return 0;
   }
   int copied = 0;

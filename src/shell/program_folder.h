@@ -34,7 +34,9 @@ std::optional<std::filesystem::path> shippedLanguageFolder(
     const std::filesystem::path& executableFolder);
 
 // Copies the language files of `from` into `to` when `to` holds none.
-// Returns the number of files copied.
+// Returns the number of files copied. When `to` has language files, those
+// that `from` has too gain the lines `from` has past their end (the texts
+// of a newer version); no line they have changes.
 int installLanguageFiles(const std::filesystem::path& from, const std::filesystem::path& to);
 
 }  // namespace vestrim::shell

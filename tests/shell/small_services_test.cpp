@@ -107,6 +107,21 @@ TEST(ProgramFolder, InstalledCopyUsesTheUserFolderWithLanguagesFromItsShareFolde
   EXPECT_FALSE(folder.portable);
   EXPECT_EQ(folder.path, user);
   EXPECT_TRUE(std::filesystem::exists(user / "Italiano.lng"));
+
+  // A newer version's file brings its texts past the end of the user's copy,
+  // whose own lines stay; a copy without the device's texts whole is left.
+  std::string device;
+  for (int line = 1; line < 362; ++line) {
+    device += "line " + std::to_string(line) + "\r\n";
+  }
+  prefix.write("share/vestrim/lang/Italiano.lng", device + "OK\r\nVestrim ;MenuCommands\r\n");
+  prefix.write("share/vestrim/lang/English.lng", device + "OK\r\nVestrim ;MenuCommands\r\n");
+  prefix.write("home/.local/share/Vestrim/Italiano.lng", device + "Va bene");
+  prefix.write("home/.local/share/Vestrim/English.lng", "1,\"01 January\"\r\n");
+  chooseProgramFolder({std::nullopt, executableFolder, user});
+  EXPECT_EQ(prefix.read("home/.local/share/Vestrim/Italiano.lng"),
+            device + "Va bene\r\nVestrim ;MenuCommands\r\n");
+  EXPECT_EQ(prefix.read("home/.local/share/Vestrim/English.lng"), "1,\"01 January\"\r\n");
 }
 
 }  // namespace
