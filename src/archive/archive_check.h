@@ -75,14 +75,14 @@ using CheckProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
 // Checks the archive of `programFolder`; the details of what it finds in the
 // language of `texts`. Nothing when cancelled.
-std::optional<ArchiveCheck> checkArchive(
-    const std::filesystem::path& programFolder, const CheckProgress& progress = {},
-    const shell::LanguageTexts& texts = shell::englishOnly());
+std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFolder,
+                                         const CheckProgress& progress = {},
+                                         const shell::LanguageTexts& texts = shell::englishOnly());
 
 // The result as lines of single-byte text: the terminal, the PDF and the
 // paper record show these. Intact files are counted, the others listed.
-std::vector<std::string> checkReportLines(
-    const ArchiveCheck& check, const shell::LanguageTexts& texts = shell::englishOnly());
+std::vector<std::string> checkReportLines(const ArchiveCheck& check,
+                                          const shell::LanguageTexts& texts = shell::englishOnly());
 // Lines of it that the window shows too: "Checked on 07/03/2025 10:12:33",
 // "Journal: 412 entries, chain whole", "Files: 412 - 410 intact, ...".
 std::string checkedOnLine(const ArchiveCheck& check,

@@ -215,8 +215,7 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
 
   fileMenu_ = new QMenu(QStringLiteral("&File"), this);
   fileMenu_->setObjectName("mnuFile");
-  checkAction_ =
-      fileMenu_->addAction(icon("check-archive"), QString());
+  checkAction_ = fileMenu_->addAction(icon("check-archive"), QString());
   checkAction_->setObjectName("mnuCheckArchive");
   connect(checkAction_, &QAction::triggered, this, &FileManagerWindow::checkRequested);
   fileMenu_->addSeparator();

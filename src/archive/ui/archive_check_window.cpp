@@ -135,7 +135,8 @@ ArchiveCheckWindow::ArchiveCheckWindow(std::filesystem::path programFolder,
                     QStringLiteral("state-time"), this);
   restore_->setToolTip(own(texts, Text::RestoreTip));
   pdf_ = button("checkSavePdf", own(texts, Text::SaveAsPdf), QStringLiteral("pdf"), this);
-  again_ = button("checkAgain", own(texts, Text::CheckAgain), QStringLiteral("check-archive"), this);
+  again_ =
+      button("checkAgain", own(texts, Text::CheckAgain), QStringLiteral("check-archive"), this);
   auto* close = button("checkClose", own(texts, Text::Close), QStringLiteral("exit"), this);
   connect(restore_, &QPushButton::clicked, this, [this] {
     if (result_) {
@@ -238,11 +239,10 @@ void ArchiveCheckWindow::showResult(const ArchiveCheck& check,
   result_ = check;
   progress_->hide();
 
-  QString state = check.passed()
-                      ? QStringLiteral("<b style='color:#1d7a3a'>%1</b>")
-                            .arg(own(texts_, Text::EveryFileVerified).toHtmlEscaped())
-                      : QStringLiteral("<b style='color:#a3261b'>%1</b>")
-                            .arg(own(texts_, Text::ProblemsFound).toHtmlEscaped());
+  QString state = check.passed() ? QStringLiteral("<b style='color:#1d7a3a'>%1</b>")
+                                       .arg(own(texts_, Text::EveryFileVerified).toHtmlEscaped())
+                                 : QStringLiteral("<b style='color:#a3261b'>%1</b>")
+                                       .arg(own(texts_, Text::ProblemsFound).toHtmlEscaped());
   if (restored) {
     state += " " + own(texts_, Text::TimesRestored).arg(restored->restored.size());
     state += restored->failed.empty()
@@ -268,9 +268,8 @@ void ArchiveCheckWindow::showResult(const ArchiveCheck& check,
   for (const CycleGap& gap : check.gaps) {
     addRow(findings_, QStringLiteral("state-gap"), own(texts_, Text::CycleNumbersMissing),
            gap.serial.empty() ? own(texts_, Text::NoSerial) : "E" + fromCore(gap.serial),
-           gap.first == gap.last
-               ? own(texts_, Text::CycleGapOne).arg(gap.first)
-               : own(texts_, Text::CycleGapRange).arg(gap.first).arg(gap.last));
+           gap.first == gap.last ? own(texts_, Text::CycleGapOne).arg(gap.first)
+                                 : own(texts_, Text::CycleGapRange).arg(gap.first).arg(gap.last));
   }
   if (findings_->topLevelItemCount() == 0) {
     addRow(findings_, QStringLiteral("state-intact"), own(texts_, Text::Intact),
