@@ -24,7 +24,7 @@ std::string provisionalName(const platform::CatalogueRow& row) {
   // The code part is held at 8 characters, so that the year and the month
   // of the date always stand at the same places: a short code must not
   // shift them, nor make a dated row look undated.
-  std::string code = row.code.substr(0, std::min<std::size_t>(row.code.size(), 8));
+  std::string code = row.code.substr(0, 8);
   code.resize(8, '_');
   return code + "(" + row.date + ")_" + row.id + ".dtl";
 }

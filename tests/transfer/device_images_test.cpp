@@ -63,6 +63,20 @@ TEST_F(DeviceImages, SixteenBitFirmwareFromObjcopyPacksEven64ByteRecords) {
   EXPECT_EQ(state.FileLength, static_cast<std::int32_t>(end + 6));
 }
 
+TEST_F(DeviceImages, SixteenBitFirmwareKeepsAFirstByteAtAddressZeroBeforeAnErasedOne) {
+  Bytes data = pattern(100, 2);
+  data[1] = 0xFF;  // an erased-looking byte right after the first
+  binary("fw0.bin", data);
+  run("cd " + folder.path().string() + " && objcopy -I binary -O srec fw0.bin fw0.mhx");
+  InitSectorMap(state);
+  ASSERT_FALSE(LoadSRecordFile(path("fw0.mhx"), state));
+  BuildFirmwareImage(state);
+  const Bytes& tx = state.TxBuffer;
+  EXPECT_EQ(Bytes(tx.begin() + 58, tx.begin() + 64), (Bytes{0x00, 0x00, 0x00, 0x00, 0x00, 64}));
+  EXPECT_EQ(tx[64], data[0]);
+  EXPECT_EQ(tx[65], 0xFF);
+}
+
 TEST_F(DeviceImages, TwentyFourBitFirmwareDropsTheTopSectorAndMarksItsBlocks) {
   const Bytes data = pattern(300, 2);
   binary("fw.bin", data);

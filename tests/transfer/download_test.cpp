@@ -79,6 +79,17 @@ TEST_F(DownloadTest, MultipleSelectionSendsTheNextFileAfterTheCatalogueOfThePrev
   EXPECT_EQ(written_, 2);
   EXPECT_TRUE(selection.finished());
   EXPECT_EQ(view.rows.size(), 2u);
+  // A second selection starts at its own first file; a finished send is
+  // not sent again.
+  selection.FileOpen({dataFile("c.dtl", 40), dataFile("d.dtl", 30)});
+  download.download();
+  settle();
+  EXPECT_EQ(written_, 4);
+  EXPECT_EQ(view.rows.size(), 4u);
+  download.download();
+  settle();
+  EXPECT_EQ(written_, 4);
+  EXPECT_EQ(refused_, 1);
 }
 
 TEST_F(DownloadTest, EraseLeavesTheDefaultCommandListAnEmptyChainAndZeroCounters) {

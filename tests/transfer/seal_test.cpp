@@ -10,6 +10,7 @@
 #include "archive/archive_check.h"
 #include "record/cycle_file.h"
 #include "record/sealed_name.h"
+#include "record/sealed_record.h"
 #include "shell/process.h"
 #include "shell/safe_file.h"
 #include "shell/text_encoding.h"
@@ -55,9 +56,19 @@ shell::LanguageMessages messages() {
   return table;
 }
 
-TEST(Seal, StampInterleavesTheDateWithTheTimeReversed) {
+TEST(Seal, StampInterleavesTheDateWithTheTimeReversedAndReadsBackInEveryMonth) {
   EXPECT_EQ(dateSeal({2012, 3, 5, 14, 20, 36}), "065300321421");
   EXPECT_EQ(dateSeal({2026, 12, 31, 0, 0, 9}), "391010202060");
+  // The first and the last second of a year read back; no other time does.
+  for (const shell::LocalTime time :
+       {shell::LocalTime{2000, 1, 1, 0, 0, 0}, shell::LocalTime{2099, 12, 31, 23, 59, 59}}) {
+    EXPECT_EQ(record::sealedTime(dateSeal(time)), time);
+  }
+  for (const shell::LocalTime time :
+       {shell::LocalTime{2026, 13, 1, 0, 0, 0}, shell::LocalTime{2026, 1, 0, 0, 0, 0},
+        shell::LocalTime{2026, 1, 32, 0, 0, 0}, shell::LocalTime{2026, 1, 1, 24, 0, 0}}) {
+    EXPECT_FALSE(record::sealedTime(dateSeal(time))) << time.month << "/" << time.day;
+  }
 }
 
 TEST(Seal, NameIsProgramNumberCycleAndDateTime) {

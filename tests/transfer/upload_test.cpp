@@ -176,6 +176,14 @@ TEST_F(UploadTest, FileThatStopsMovingIsGivenUpAfter180Seconds) {
   EXPECT_FALSE(view.busyPointer);
 }
 
+TEST_F(UploadTest, DeviceWithNoFilesEndsAtOnceWithNothingToDo) {
+  save();
+  EXPECT_EQ(outcome->kind, SaveOutcome::Kind::NothingToDo);
+  EXPECT_EQ(outcome->records, 0u);
+  EXPECT_TRUE(flashReads().empty());
+  EXPECT_TRUE(sealed.empty());
+}
+
 TEST_F(UploadTest, SavingTheSameDeviceTwiceReplacesItsFiles) {
   append("DLCYCLE00000001", 0x50, 1, "ONE", 30);
   save();
