@@ -172,7 +172,7 @@ PenDriveSave Save(const std::vector<PenDriveFile>& files,
       progress(done++, rows.size());
     }
     if (const char* skip = transfer::skipReason(row)) {
-      outcome.skipped.push_back(transfer::recordLabel(row) + ": " + skip);
+      transfer::noteSkip(outcome, row, skip);
       continue;
     }
     const PenDriveFile& file = files[static_cast<std::size_t>(row.record)];

@@ -233,6 +233,8 @@ constexpr std::array<const char*, kLastOwnText - kFirstOwnText + 1> kEnglish{
     "&User guide",
     "Vestrim user guide",
     "The user guide cannot be shown: none of these files is there or can be read:",
+    "1 file without a date was not saved",
+    "%1 files without a date were not saved",
 };
 
 std::string withLineEnds(std::string_view text) {

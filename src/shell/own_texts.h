@@ -232,9 +232,11 @@ enum class Text : std::size_t {
   MenuGuide,
   GuideTitle,
   GuideMissing,
+  UndatedOne,
+  UndatedMany,
 };
 inline constexpr std::size_t kFirstOwnText = 363;
-inline constexpr std::size_t kLastOwnText = 581;
+inline constexpr std::size_t kLastOwnText = 583;
 
 // The English text, in the system's single-byte text, as the line of
 // English.lng holds it ("\n" standing for a line end).

@@ -1,5 +1,7 @@
 #include "transfer/upload.h"
 
+#include <string_view>
+
 #include "catalogue/catalogue_rows.h"
 #include "link/device_addresses.h"
 #include "link/requests.h"
@@ -67,7 +69,7 @@ void Upload::Save() {
     engine_.view().setToolbarButtonEnabled(platform::ToolbarButton::MachineUpgrade, false);
     engine_.EndOperation();
     for (const auto& row : rows_) {
-      outcome_.skipped.push_back(recordLabel(row) + ": " + skipReason(row));
+      noteSkip(outcome_, row, skipReason(row));
     }
     finish(SaveOutcome::Kind::NothingToDo);
     return;
@@ -111,7 +113,7 @@ void Upload::nextRow() {
     engine_.view().setStatusText(
         2, std::to_string(saveIndex_ + 1) + " / " + std::to_string(rows_.size()));
     if (const char* skip = skipReason(row)) {
-      outcome_.skipped.push_back(recordLabel(row) + ": " + skip);
+      noteSkip(outcome_, row, skip);
       ++saveIndex_;
       continue;
     }
@@ -274,10 +276,22 @@ void Upload::finish(SaveOutcome::Kind kind) {
 
 namespace vestrim::transfer {
 
+void noteSkip(SaveOutcome& outcome, const platform::CatalogueRow& row, const char* why) {
+  outcome.skipped.push_back(recordLabel(row) + ": " + why);
+  outcome.undated += std::string_view(why) == kNoDate ? 1 : 0;
+}
+
 std::string saveOutcomeText(const SaveOutcome& outcome, const shell::LanguageTexts& texts) {
-  const std::string saved = shell::ownText(
+  std::string saved = shell::ownText(
       texts, outcome.records == 1 ? Text::SavedRecord : Text::SavedRecords,
       {std::to_string(outcome.saved), std::to_string(outcome.records), outcome.folder});
+  // Said beside the count, so that the records an erase would still lose
+  // are no surprise after a save that saved "all".
+  if (outcome.undated > 0) {
+    saved +=
+        "; " + shell::ownText(texts, outcome.undated == 1 ? Text::UndatedOne : Text::UndatedMany,
+                              {std::to_string(outcome.undated)});
+  }
   const auto stopped = [&](Text why) { return shell::ownText(texts, why) + "; " + saved + "."; };
   switch (outcome.kind) {
     case SaveOutcome::Kind::Finished:

@@ -46,6 +46,7 @@ struct SaveOutcome {
   int saved = 0;
   int records = 0;     // the dated cycle records and reports of the list: what should be saved
   std::string folder;  // the program folder they go to
+  int undated = 0;     // records skipped for want of a date: they stay on the device alone
   std::vector<std::string> skipped;  // rows the rules skip: "code: no date", "not a cycle record"
   std::vector<NotSaved> failed;      // records not saved, with why
 };
@@ -110,6 +111,9 @@ std::string provisionalName(const platform::CatalogueRow& row);
 }  // namespace vestrim::transfer
 
 namespace vestrim::transfer {
+
+// Notes a row that the save's rules skip (`why`: kNoDate or kNotACycleRecord).
+void noteSkip(SaveOutcome& outcome, const platform::CatalogueRow& row, const char* why);
 
 // How a save ended, in a line for the status bar: "12 of 12 records saved
 // in /srv/archive.", or why it stopped and what was saved before.
