@@ -124,7 +124,7 @@ constexpr std::array<const char*, kLastOwnText - kFirstOwnText + 1> kEnglish{
     "Checking file %1 of %2\x85",
     "Every file verified.",
     "Problems found.",
-    "The times of %1 file(s) were restored",
+    "The times of %1 files were restored",
     ", %1 could not be restored.",
     "Journal entry broken",
     "Journal line %1",
@@ -235,6 +235,7 @@ constexpr std::array<const char*, kLastOwnText - kFirstOwnText + 1> kEnglish{
     "The user guide cannot be shown: none of these files is there or can be read:",
     "1 file without a date was not saved",
     "%1 files without a date were not saved",
+    "The time of 1 file was restored",
 };
 
 std::string withLineEnds(std::string_view text) {

@@ -234,9 +234,10 @@ enum class Text : std::size_t {
   GuideMissing,
   UndatedOne,
   UndatedMany,
+  TimeRestored,
 };
 inline constexpr std::size_t kFirstOwnText = 363;
-inline constexpr std::size_t kLastOwnText = 583;
+inline constexpr std::size_t kLastOwnText = 584;
 
 // The English text, in the system's single-byte text, as the line of
 // English.lng holds it ("\n" standing for a line end).

@@ -244,7 +244,9 @@ void ArchiveCheckWindow::showResult(const ArchiveCheck& check,
                                  : QStringLiteral("<b style='color:#a3261b'>%1</b>")
                                        .arg(own(texts_, Text::ProblemsFound).toHtmlEscaped());
   if (restored) {
-    state += " " + own(texts_, Text::TimesRestored).arg(restored->restored.size());
+    const std::size_t count = restored->restored.size();
+    state += " " + (count == 1 ? own(texts_, Text::TimeRestored)
+                               : own(texts_, Text::TimesRestored).arg(count));
     state += restored->failed.empty()
                  ? QStringLiteral(".")
                  : own(texts_, Text::CouldNotRestore).arg(restored->failed.size());

@@ -301,11 +301,12 @@ void PenDriveWindow::driveGone(const std::string& before) {
 }
 
 void PenDriveWindow::save() {
-  if (session_->rows().empty()) {
-    return;
-  }
   if (!session_->present()) {
     driveGone();
+    return;
+  }
+  if (session_->rows().empty()) {
+    panels_[1]->setText(own(session_->texts(), Text::NothingToSave));
     return;
   }
   PenDriveSession* session = session_.get();
