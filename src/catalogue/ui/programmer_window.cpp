@@ -254,22 +254,6 @@ void ProgrammerWindow::buildMenus() {
   connect(versionAction_, &QAction::triggered, this, &ProgrammerWindow::aboutRequested);
 }
 
-QList<QAction*> ProgrammerWindow::menuBarActions() const {
-  return {fileMenu_->menuAction(), deviceMenu_->menuAction(), versionAction_};
-}
-
-QAction* ProgrammerWindow::standardAction(shell::ui::StandardCommand command) const {
-  switch (command) {
-    case shell::ui::StandardCommand::Save:
-      return saveAction_;
-    case shell::ui::StandardCommand::Refresh:
-      return readAction_;
-    case shell::ui::StandardCommand::Print:
-      break;
-  }
-  return nullptr;
-}
-
 QAction* ProgrammerWindow::action(ToolbarButton button) const {
   return buttons_[indexOf(button)];
 }

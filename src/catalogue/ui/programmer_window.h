@@ -41,7 +41,7 @@ struct ProgrammerServices {
 // ProgrammerView and forwards the user's commands to ProgrammerCommands.
 class ProgrammerWindow final : public QWidget,
                                public platform::ProgrammerView,
-                               public shell::ui::ChildMenus {
+                               public shell::ui::DeviceMenus {
   Q_OBJECT
 
  public:
@@ -53,8 +53,6 @@ class ProgrammerWindow final : public QWidget,
   QSize sizeHint() const override;
   transfer::ProgrammerCommands& commands() { return *commands_; }
   link::ui::PortDialog& portDialog() { return *portDialog_; }
-  QList<QAction*> menuBarActions() const override;
-  QAction* standardAction(shell::ui::StandardCommand command) const override;
 
   // How files to send are chosen; the platform's file dialog unless a test
   // sets another. Returns nothing when the user cancels.
@@ -106,11 +104,6 @@ class ProgrammerWindow final : public QWidget,
 
   QToolBar* toolbar_ = nullptr;
   std::array<QAction*, platform::kToolbarButtonCount> buttons_{};
-  QMenu* fileMenu_ = nullptr;
-  QMenu* deviceMenu_ = nullptr;
-  QAction* versionAction_ = nullptr;
-  QAction* saveAction_ = nullptr;
-  QAction* readAction_ = nullptr;
   CatalogueList* list_ = nullptr;
   QLabel* memorySize_ = nullptr;
   QProgressBar* memoryBar_ = nullptr;

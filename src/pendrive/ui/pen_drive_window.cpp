@@ -162,22 +162,6 @@ QSize PenDriveWindow::sizeHint() const {
   return {900, 600};
 }
 
-QList<QAction*> PenDriveWindow::menuBarActions() const {
-  return {fileMenu_->menuAction(), deviceMenu_->menuAction(), versionAction_};
-}
-
-QAction* PenDriveWindow::standardAction(shell::ui::StandardCommand command) const {
-  switch (command) {
-    case shell::ui::StandardCommand::Save:
-      return saveAction_;
-    case shell::ui::StandardCommand::Refresh:
-      return readAction_;
-    case shell::ui::StandardCommand::Print:
-      break;
-  }
-  return nullptr;
-}
-
 void PenDriveWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (!firstShown_) {

@@ -25,7 +25,7 @@ namespace vestrim::pendrive::ui {
 // and Erase. The reading, saving and erasing of thousands of files run off
 // the window's thread and report their progress, so the window keeps
 // drawing.
-class PenDriveWindow final : public QWidget, public shell::ui::ChildMenus {
+class PenDriveWindow final : public QWidget, public shell::ui::DeviceMenus {
   Q_OBJECT
 
  public:
@@ -34,8 +34,6 @@ class PenDriveWindow final : public QWidget, public shell::ui::ChildMenus {
   ~PenDriveWindow() override;
 
   PenDriveSession& session() { return *session_; }
-  QList<QAction*> menuBarActions() const override;
-  QAction* standardAction(shell::ui::StandardCommand command) const override;
   QSize sizeHint() const override;
   // Work off the window's thread is under way.
   bool working() const { return working_; }
@@ -75,11 +73,6 @@ class PenDriveWindow final : public QWidget, public shell::ui::ChildMenus {
   bool firstShown_ = false;
 
   QToolBar* toolbar_ = nullptr;
-  QMenu* fileMenu_ = nullptr;
-  QMenu* deviceMenu_ = nullptr;
-  QAction* versionAction_ = nullptr;
-  QAction* saveAction_ = nullptr;
-  QAction* readAction_ = nullptr;
   catalogue::ui::CatalogueList* list_ = nullptr;
   QLabel* size_ = nullptr;
   QProgressBar* usage_ = nullptr;

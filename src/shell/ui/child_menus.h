@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QAction>
 #include <QList>
-
-class QAction;
+#include <QMenu>
 
 namespace vestrim::shell::ui {
 
@@ -18,6 +18,28 @@ class ChildMenus {
   virtual ~ChildMenus() = default;
   virtual QList<QAction*> menuBarActions() const = 0;
   virtual QAction* standardAction(StandardCommand) const { return nullptr; }
+};
+
+// The menus of a device window (programmer, pen drive): File, Device and
+// Version in the menu bar; Ctrl+S saves the device's files, F5 reads them
+// again. The window fills the members as it builds its menus.
+class DeviceMenus : public ChildMenus {
+ public:
+  QList<QAction*> menuBarActions() const override {
+    return {fileMenu_->menuAction(), deviceMenu_->menuAction(), versionAction_};
+  }
+  QAction* standardAction(StandardCommand command) const override {
+    return command == StandardCommand::Save      ? saveAction_
+           : command == StandardCommand::Refresh ? readAction_
+                                                 : nullptr;
+  }
+
+ protected:
+  QMenu* fileMenu_ = nullptr;
+  QMenu* deviceMenu_ = nullptr;
+  QAction* versionAction_ = nullptr;
+  QAction* saveAction_ = nullptr;
+  QAction* readAction_ = nullptr;
 };
 
 }  // namespace vestrim::shell::ui
