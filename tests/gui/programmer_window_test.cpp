@@ -97,6 +97,7 @@ void ProgrammerWindowTest::openAndConnect() {
   QVERIFY(mainButton(1)->isEnabled());
   mainButton(1)->trigger();
   QVERIFY(window());
+  QVERIFY(!window()->findChild<QProgressBar*>("ProgressBar2")->isVisibleTo(window()));
   settle();
 }
 
@@ -174,6 +175,9 @@ void ProgrammerWindowTest::readSendAndMultipleSelectionKeepTheListCurrent() {
   const std::size_t before = shownRows().size();
   button(ToolbarButton::Read)->trigger();
   QCOMPARE(shownRows().size(), std::size_t{0});  // the toolbar's Read clears the list first
+  // Busy while the list is read: no Save or Erase into the middle of it.
+  QVERIFY(!button(ToolbarButton::Save)->isEnabled());
+  QVERIFY(!button(ToolbarButton::Erase)->isEnabled());
   settle();
   QCOMPARE(shownRows().size(), before);
 
