@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -329,8 +330,13 @@ bool ReportViewWindow::exportCsv(const std::filesystem::path& target) {
 
 void ReportViewWindow::askForFile(const char* name, const QString& caption, const QString& suffix,
                                   std::function<void(const std::filesystem::path&)> chosen) {
-  if (exportFolder.isEmpty()) {
+  // The folder of the last export, else the user's documents, else home:
+  // never the folder the program happened to be started in.
+  if (exportFolder.isEmpty() || !QFileInfo(exportFolder).isDir()) {
     exportFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QFileInfo(exportFolder).isDir()) {
+      exportFolder = QDir::homePath();
+    }
   }
   const QString suggested =
       exportFolder + "/" + QString::fromStdU16String(file_.stem().u16string()) + "." + suffix;
