@@ -128,6 +128,11 @@ TEST_F(DeviceImages, MessageLinesGetTheLanguageTrailerOfTheChosenName) {
   ASSERT_FALSE(LoadS2LinesFile(path("AB_IT.msx"), state));
   EXPECT_EQ(state.LoadBuffer[41], 'm');
   EXPECT_EQ(state.LoadBuffer[42], 's');
+  // A name too short for either letter leaves the trailer's filler.
+  state.DownloadFileName = "A.m";
+  ASSERT_FALSE(LoadS2LinesFile(path("AB_IT.msx"), state));
+  EXPECT_EQ(state.LoadBuffer[41], 0x91);
+  EXPECT_EQ(state.LoadBuffer[42], 0x91);
 }
 
 }  // namespace
