@@ -11,6 +11,7 @@
 #include "pendrive/pen_drive_session.h"
 #include "platform/qt/qt_drive_enumerator.h"
 #include "row_table.h"
+#include "save_notes.h"
 #include "shell/text_encoding.h"
 #include "terminal_front_end.h"
 
@@ -21,20 +22,10 @@ QString pathText(const std::filesystem::path& path) {
   return QString::fromStdString(path.generic_string());
 }
 
-QJsonArray textsJson(const std::vector<std::string>& texts, bool windows1252 = false) {
+QJsonArray textsJson(const std::vector<std::string>& texts) {
   QJsonArray array;
   for (const std::string& text : texts) {
-    array.append(QString::fromStdString(windows1252 ? shell::windows1252ToUtf8(text) : text));
-  }
-  return array;
-}
-
-QJsonArray failedJson(const std::vector<transfer::NotSaved>& failed) {
-  QJsonArray array;
-  for (const transfer::NotSaved& record : failed) {
-    array.append(
-        QJsonObject{{"record", QString::fromStdString(shell::windows1252ToUtf8(record.record))},
-                    {"why", QString::fromStdString(shell::windows1252ToUtf8(record.why))}});
+    array.append(QString::fromStdString(text));
   }
   return array;
 }
@@ -149,14 +140,7 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
     }
   }
   const transfer::SaveOutcome& outcome = saved.outcome;
-  // The rows the rules skip are notes; the records not saved are failures.
-  for (const std::string& skipped : outcome.skipped) {
-    std::cerr << "skipped: " << shell::windows1252ToUtf8(skipped) << '\n';
-  }
-  for (const transfer::NotSaved& failed : outcome.failed) {
-    std::cerr << "not saved: " << shell::windows1252ToUtf8(failed.record + ": " + failed.why)
-              << '\n';
-  }
+  printSaveNotes(outcome);
   const std::string outcomeLine =
       shell::windows1252ToUtf8(transfer::saveOutcomeText(outcome, shell->language.texts));
   if (outcome.failed.empty()) {
@@ -204,8 +188,8 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
                              {"sealed", sealed},
                              {"saved", outcome.saved},
                              {"records", outcome.records},
-                             {"skipped", textsJson(outcome.skipped, true)},
-                             {"failed", failedJson(outcome.failed)},
+                             {"skipped", skippedJson(outcome)},
+                             {"failed", failedJson(outcome)},
                              {"erased", erased}};
     std::cout << QJsonDocument(result).toJson(QJsonDocument::Indented).toStdString();
   }

@@ -5,17 +5,11 @@
 
 #include "commands.h"
 #include "device_session.h"
+#include "save_notes.h"
 #include "shell/text_encoding.h"
 #include "transfer/upload.h"
 
 namespace vestrim::cli {
-namespace {
-
-QString text(const std::string& windows1252) {
-  return QString::fromStdString(shell::windows1252ToUtf8(windows1252));
-}
-
-}  // namespace
 
 int saveCommand(const GlobalOptions& options) {
   return withDeviceCatalogue(options, [&](DeviceSession& session) {
@@ -37,14 +31,7 @@ int saveCommand(const GlobalOptions& options) {
     if (!session.runUntil([&] { return outcome.has_value(); })) {
       return 1;
     }
-    // The rows the rules skip are notes; the records not saved are failures.
-    for (const std::string& skipped : outcome->skipped) {
-      std::cerr << "skipped: " << shell::windows1252ToUtf8(skipped) << '\n';
-    }
-    for (const transfer::NotSaved& failed : outcome->failed) {
-      std::cerr << "not saved: " << shell::windows1252ToUtf8(failed.record + ": " + failed.why)
-                << '\n';
-    }
+    printSaveNotes(*outcome);
     std::string line =
         shell::windows1252ToUtf8(transfer::saveOutcomeText(*outcome, shell.language.texts));
     if (outcome->kind == transfer::SaveOutcome::Kind::DeviceLost) {
@@ -60,19 +47,11 @@ int saveCommand(const GlobalOptions& options) {
       fail(line);
     }
     if (options.json) {
-      QJsonArray skipped;
-      for (const std::string& row : outcome->skipped) {
-        skipped.append(text(row));
-      }
-      QJsonArray failed;
-      for (const transfer::NotSaved& record : outcome->failed) {
-        failed.append(QJsonObject{{"record", text(record.record)}, {"why", text(record.why)}});
-      }
       const QJsonObject result{{"sealed", sealed},
                                {"saved", outcome->saved},
                                {"records", outcome->records},
-                               {"skipped", skipped},
-                               {"failed", failed},
+                               {"skipped", skippedJson(*outcome)},
+                               {"failed", failedJson(*outcome)},
                                {"outcome", QString::fromStdString(line)}};
       std::cout << QJsonDocument(result).toJson(QJsonDocument::Indented).toStdString();
     }
