@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIntValidator>
@@ -12,6 +13,7 @@
 #include <QSortFilterProxyModel>
 #include <QThread>
 #include <QTreeView>
+#include <algorithm>
 #include <memory>
 
 #include "platform/qt/qt_text.h"
@@ -241,14 +243,24 @@ void CycleSearch::applyTexts(const shell::LanguageTexts& texts) {
     nameField(label, own(texts, text));
   }
   for (QDateEdit* date : {from_, to_}) {
-    date->setSpecialValueText(own(texts, Text::AnyDay));
+    // A date edit sizes itself for a date: widen it by what the "any day"
+    // of the language in use needs beyond that, so that it is not cut.
+    const QString anyDay = own(texts, Text::AnyDay);
+    date->setSpecialValueText(anyDay);
+    const QFontMetrics metrics = date->fontMetrics();
+    const int beyondDate =
+        metrics.horizontalAdvance(anyDay) - metrics.horizontalAdvance(date->displayFormat());
+    date->setMinimumWidth(date->sizeHint().width() + std::max(0, beyondDate));
   }
   program_->setPlaceholderText(own(texts, Text::AnyProgram));
+  program_->setMinimumWidth(program_->fontMetrics().horizontalAdvance(program_->placeholderText()) +
+                            24);
   result_->setItemText(0, own(texts, Text::AnyResult));
   result_->setItemText(1, own(texts, Text::Passed));
   result_->setItemText(2, own(texts, Text::Alarm));
   cycle_->setPlaceholderText(own(texts, Text::AnyCycle));
   name_->setPlaceholderText(own(texts, Text::PartOfName));
+  name_->setMinimumWidth(name_->fontMetrics().horizontalAdvance(name_->placeholderText()) + 40);
   search_->setText(own(texts, Text::Search));
   search_->setAccessibleName(QString(search_->text()).remove('&'));
   search_->setToolTip(own(texts, Text::SearchTip));
