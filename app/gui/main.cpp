@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -170,9 +171,9 @@ int main(int argc, char** argv) {
     places.setValue(QStringLiteral("window/geometry"), window.saveGeometry());
   });
   window.show();
-  if (!window.start(file)) {
-    return 1;
-  }
+  // The pen-drive window of --pen-drive opens once the language is known: at
+  // a first start, after the language dialog.
+  std::function<void()> openDrive;
   if (parser.isSet(penDriveOption)) {
     const std::filesystem::path root =
         std::filesystem::absolute(parser.value(penDriveOption).toStdString());
@@ -183,8 +184,13 @@ int main(int argc, char** argv) {
           QStringLiteral("--pen-drive %1 is not a folder").arg(parser.value(penDriveOption)));
       return 1;
     }
-    platform::DriveInfo folderDrive{root.string(), root, true, true, 0, 0};
-    desktop::openPenDriveWindow(window, drives, drives.refreshed(folderDrive), std::nullopt);
+    openDrive = [&window, &drives, root] {
+      platform::DriveInfo folderDrive{root.string(), root, true, true, 0, 0};
+      desktop::openPenDriveWindow(window, drives, drives.refreshed(folderDrive), std::nullopt);
+    };
+  }
+  if (!window.start(file, openDrive)) {
+    return 1;
   }
   return QCoreApplication::exec();
 }

@@ -258,8 +258,9 @@ void MainWindow::applyEnabled(int button) {
   }
 }
 
-bool MainWindow::start(std::optional<std::filesystem::path> file) {
+bool MainWindow::start(std::optional<std::filesystem::path> file, std::function<void()> then) {
   pendingFile_ = std::move(file);
+  afterStart_ = std::move(then);
   if (shell_.settings.DefaultLanguage.empty() && !languageForRun_) {
     auto* dialog =
         new DefaultLanguageDialog(shell_.ProgramFolder, shell_.settings, *this, *prompts_);
@@ -336,6 +337,9 @@ void MainWindow::showFileManager() {
   }
   if (pendingFile_) {
     openReport(*std::exchange(pendingFile_, std::nullopt));
+  }
+  if (afterStart_) {
+    std::exchange(afterStart_, {})();
   }
 }
 

@@ -43,9 +43,10 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   ~MainWindow() override;
 
   // Opens the default-language dialog when no language is stored, else the
-  // file manager; `file`, when given, then opens in the report window.
-  // False when the program cannot go on (no language file).
-  bool start(std::optional<std::filesystem::path> file = {});
+  // file manager; `file`, when given, then opens in the report window, and
+  // `then` runs: both only once the language is known, as every window needs
+  // it. False when the program cannot go on (no language file).
+  bool start(std::optional<std::filesystem::path> file = {}, std::function<void()> then = {});
 
   // A toolbar button works only once it has a command: until then it stays
   // disabled whatever its window asks, so that no button looks alive and
@@ -104,6 +105,7 @@ class MainWindow final : public QMainWindow, public platform::MainWindowView {
   shell::ShellContext& shell_;
   std::optional<std::string> languageForRun_;
   std::optional<std::filesystem::path> pendingFile_;
+  std::function<void()> afterStart_;
   platform::QtPrompts messageBoxes_;
   platform::Prompts* prompts_;
   QMdiArea* area_ = nullptr;

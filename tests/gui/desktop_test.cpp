@@ -32,6 +32,7 @@
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "archive/ui/archive_check_window.h"
 #include "archive/ui/cycle_search.h"
@@ -157,7 +158,7 @@ class DesktopTest : public QObject {
   void f1OpensTheGuideWithItsPicturesAndEscClosesIt();
 
  private:
-  void start(const std::string& language);
+  void start(const std::string& language, std::function<void()> then = {});
   desktop::FileManagerWindow* fileManager() const { return window_->fileManager(); }
   reports::ui::ReportViewWindow* openInList(const fs::path& file);
 
@@ -201,7 +202,7 @@ void DesktopTest::cleanup() {
   folder_.reset();
 }
 
-void DesktopTest::start(const std::string& language) {
+void DesktopTest::start(const std::string& language, std::function<void()> then) {
   const fs::path program = folder_->path();
   if (!language.empty()) {
     QVERIFY(shell::writeSettingsFile(program, {shell::PortSetting::fromNumber(1), "", language}));
@@ -211,7 +212,7 @@ void DesktopTest::start(const std::string& language) {
   window_ = std::make_unique<desktop::MainWindow>(*shell_, std::nullopt, &prompts_);
   window_->resize(1200, 800);
   window_->show();
-  QVERIFY(window_->start());
+  QVERIFY(window_->start({}, std::move(then)));
 }
 
 reports::ui::ReportViewWindow* DesktopTest::openInList(const fs::path& file) {
@@ -231,7 +232,9 @@ reports::ui::ReportViewWindow* DesktopTest::openInList(const fs::path& file) {
 }
 
 void DesktopTest::firstStartAsksForTheLanguageAndStoresIt() {
-  start("");
+  // What the start is to open next (--pen-drive's window) waits for the language.
+  std::string languageThen = "not run";
+  start("", [&] { languageThen = shell_->language.DefaultLanguage; });
   // No settings file: the default one is written and the language asked for.
   QCOMPARE(readText(folder_->path() / "Vestrim.ini"),
            " 1 \r\n" + folder_->path().string() + "\r\n\r\n");
@@ -243,8 +246,10 @@ void DesktopTest::firstStartAsksForTheLanguageAndStoresIt() {
   QCOMPARE(combo->count(), 2);
   QCOMPARE(combo->currentText(), QString("English"));  // the first, none used before
   combo->setCurrentText("Italiano");
+  QCOMPARE(languageThen, "not run");
   QTest::mouseClick(dialog->findChild<QPushButton*>("Command1"), Qt::LeftButton);
   QVERIFY(fileManager());
+  QCOMPARE(languageThen, "Italiano");
   QCOMPARE(shell::readSettingsFile(folder_->path())->DefaultLanguage, "Italiano");
   QCOMPARE(shell_->language.DefaultLanguage, "Italiano");
   QVERIFY(window_->findChild<QToolBar*>("Toolbar1")->isEnabled());
