@@ -9,7 +9,7 @@ namespace vestrim::desktop {
 namespace {
 
 // A device window once: the open one brought to the front, or a new one made
-// by `make`, placed at the area's right and wired as every device window is
+// by `make`, as a tab of the main window, wired as every device window is
 // (Exit closes it, About shows the About box, its refresh lists the archive
 // anew, and it is asked before the program ends), then shown in front.
 template <typename Window>
