@@ -74,6 +74,34 @@ std::string portLine(const PortSetting& port) {
   return " " + std::to_string(port.number) + " ";
 }
 
+// A section's heading line: "[Name]".
+bool isHeading(const std::string& line) {
+  return line.size() >= 2 && line.front() == '[' && line.back() == ']';
+}
+
+// The file's lines, or none when it is missing or cannot be read.
+std::vector<std::string> fileLines(const std::filesystem::path& programFolder) {
+  const std::optional<Bytes> bytes = readWholeFile(programFolder / kSettingsFileName);
+  return bytes ? splitLines(std::string(bytes->begin(), bytes->end())) : std::vector<std::string>{};
+}
+
+// The sections after the three lines: from the first heading on. Lines
+// between the third line and the first heading belong to no section and are
+// not kept.
+std::vector<std::string> sectionLines(const std::vector<std::string>& lines) {
+  auto first = lines.size() > 3 ? lines.begin() + 3 : lines.end();
+  first = std::find_if(first, lines.end(), isHeading);
+  return {first, lines.end()};
+}
+
+std::string joinedLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += line + "\r\n";
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string pathText(const std::filesystem::path& path) {
@@ -99,8 +127,43 @@ std::optional<SettingsLines> readSettingsFile(const std::filesystem::path& progr
 
 bool writeSettingsFile(const std::filesystem::path& programFolder, const SettingsLines& lines) {
   const std::string text = portLine(lines.PortNumber) + "\r\n" + lines.DataFolder + "\r\n" +
-                           lines.DefaultLanguage + "\r\n";
+                           lines.DefaultLanguage + "\r\n" +
+                           joinedLines(sectionLines(fileLines(programFolder)));
   return replaceFile(programFolder / kSettingsFileName, text);
+}
+
+std::optional<std::vector<std::string>> readSettingsSection(
+    const std::filesystem::path& programFolder, const std::string& name) {
+  const std::vector<std::string> sections = sectionLines(fileLines(programFolder));
+  const auto heading = std::find(sections.begin(), sections.end(), "[" + name + "]");
+  if (heading == sections.end()) {
+    return std::nullopt;
+  }
+  return std::vector<std::string>(heading + 1,
+                                  std::find_if(heading + 1, sections.end(), isHeading));
+}
+
+bool writeSettingsSection(const std::filesystem::path& programFolder, const std::string& name,
+                          const std::vector<std::string>& lines, std::string& why) {
+  const std::vector<std::string> all = fileLines(programFolder);
+  std::vector<std::string> head;
+  if (readSettingsFile(programFolder)) {
+    head.assign(all.begin(), all.begin() + 3);
+  } else {
+    head = {portLine(PortSetting::fromNumber(1)), pathText(programFolder), ""};
+  }
+  std::vector<std::string> sections = sectionLines(all);
+  const std::string heading = "[" + name + "]";
+  auto place = std::find(sections.begin(), sections.end(), heading);
+  if (place == sections.end()) {
+    place = sections.insert(sections.end(), heading);
+  }
+  const auto end = std::find_if(place + 1, sections.end(), isHeading);
+  place = sections.erase(place + 1, end);
+  sections.insert(place, lines.begin(), lines.end());
+  head.insert(head.end(), sections.begin(), sections.end());
+  why = "cannot write " + pathText(programFolder / kSettingsFileName);
+  return replaceFile(programFolder / kSettingsFileName, joinedLines(head), &why);
 }
 
 SettingsLines loadSettingsAtStart(const std::filesystem::path& programFolder) {

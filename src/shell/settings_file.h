@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vestrim::shell {
 
@@ -36,11 +37,26 @@ struct SettingsLines {
 // missing, has fewer than three lines or a bad first line.
 std::optional<SettingsLines> readSettingsFile(const std::filesystem::path& programFolder);
 
-// Replaces the settings file with `lines`, safely: the new text goes to a
-// temporary file that is renamed over the old one. A number is written as
-// " N ", blanks included. False when the file cannot be written; the old
-// file is then unchanged.
+// Replaces the three lines of the settings file with `lines`, safely: the
+// new text goes to a temporary file that is renamed over the old one. A
+// number is written as " N ", blanks included. The sections after the third
+// line are kept as they stand. False when the file cannot be written; the
+// old file is then unchanged.
 bool writeSettingsFile(const std::filesystem::path& programFolder, const SettingsLines& lines);
+
+// After the three lines the file may hold sections of their own: a line
+// "[Name]", then the section's lines up to the next such line or the end.
+// The lines of section `name` (single-byte text, without line ends); nothing
+// when the file or the section is missing.
+std::optional<std::vector<std::string>> readSettingsSection(
+    const std::filesystem::path& programFolder, const std::string& name);
+
+// Replaces section `name` with `lines` (appended when it is new), keeping
+// the three lines and every other section; a missing or unreadable file
+// gets the default three lines first. Safe as writeSettingsFile(). False
+// with `why` (the file and the system's words) when it cannot be written.
+bool writeSettingsSection(const std::filesystem::path& programFolder, const std::string& name,
+                          const std::vector<std::string>& lines, std::string& why);
 
 // The settings as the program starts with them: the file's values, or, when
 // it cannot be read, the default file (" 1 ", the program folder, an empty
