@@ -29,7 +29,7 @@ struct ReportOptions {
 };
 int reportCommand(const GlobalOptions& options, const std::string& file,
                   const ReportOptions& report);
-// Whether the command line draws (report --pdf or --png, check --pdf): such a run needs
+// Whether the command line draws (report --pdf or --png, check --pdf, labels): such a run needs
 // Qt Gui, on the offscreen platform, so that no display is needed.
 bool commandLineDraws(int argc, const char* const* argv);
 int sendCommand(const GlobalOptions& options, const std::vector<std::string>& files);
@@ -41,5 +41,19 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
 // without them are restored first. `pdf`: also written there.
 int checkCommand(const GlobalOptions& options, const std::string& pdf, bool restoreTimes);
 int listCommand(const GlobalOptions& options, const archive::SearchFilter& filter);
+// What `labels` writes: `copies` pack labels of `kind` (empty: the first
+// kind of the settings file) into the PDF file `pdf`, one a page.
+struct LabelOptions {
+  int copies = 1;
+  std::string pdf;
+  double widthMm = 57;
+  double heightMm = 32;
+  std::string kind;  // UTF-8
+};
+int labelsCommand(const GlobalOptions& options, const std::string& file,
+                  const LabelOptions& labels);
+// The stored file of a pack code: 0 found, 1 no such cycle or its file
+// changed, 2 not a pack code.
+int findCommand(const GlobalOptions& options, const std::string& text);
 
 }  // namespace vestrim::cli

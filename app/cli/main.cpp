@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "reports/cycle_csv.h"
+#include "reports/render/label_painter.h"
 #include "shell/text_encoding.h"
 #include "shell/version.h"
 
@@ -187,6 +188,45 @@ list->callback([&] {
   filter.program = vestrim::shell::utf8ToWindows1252(filter.program);
   status = vestrim::cli::listCommand(options, filter);
 });
+
+  std::string labelsFile;
+  std::string labelSize;
+  vestrim::cli::LabelOptions labelOptions;
+  auto* labels = app.add_subcommand(
+      "labels",
+      "Write pack labels of a released stored cycle into a PDF file, one label a page, for a "
+      "label printer");
+  labels->add_option("FILE", labelsFile, "The stored cycle (.dtl) in the archive")->required();
+  labels->add_option("--copies", labelOptions.copies, "How many labels (1 to 999)")
+      ->check(CLI::Range(1, 999));
+  labels->add_option("--pdf", labelOptions.pdf, "The PDF file to write")->required();
+  labels
+      ->add_option("--size", labelSize,
+                   "The label's size in millimetres, WIDTHxHEIGHT (default 57x32; 30x20 to "
+                   "200x200)")
+      ->check([](const std::string& text) {
+        double width = 0;
+        double height = 0;
+        char x = 0;
+        char rest = 0;
+        return std::sscanf(text.c_str(), "%lf%c%lf%c", &width, &x, &height, &rest) == 3 &&
+                       x == 'x' && vestrim::reports::render::labelSizeAllowed({width, height})
+                   ? std::string()
+                   : std::string("WIDTHxHEIGHT in millimetres, 30x20 to 200x200");
+      });
+  labels->add_option("--kind", labelOptions.kind,
+                     "The pack kind, as the settings file names it (default: its first kind)");
+  labels->callback([&] {
+    if (!labelSize.empty()) {
+      std::sscanf(labelSize.c_str(), "%lfx%lf", &labelOptions.widthMm, &labelOptions.heightMm);
+    }
+    status = vestrim::cli::labelsCommand(options, labelsFile, labelOptions);
+  });
+  std::string findText;
+  auto* find = app.add_subcommand(
+      "find", "Print the stored file of a pack label's code (as a scanner reads it)");
+  find->add_option("CODE", findText, "The code: VST1:serial:cycle:8 hex digits")->required();
+  find->callback([&] { status = vestrim::cli::findCommand(options, findText); });
 
 CLI11_PARSE(app, argc, argv);
 return status;

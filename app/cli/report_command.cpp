@@ -87,6 +87,9 @@ bool commandLineDraws(int argc, const char* const* argv) {
       if (argument == "--folder" || argument == "--port" || argument == "--language") {
         ++i;  // the option's value
       } else if (!argument.starts_with("-")) {
+        if (argument == "labels") {
+          return true;  // always writes a PDF
+        }
         if (argument != "report" && argument != "check") {
           return false;
         }
