@@ -58,6 +58,21 @@ QJsonObject checkJson(const archive::ArchiveCheck& check) {
     gaps.append(
         QJsonObject{{"serial", core(gap.serial)}, {"first", gap.first}, {"last", gap.last}});
   }
+  QJsonArray releases;
+  for (const archive::CheckedRelease& checked : check.releases) {
+    const archive::Release& release = checked.release;
+    releases.append(QJsonObject{{"entry", static_cast<qint64>(release.sequence)},
+                                {"line", static_cast<qint64>(release.line)},
+                                {"path", utf8(release.path)},
+                                {"utc", utf8(release.utc)},
+                                {"operator", core(release.operatorInitials)},
+                                {"result", utf8(archive::resultWord(release.result))},
+                                {"indicator", utf8(archive::indicatorWord(release.indicator))},
+                                {"vacuum_test", utf8(archive::testWord(release.vacuumTest))},
+                                {"note", core(release.note)},
+                                {"holds", checked.problem.empty()},
+                                {"problem", core(checked.problem)}});
+  }
   return {{"folder", utf8(check.programFolder.string())},
           {"passed", check.passed()},
           {"counts", counts},
@@ -67,6 +82,7 @@ QJsonObject checkJson(const archive::ArchiveCheck& check) {
                                   {"entries", static_cast<qint64>(check.journalEntries)},
                                   {"problems", problems}}},
           {"gaps", gaps},
+          {"releases", releases},
           {"fingerprint", utf8(check.fingerprint)}};
 }
 
@@ -162,21 +178,25 @@ int listCommand(const GlobalOptions& options, const archive::SearchFilter& filte
                               {"end", utf8(cycle.end)},
                               {"alarm", cycle.alarmCode},
                               {"result", cycle.result},
-                              {"samples", cycle.samples}});
+                              {"samples", cycle.samples},
+                              {"release", utf8(archive::stateWord(cycle.release))}});
     }
     std::cout << QJsonDocument(rows).toJson(QJsonDocument::Indented).toStdString();
     return 0;
   }
   char line[512];
-  std::snprintf(line, sizeof line, "%-16s  %-16s  %-10s  %7s  %-20s  %-8s  %7s  %s", "Start", "End",
-                "Serial", "Cycle", "Program", "Result", "Samples", "File");
+  std::snprintf(line, sizeof line, "%-16s  %-16s  %-10s  %7s  %-20s  %-8s  %7s  %-10s  %s", "Start",
+                "End", "Serial", "Cycle", "Program", "Result", "Samples", "Release", "File");
   std::cout << line << '\n';
   for (const archive::IndexedCycle& cycle : found) {
     const std::string result =
         cycle.alarmCode == 0 ? "passed" : "alarm " + std::to_string(cycle.alarmCode);
-    std::snprintf(line, sizeof line, "%-16s  %-16s  %-10s  %7d  %-20s  %-8s  %7d  ",
+    const std::string release = cycle.release == archive::ReleaseState::Changed
+                                    ? "changed"
+                                    : archive::stateWord(cycle.release);
+    std::snprintf(line, sizeof line, "%-16s  %-16s  %-10s  %7d  %-20s  %-8s  %7d  %-10s  ",
                   cycle.start.c_str(), cycle.end.c_str(), cycle.serial.c_str(), cycle.cycleNumber,
-                  cycle.program.c_str(), result.c_str(), cycle.samples);
+                  cycle.program.c_str(), result.c_str(), cycle.samples, release.c_str());
     std::cout << shell::windows1252ToUtf8(line) << cycle.path << '\n';
   }
   std::cerr << found.size() << " cycle(s)\n";

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/release.h"
 #include "archive/search_index.h"
 #include "cli_options.h"
 
@@ -55,5 +56,22 @@ int labelsCommand(const GlobalOptions& options, const std::string& file,
 // The stored file of a pack code: 0 found, 1 no such cycle or its file
 // changed, 2 not a pack code.
 int findCommand(const GlobalOptions& options, const std::string& text);
+
+// The operators who release cycles. A new operator's PIN is asked for on
+// the terminal (twice), or read as one line of standard input.
+int operatorsAddCommand(const GlobalOptions& options, const std::string& initials,
+                        const std::string& name);
+int operatorsListCommand(const GlobalOptions& options);
+int operatorsRemoveCommand(const GlobalOptions& options, const std::string& initials);
+// What `release` records.
+struct ReleaseOptions {
+  std::string file;
+  std::string operatorInitials;
+  archive::ReleaseResult result = archive::ReleaseResult::Released;
+  archive::Indicator indicator = archive::Indicator::None;
+  std::string note;  // UTF-8
+};
+// Records a release after the operator's PIN; exit 1 when refused.
+int releaseCommand(const GlobalOptions& options, const ReleaseOptions& release);
 
 }  // namespace vestrim::cli

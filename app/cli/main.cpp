@@ -177,6 +177,18 @@ auto* alarmFlag = list->add_flag("--alarm", alarm, "Only cycles that ended with 
 list->add_flag("--passed", passed, "Only cycles that ended without alarm")->excludes(alarmFlag);
 list->add_option("--cycle", cycleNumber, "This cycle number")->check(CLI::NonNegativeNumber);
 list->add_option("--name", filter.name, "Part of the file's name, any letter case");
+bool released = false;
+bool unreleased = false;
+bool rejected = false;
+auto* releasedFlag =
+    list->add_flag("--released", released, "Only cycles whose last release holds: released");
+auto* unreleasedFlag =
+    list->add_flag("--unreleased", unreleased,
+                   "Only cycles without a release that holds (none, or the file changed since)");
+list->add_flag("--rejected", rejected, "Only cycles whose last release holds: rejected")
+    ->excludes(releasedFlag)
+    ->excludes(unreleasedFlag);
+releasedFlag->excludes(unreleasedFlag);
 list->add_flag("--json", options.json, "Print the cycles as JSON");
 list->callback([&] {
   filter.result = alarm    ? vestrim::archive::ResultFilter::Alarm
@@ -185,48 +197,96 @@ list->callback([&] {
   if (cycleNumber >= 0) {
     filter.cycleNumber = cycleNumber;
   }
+  filter.release = released     ? vestrim::archive::ReleaseFilter::Released
+                   : unreleased ? vestrim::archive::ReleaseFilter::Unreleased
+                   : rejected   ? vestrim::archive::ReleaseFilter::Rejected
+                                : vestrim::archive::ReleaseFilter::Any;
   filter.program = vestrim::shell::utf8ToWindows1252(filter.program);
   status = vestrim::cli::listCommand(options, filter);
 });
 
-  std::string labelsFile;
-  std::string labelSize;
-  vestrim::cli::LabelOptions labelOptions;
-  auto* labels = app.add_subcommand(
-      "labels",
-      "Write pack labels of a released stored cycle into a PDF file, one label a page, for a "
-      "label printer");
-  labels->add_option("FILE", labelsFile, "The stored cycle (.dtl) in the archive")->required();
-  labels->add_option("--copies", labelOptions.copies, "How many labels (1 to 999)")
-      ->check(CLI::Range(1, 999));
-  labels->add_option("--pdf", labelOptions.pdf, "The PDF file to write")->required();
-  labels
-      ->add_option("--size", labelSize,
-                   "The label's size in millimetres, WIDTHxHEIGHT (default 57x32; 30x20 to "
-                   "200x200)")
-      ->check([](const std::string& text) {
-        double width = 0;
-        double height = 0;
-        char x = 0;
-        char rest = 0;
-        return std::sscanf(text.c_str(), "%lf%c%lf%c", &width, &x, &height, &rest) == 3 &&
-                       x == 'x' && vestrim::reports::render::labelSizeAllowed({width, height})
-                   ? std::string()
-                   : std::string("WIDTHxHEIGHT in millimetres, 30x20 to 200x200");
-      });
-  labels->add_option("--kind", labelOptions.kind,
-                     "The pack kind, as the settings file names it (default: its first kind)");
-  labels->callback([&] {
-    if (!labelSize.empty()) {
-      std::sscanf(labelSize.c_str(), "%lfx%lf", &labelOptions.widthMm, &labelOptions.heightMm);
-    }
-    status = vestrim::cli::labelsCommand(options, labelsFile, labelOptions);
-  });
-  std::string findText;
-  auto* find = app.add_subcommand(
-      "find", "Print the stored file of a pack label's code (as a scanner reads it)");
-  find->add_option("CODE", findText, "The code: VST1:serial:cycle:8 hex digits")->required();
-  find->callback([&] { status = vestrim::cli::findCommand(options, findText); });
+auto* operators = app.add_subcommand("operators", "The operators who release cycles");
+operators->require_subcommand(1);
+std::string operatorInitials;
+std::string operatorName;
+auto* addOperator = operators->add_subcommand(
+    "add", "Add an operator; the PIN (4 to 12 digits) is asked for, or read from standard input");
+addOperator->add_option("INITIALS", operatorInitials, "1 to 4 letters or digits")->required();
+addOperator->add_option("--name", operatorName, "The operator's full name")->required();
+addOperator->callback([&] {
+  status = vestrim::cli::operatorsAddCommand(options, operatorInitials, operatorName);
+});
+operators->add_subcommand("list", "List the operators")->callback([&] {
+  status = vestrim::cli::operatorsListCommand(options);
+});
+auto* removeOperator = operators->add_subcommand("remove", "Remove an operator");
+removeOperator->add_option("INITIALS", operatorInitials, "The operator's initials")->required();
+removeOperator->callback([&] {
+  status = vestrim::cli::operatorsRemoveCommand(options, operatorInitials);
+});
+
+vestrim::cli::ReleaseOptions releaseOptions;
+std::string releaseResult;
+std::string releaseIndicator = "none";
+auto* release = app.add_subcommand(
+    "release",
+    "Record who released or rejected a stored cycle, after the operator's PIN (asked for, or "
+    "read from standard input); the entry joins the archive journal");
+release->add_option("FILE", releaseOptions.file, "The stored cycle (.dtl) in the archive")
+    ->required();
+release->add_option("--operator", releaseOptions.operatorInitials, "The operator's initials")
+    ->required();
+release->add_option("--result", releaseResult, "released or rejected")
+    ->required()
+    ->check(CLI::IsMember({"released", "rejected"}));
+release
+    ->add_option("--indicator", releaseIndicator, "The chemical indicators: passed, failed or none")
+    ->check(CLI::IsMember({"passed", "failed", "none"}));
+release->add_option("--note", releaseOptions.note, "A note kept with the release (one line)");
+release->callback([&] {
+  releaseOptions.result = *vestrim::archive::resultFromWord(releaseResult);
+  releaseOptions.indicator = *vestrim::archive::indicatorFromWord(releaseIndicator);
+  status = vestrim::cli::releaseCommand(options, releaseOptions);
+});
+
+std::string labelsFile;
+std::string labelSize;
+vestrim::cli::LabelOptions labelOptions;
+auto* labels = app.add_subcommand(
+    "labels",
+    "Write pack labels of a released stored cycle into a PDF file, one label a page, for a "
+    "label printer");
+labels->add_option("FILE", labelsFile, "The stored cycle (.dtl) in the archive")->required();
+labels->add_option("--copies", labelOptions.copies, "How many labels (1 to 999)")
+    ->check(CLI::Range(1, 999));
+labels->add_option("--pdf", labelOptions.pdf, "The PDF file to write")->required();
+labels
+    ->add_option("--size", labelSize,
+                 "The label's size in millimetres, WIDTHxHEIGHT (default 57x32; 30x20 to "
+                 "200x200)")
+    ->check([](const std::string& text) {
+      double width = 0;
+      double height = 0;
+      char x = 0;
+      char rest = 0;
+      return std::sscanf(text.c_str(), "%lf%c%lf%c", &width, &x, &height, &rest) == 3 && x == 'x' &&
+                     vestrim::reports::render::labelSizeAllowed({width, height})
+                 ? std::string()
+                 : std::string("WIDTHxHEIGHT in millimetres, 30x20 to 200x200");
+    });
+labels->add_option("--kind", labelOptions.kind,
+                   "The pack kind, as the settings file names it (default: its first kind)");
+labels->callback([&] {
+  if (!labelSize.empty()) {
+    std::sscanf(labelSize.c_str(), "%lfx%lf", &labelOptions.widthMm, &labelOptions.heightMm);
+  }
+  status = vestrim::cli::labelsCommand(options, labelsFile, labelOptions);
+});
+std::string findText;
+auto* find = app.add_subcommand(
+    "find", "Print the stored file of a pack label's code (as a scanner reads it)");
+find->add_option("CODE", findText, "The code: VST1:serial:cycle:8 hex digits")->required();
+find->callback([&] { status = vestrim::cli::findCommand(options, findText); });
 
 CLI11_PARSE(app, argc, argv);
 return status;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "archive/release.h"
 #include "commands.h"
 #include "record/cycle_file.h"
 #include "reports/cycle_chart_data.h"
@@ -119,6 +120,7 @@ int reportCommand(const GlobalOptions& options, const std::string& file,
   const record::CycleFile read = record::LeggiFile(file);
   reports::ReportWindow window(language);
   window.load(read);
+  window.setRelease(archive::releaseBlockFor(shell->ProgramFolder, file, shell->language.texts));
   if (report.full && window.switchEnabled()) {
     window.pressSwitch();
   }

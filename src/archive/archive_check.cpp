@@ -11,6 +11,7 @@
 #include "record/cycle_file.h"
 #include "record/sealed_record.h"
 #include "shell/safe_file.h"
+#include "shell/sha256.h"
 #include "shell/text_encoding.h"
 
 namespace vestrim::archive {
@@ -94,6 +95,28 @@ std::vector<CycleGap> gapsIn(const std::map<std::string, std::set<int>>& numbers
   return gaps;
 }
 
+// The last release of each cycle against the file's bytes now.
+void checkReleases(const std::filesystem::path& programFolder, const ReleaseBook& book,
+                   ArchiveCheck& check, const shell::LanguageTexts& texts) {
+  check.releaseEntries = book.all().size();
+  std::set<std::string> seen;
+  for (auto it = book.all().rbegin(); it != book.all().rend(); ++it) {
+    if (!isArchivePath(it->path) || !seen.insert(it->path).second) {
+      continue;
+    }
+    CheckedRelease checked{*it, {}};
+    const std::filesystem::path file = programFolder / shell::pathFromUtf8(it->path);
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) {
+      checked.problem = shell::ownText(texts, shell::Text::ReleaseFileMissing);
+    } else if (shell::sha256OfFile(file).value_or(std::string()) != it->sha256) {
+      checked.problem = shell::ownText(texts, shell::Text::ReleaseFileChanged);
+    }
+    check.releases.push_back(std::move(checked));
+  }
+  std::reverse(check.releases.begin(), check.releases.end());
+}
+
 }  // namespace
 
 std::string stateText(FileState state) {
@@ -118,7 +141,9 @@ bool ArchiveCheck::passed() const {
   return count(FileState::Changed) + count(FileState::Missing) + count(FileState::Bad) +
                  count(FileState::CopiedWithoutTimes) ==
              0 &&
-         journalProblems.empty() && journalReadable;
+         journalProblems.empty() && journalReadable &&
+         std::all_of(releases.begin(), releases.end(),
+                     [](const CheckedRelease& release) { return release.problem.empty(); });
 }
 
 std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFolder,
@@ -139,7 +164,9 @@ std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFol
   for (std::size_t i = 0; i < journal.entries.size(); ++i) {
     const JournalEntry& entry = journal.entries[i];
     if (isArchivePath(entry.path)) {
-      latest[entry.path] = &entry;
+      if (entry.kind == EntryKind::File) {
+        latest[entry.path] = &entry;
+      }
     } else {
       check.journalProblems.push_back({journal.lines[i], "the path leads outside the archive"});
     }
@@ -171,6 +198,7 @@ std::optional<ArchiveCheck> checkArchive(const std::filesystem::path& programFol
     ++check.counts[static_cast<std::size_t>(file.state)];
   }
   check.gaps = gapsIn(numbers);
+  checkReleases(programFolder, ReleaseBook::fromJournal(journal), check, texts);
   if (progress) {
     progress(files.size(), files.size());
   }
@@ -210,6 +238,19 @@ std::string countsLine(const ArchiveCheck& check, const shell::LanguageTexts& te
                         {std::to_string(check.files.size()), counts});
 }
 
+std::string releasesLine(const ArchiveCheck& check, const shell::LanguageTexts& texts) {
+  if (check.releases.empty()) {
+    return shell::ownText(texts, shell::Text::ReleasesNone);
+  }
+  const auto released = std::count_if(
+      check.releases.begin(), check.releases.end(),
+      [](const CheckedRelease& r) { return r.release.result == ReleaseResult::Released; });
+  return shell::ownText(
+      texts, shell::Text::ReleasesLine,
+      {std::to_string(check.releases.size()), std::to_string(released),
+       std::to_string(check.releases.size() - static_cast<std::size_t>(released))});
+}
+
 std::vector<std::string> checkReportLines(const ArchiveCheck& check,
                                           const shell::LanguageTexts& texts) {
   using shell::Text;
@@ -238,6 +279,23 @@ std::vector<std::string> checkReportLines(const ArchiveCheck& check,
     for (const JournalProblem& problem : check.journalProblems) {
       lines.push_back(
           "  " + said(Text::ReportJournalProblem, {std::to_string(problem.line), problem.text}));
+    }
+  }
+  lines.emplace_back();
+  lines.push_back(releasesLine(check, texts));
+  if (!check.releases.empty()) {
+    lines.push_back(said(Text::ReportReleases));
+  }
+  for (const CheckedRelease& checked : check.releases) {
+    const Release& release = checked.release;
+    lines.push_back("  " +
+                    said(Text::ReportRelease,
+                         {said(release.result == ReleaseResult::Released ? Text::WordReleased
+                                                                         : Text::WordRejected),
+                          release.operatorInitials, localTimeText(release.utc),
+                          std::to_string(release.sequence), core(release.path)}));
+    if (!checked.problem.empty()) {
+      lines.push_back("    " + checked.problem);
     }
   }
   lines.emplace_back();

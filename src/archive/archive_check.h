@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/journal.h"
+#include "archive/release.h"
 #include "shell/local_time.h"
 #include "shell/own_texts.h"
 
@@ -50,6 +51,13 @@ struct CycleGap {
   int last = 0;
 };
 
+// The last release of a cycle, and whether it still holds: empty `problem`
+// when the file is there with the bytes that were released.
+struct CheckedRelease {
+  Release release;
+  std::string problem;  // single-byte text in the check's language
+};
+
 struct ArchiveCheck {
   std::filesystem::path programFolder;
   shell::LocalTime checkedAt;
@@ -60,10 +68,13 @@ struct ArchiveCheck {
   std::size_t journalEntries = 0;
   std::vector<JournalProblem> journalProblems;
   std::vector<CycleGap> gaps;
-  std::string fingerprint;  // the journal's last chained hash
+  std::vector<CheckedRelease> releases;  // the last of each cycle, in the journal's order
+  std::size_t releaseEntries = 0;        // every release entry, earlier ones included
+  std::string fingerprint;               // the journal's last chained hash
 
   std::size_t count(FileState state) const { return counts[static_cast<std::size_t>(state)]; }
-  // Nothing changed, missing, bad or unverifiable, and a whole journal.
+  // Nothing changed, missing, bad or unverifiable, a whole journal, and
+  // every cycle's last release holding for its file.
   // Unknown files and gaps are reported but do not fail the check: records
   // sealed before the journal existed are unknown, and a gap may be a cycle
   // that was never saved.
@@ -89,6 +100,9 @@ std::string checkedOnLine(const ArchiveCheck& check,
                           const shell::LanguageTexts& texts = shell::englishOnly());
 std::string journalLine(const ArchiveCheck& check,
                         const shell::LanguageTexts& texts = shell::englishOnly());
+// "Releases: 3 (2 released, 1 rejected)", the last of each cycle counted.
+std::string releasesLine(const ArchiveCheck& check,
+                         const shell::LanguageTexts& texts = shell::englishOnly());
 std::string countsLine(const ArchiveCheck& check,
                        const shell::LanguageTexts& texts = shell::englishOnly());
 

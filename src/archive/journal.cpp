@@ -46,11 +46,18 @@ std::optional<std::uint64_t> number(std::string_view text) {
   return value;
 }
 
-std::string escapedPath(const std::string& path) {
+constexpr std::string_view kReleaseKind = "release";
+// The fields of a release, in the order its line writes them.
+constexpr std::string_view kReleaseFields[] = {"operator",  "name", "result",
+                                               "indicator", "test", "note"};
+
+// A path ends its line, so blanks stay; a release's values are separated by
+// blanks, so theirs are escaped too.
+std::string escaped(const std::string& path, bool blanks = false) {
   std::string text;
   for (const char c : path) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || c == '%') {
+    if (byte < 0x20 || byte == 0x7F || c == '%' || (blanks && c == ' ')) {
       static constexpr char kHex[] = "0123456789ABCDEF";
       text += '%';
       text += kHex[byte >> 4];
@@ -83,10 +90,62 @@ std::optional<std::string> unescapedPath(std::string_view text) {
   return path;
 }
 
+std::string escapedPath(const std::string& path) {
+  return escaped(path);
+}
+
+// What follows the chain on the line: the path, or a release's fields.
+std::string lineTail(const JournalEntry& entry) {
+  if (entry.kind == EntryKind::File) {
+    return escapedPath(entry.path);
+  }
+  std::string text = "path=" + escaped(entry.path, true);
+  for (const auto& [name, value] : entry.fields) {
+    text += " " + name + "=" + escaped(value, true);
+  }
+  return text;
+}
+
+std::string sizeText(const JournalEntry& entry) {
+  return entry.kind == EntryKind::File ? std::to_string(entry.size) : std::string(kReleaseKind);
+}
+
 // The fields of an entry before its chain, as its line writes them.
 std::string chainedText(const JournalEntry& entry) {
-  return std::to_string(entry.sequence) + " " + entry.utc + " " + std::to_string(entry.size) + " " +
-         entry.sha256 + " " + escapedPath(entry.path);
+  return std::to_string(entry.sequence) + " " + entry.utc + " " + sizeText(entry) + " " +
+         entry.sha256 + " " + lineTail(entry);
+}
+
+// A release's fields from the rest of its line: exactly the names it must
+// have, in their order.
+bool parseReleaseTail(std::string_view tail, JournalEntry& entry) {
+  std::size_t index = 0;
+  while (!tail.empty()) {
+    const std::size_t blank = tail.find(' ');
+    const std::string_view field = tail.substr(0, blank);
+    tail = blank == std::string_view::npos ? std::string_view() : tail.substr(blank + 1);
+    const std::size_t equals = field.find('=');
+    if (equals == std::string_view::npos) {
+      return false;
+    }
+    const std::string_view name = field.substr(0, equals);
+    const std::optional<std::string> value = unescapedPath(field.substr(equals + 1));
+    if (!value) {
+      return false;
+    }
+    if (index == 0) {
+      if (name != "path") {
+        return false;
+      }
+      entry.path = *value;
+    } else if (index > std::size(kReleaseFields) || name != kReleaseFields[index - 1]) {
+      return false;
+    } else {
+      entry.fields.emplace_back(name, *value);
+    }
+    ++index;
+  }
+  return index == std::size(kReleaseFields) + 1;
 }
 
 std::string utcNow() {
@@ -113,8 +172,8 @@ std::string chainHash(const std::string& previous, const JournalEntry& entry) {
 }
 
 std::string formatEntry(const JournalEntry& entry) {
-  return std::to_string(entry.sequence) + " " + entry.utc + " " + std::to_string(entry.size) + " " +
-         entry.sha256 + " " + entry.chain + " " + escapedPath(entry.path);
+  return std::to_string(entry.sequence) + " " + entry.utc + " " + sizeText(entry) + " " +
+         entry.sha256 + " " + entry.chain + " " + lineTail(entry);
 }
 
 std::optional<JournalEntry> parseEntry(std::string_view line) {
@@ -128,15 +187,29 @@ std::optional<JournalEntry> parseEntry(std::string_view line) {
     line.remove_prefix(blank + 1);
   }
   const std::optional<std::uint64_t> sequence = number(fields[0]);
-  const std::optional<std::uint64_t> size = number(fields[2]);
-  const std::optional<std::string> path = unescapedPath(line);
-  if (!sequence || !size || !path || path->empty() || !isUtc(fields[1]) || !isHash(fields[3]) ||
-      !isHash(fields[4])) {
+  if (!sequence || !isUtc(fields[1]) || !isHash(fields[3]) || !isHash(fields[4])) {
     return std::nullopt;
   }
-  return JournalEntry{
-      *sequence, std::string(fields[1]), *size, std::string(fields[3]), std::string(fields[4]),
-      *path};
+  JournalEntry entry;
+  entry.sequence = *sequence;
+  entry.utc = fields[1];
+  entry.sha256 = fields[3];
+  entry.chain = fields[4];
+  if (fields[2] == kReleaseKind) {
+    entry.kind = EntryKind::Release;
+    if (!parseReleaseTail(line, entry) || entry.path.empty()) {
+      return std::nullopt;
+    }
+    return entry;
+  }
+  const std::optional<std::uint64_t> size = number(fields[2]);
+  const std::optional<std::string> path = unescapedPath(line);
+  if (!size || !path || path->empty()) {
+    return std::nullopt;
+  }
+  entry.size = *size;
+  entry.path = *path;
+  return entry;
 }
 
 JournalReading readJournal(const std::filesystem::path& programFolder) {
@@ -253,15 +326,19 @@ bool JournalWriter::lastEntry(std::uint64_t& sequence, std::string& chain, std::
 bool JournalWriter::append(const std::string& path, std::span<const std::uint8_t> contents,
                            std::string& error) {
   JournalEntry entry;
+  entry.size = contents.size();
+  entry.sha256 = sha256Hex(contents);
+  entry.path = path;
+  return append(entry, error);
+}
+
+bool JournalWriter::append(JournalEntry& entry, std::string& error) {
   std::string previousChain;
   if (!lastEntry(entry.sequence, previousChain, error)) {
     return false;
   }
   ++entry.sequence;
   entry.utc = utcNow();
-  entry.size = contents.size();
-  entry.sha256 = sha256Hex(contents);
-  entry.path = path;
   entry.chain = chainHash(previousChain, entry);
   if (entry.sha256.empty() || entry.chain.empty()) {
     error = "cannot compute SHA-256";

@@ -7,13 +7,15 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "shell/safe_file.h"
 
 // The archive journal: one line for every file that a save or an import
-// sealed, appended in the program folder and never rewritten, so that an
-// inspector can be shown that no record was changed or lost.
+// sealed, and one for every release of a cycle, appended in the program
+// folder and never rewritten, so that an inspector can be shown that no
+// record was changed or lost and no release was changed afterwards.
 //
 // The file "Vestrim_Journal.txt" holds one entry per line, fields separated
 // by one blank, the line ended by a line feed:
@@ -32,19 +34,35 @@
 //             "/", the rest of the line; its bytes below 0x20, 0x7F and "%"
 //             are written as "%" and two upper-case hex digits
 //
+// A release of a cycle is a line of its own kind:
+//
+//   <sequence> <utc> release <sha256> <chain> <name>=<value> ...
+//
+//   sha256    of the released file's bytes
+//   fields    path, operator, name, result, indicator, test, note, in that
+//             order; in a value bytes below 0x21, 0x7F and "%" are written
+//             as "%" and two upper-case hex digits
+//   chain     SHA-256 (hex) of "<previous chain> <sequence> <utc> release
+//             <sha256> <fields>", the fields as the line writes them
+//
 // The last chain is the archive's fingerprint. A path may have several
 // entries (a record saved again replaces its file); the last one counts.
 namespace vestrim::archive {
 
 inline constexpr const char* kJournalFileName = "Vestrim_Journal.txt";
 
+enum class EntryKind { File, Release };
+
 struct JournalEntry {
   std::uint64_t sequence = 0;
   std::string utc;
-  std::uint64_t size = 0;
+  std::uint64_t size = 0;  // 0 for a release
   std::string sha256;
   std::string chain;
   std::string path;
+  EntryKind kind = EntryKind::File;
+  // A release's fields after its path, names and values as they are.
+  std::vector<std::pair<std::string, std::string>> fields;
 
   bool operator==(const JournalEntry&) const = default;
 };
@@ -89,6 +107,9 @@ class JournalWriter {
   // Appends the entry of a sealed file: on the disk (flushed and synced)
   // when it returns true. `path` is below the program folder, "/"-joined.
   bool append(const std::string& path, std::span<const std::uint8_t> contents, std::string& error);
+  // Appends `entry` after the last one: its sequence, time and chain are
+  // set here (and in `entry`). The same guarantee as append.
+  bool append(JournalEntry& entry, std::string& error);
 
  private:
   explicit JournalWriter(std::unique_ptr<shell::DurableFile> file) : file_(std::move(file)) {}

@@ -9,6 +9,7 @@
 #include "archive/stored_cycle.h"
 #include "archive/stored_files.h"
 #include "shell/safe_file.h"
+#include "shell/sha256.h"
 #include "shell/text_encoding.h"
 
 namespace vestrim::archive {
@@ -298,12 +299,35 @@ std::vector<IndexedCycle> SearchIndex::search(const SearchFilter& filter, std::s
                      static_cast<int>(query.integer(2)), shell::utf8ToWindows1252(query.text(3)),
                      query.text(4), query.text(5), static_cast<int>(query.integer(6)),
                      static_cast<int>(query.integer(7)), static_cast<int>(query.integer(8)),
-                     static_cast<int>(query.integer(9))});
+                     static_cast<int>(query.integer(9)), ReleaseState::Unreleased});
   }
   if (step != SQLITE_DONE) {
     error = dbError(db_);
     found.clear();
+    return found;
   }
+  const ReleaseBook releases = ReleaseBook::read(programFolder_);
+  for (IndexedCycle& cycle : found) {
+    const Release* latest = releases.latest(cycle.path);
+    cycle.release = latest == nullptr
+                        ? ReleaseState::Unreleased
+                        : releaseState(latest, shell::sha256OfFile(programFolder_ /
+                                                                   shell::pathFromUtf8(cycle.path))
+                                                   .value_or(std::string()));
+  }
+  std::erase_if(found, [&](const IndexedCycle& cycle) {
+    switch (filter.release) {
+      case ReleaseFilter::Released:
+        return cycle.release != ReleaseState::Released;
+      case ReleaseFilter::Rejected:
+        return cycle.release != ReleaseState::Rejected;
+      case ReleaseFilter::Unreleased:
+        return cycle.release == ReleaseState::Released || cycle.release == ReleaseState::Rejected;
+      case ReleaseFilter::Any:
+        break;
+    }
+    return false;
+  });
   return found;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/release.h"
+
 struct sqlite3;
 
 // The search index of the stored cycles: what each cycle file holds (serial
@@ -29,11 +31,16 @@ struct IndexedCycle {
   int result = 0;
   int CycleCode = 0;
   int samples = 0;
+  // Its last release against its bytes now (read from the journal and the
+  // file at each search, never kept in the index).
+  ReleaseState release = ReleaseState::Unreleased;
 
   bool operator==(const IndexedCycle&) const = default;
 };
 
 enum class ResultFilter { Any, Passed, Alarm };
+// Unreleased: no release holds for the file's bytes (none, or changed since).
+enum class ReleaseFilter { Any, Released, Unreleased, Rejected };
 
 // Every field is optional; a cycle matches when it meets all that are set.
 struct SearchFilter {
@@ -43,6 +50,7 @@ struct SearchFilter {
   ResultFilter result = ResultFilter::Any;  // passed: no alarm code
   std::optional<int> cycleNumber;
   std::string name;  // part of the file's name, any letter case
+  ReleaseFilter release = ReleaseFilter::Any;
 };
 
 struct RefreshCounts {

@@ -39,6 +39,7 @@ std::optional<StoredCycle> storedCycle(const Bytes& stored) {
                      s.start,
                      s.end,
                      s.alarmCode,
+                     s.text1.size() > 18 && s.text1[18] != '\0',
                      s.result,
                      s.CycleCode,
                      static_cast<int>(reports::recordPositions(data).size())};

@@ -17,7 +17,8 @@ struct StoredCycle {
   std::string program;  // the program text (text 2)
   reports::DateTimeFields start;
   reports::DateTimeFields end;
-  int alarmCode = 0;  // 0: the cycle ended without alarm
+  int alarmCode = 0;    // 0: the cycle ended without alarm
+  bool passed = false;  // the result the reports show: the 19th character of text 1 is not 0
   int result = 0;
   int CycleCode = 0;
   int samples = 0;  // sample records, as the reports walk them

@@ -40,6 +40,7 @@ const char* reportName(ReportKind kind) {
 }
 
 void ReportWindow::load(const record::CycleFile& file) {
+  release_.clear();  // the release shown is that of the file loaded next, if any
   DeviceHeader_ = file.DeviceHeader;
   CycleData_ = file.CycleData;
   IsTechnicalReport_ = file.IsTechnicalReport;
@@ -128,6 +129,38 @@ void ReportWindow::show(ReportKind kind) {
       report_ = TechnicalView(CycleData_);
       break;
   }
+  if (kind != ReportKind::Technical && report_.ok() && !release_.empty()) {
+    placeRelease();
+  }
+}
+
+void ReportWindow::setRelease(std::vector<std::string> lines) {
+  release_ = std::move(lines);
+  // Nothing on show (a file that could not be read, a record without its
+  // cycle type) stays as its failure left it.
+  if (shown_ != ReportKind::None) {
+    show(shown_);
+  }
+}
+
+void ReportWindow::placeRelease() {
+  std::vector<std::string> block;
+  for (const std::string& line : release_) {
+    block.push_back(centra(line).value_or(line));
+  }
+  std::vector<std::string>& lines = report_.lines;
+  const std::string& signature = languageText(language_, kSignatureCaption);
+  const std::optional<std::string> signatureLine = centra(signature);
+  const auto at = signature.empty() || !signatureLine
+                      ? lines.end()
+                      : std::find(lines.begin(), lines.end(), *signatureLine);
+  if (at == lines.end()) {
+    lines.push_back(" ");
+    lines.insert(lines.end(), block.begin(), block.end());
+    return;
+  }
+  const auto next = lines.erase(at);
+  lines.insert(next, block.begin(), block.end());
 }
 
 std::optional<platform::Message> refusalMessage(const std::string& fileName,

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/prompts.h"
 #include "record/cycle_file.h"
@@ -19,6 +20,8 @@ inline constexpr std::size_t kPrintCaption = 359;
 inline constexpr std::size_t kFullViewCaption = 360;     // "Extended view"
 inline constexpr std::size_t kCompactViewCaption = 361;  // while the full report is on show
 inline constexpr std::size_t kExitCaption = 297;
+// The operator's signature line of the cycle reports.
+inline constexpr std::size_t kSignatureCaption = 350;
 
 enum class ReportKind {
   None,  // nothing on show: the file cannot be shown, or not loaded yet
@@ -36,13 +39,18 @@ class ReportWindow {
  public:
   explicit ReportWindow(const ReportLanguage& language) : language_(language) {}
 
-  // Loading, after LeggiFile: a technical report shows TechnicalView; a
-  // cycle with an alarm the full report (VacumTestFullView for a vacuum
-  // test); a cycle without alarm the compact report (VacumTestLittleView
-  // for a vacuum test). Only the compact report can switch to the full one.
-  // A file that cannot be shown (nothing read) sets ViewFailed; a report
-  // that fails leaves "File error" on show.
+  // Loading, after LeggiFile (the release shown before is dropped): a
+  // technical report shows TechnicalView; a cycle with an alarm the full
+  // report (VacumTestFullView for a vacuum test); a cycle without alarm the
+  // compact report (VacumTestLittleView for a vacuum test). Only the compact report can switch to
+  // the full one. A file that cannot be shown (nothing read) sets ViewFailed; a report that fails
+  // leaves "File error" on show.
   void load(const record::CycleFile& file);
+
+  // The cycle's release, shown in place of the signature line (text 350)
+  // of every cycle report, each line centred; empty: the signature line
+  // stays. The report on show is built again.
+  void setRelease(std::vector<std::string> lines);
 
   // Activation: the button captions are set again from the language, so
   // the switch reads text 360 whichever report is on show.
@@ -72,6 +80,7 @@ class ReportWindow {
 
  private:
   void show(ReportKind kind);
+  void placeRelease();
 
   ReportLanguage language_;  // refers to the tables, which outlive the window
   std::string DeviceHeader_;
@@ -83,6 +92,7 @@ class ReportWindow {
   std::string switchCaption_;
   ReportKind shown_ = ReportKind::None;
   Report report_;
+  std::vector<std::string> release_;
 };
 
 // Why a stored file is not shown, as the message box says it: "File

@@ -69,6 +69,18 @@ LocalTime utcNow() {
   return civil(now);
 }
 
+LocalTime localFromUtc(const LocalTime& utc) {
+  SYSTEMTIME from{};
+  from.wYear = static_cast<WORD>(utc.year);
+  from.wMonth = static_cast<WORD>(utc.month);
+  from.wDay = static_cast<WORD>(utc.day);
+  from.wHour = static_cast<WORD>(utc.hour);
+  from.wMinute = static_cast<WORD>(utc.minute);
+  from.wSecond = static_cast<WORD>(utc.second);
+  SYSTEMTIME local{};
+  return ::SystemTimeToTzSpecificLocalTime(nullptr, &from, &local) ? civil(local) : utc;
+}
+
 #else
 
 namespace {
@@ -119,6 +131,19 @@ LocalTime utcNow() {
   std::tm utc{};
   ::gmtime_r(&now, &utc);
   return civil(utc);
+}
+
+LocalTime localFromUtc(const LocalTime& utc) {
+  std::tm from{};
+  from.tm_year = utc.year - 1900;
+  from.tm_mon = utc.month - 1;
+  from.tm_mday = utc.day;
+  from.tm_hour = utc.hour;
+  from.tm_min = utc.minute;
+  from.tm_sec = utc.second;
+  const std::time_t when = ::timegm(&from);
+  std::tm local{};
+  return when != -1 && ::localtime_r(&when, &local) != nullptr ? civil(local) : utc;
 }
 
 #endif

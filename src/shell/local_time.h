@@ -32,4 +32,7 @@ bool setFileModifiedLocalTime(const std::filesystem::path& file, const LocalTime
 LocalTime localNow();
 LocalTime utcNow();
 
+// A UTC time on the local clock of that moment.
+LocalTime localFromUtc(const LocalTime& utc);
+
 }  // namespace vestrim::shell

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "report_fixtures.h"
 #include "transfer/seal.h"
 
@@ -44,6 +46,33 @@ TEST(ReportWindow, ChoosesTheReportFromTheAlarmCodeAndTheCycleCode) {
     EXPECT_EQ(window.HasAlarm(), c.alarm != 0);
     EXPECT_TRUE(window.report().ok());
   }
+}
+
+TEST(ReportWindow, ShowsTheReleaseWhereTheSignatureLineStoodInEitherView) {
+  const ReportLanguage language = english(',');
+  Record record;
+  record.sample(0, 163);
+  ReportWindow window(language);
+  window.load(cycleFile(record));
+  const std::vector<std::string> before = window.report().lines;
+  const std::string signature = centred(languageText(language, kSignatureCaption));
+  ASSERT_EQ(std::count(before.begin(), before.end(), signature), 1);
+  const std::vector<std::string> block = {"Released by AR (Anna Rossi)", "on 07/12/2026 10:12",
+                                          "Note: tray B"};
+  window.setRelease(block);
+  const std::vector<std::string>& after = window.report().lines;
+  EXPECT_EQ(std::count(after.begin(), after.end(), signature), 0);
+  ASSERT_EQ(after.size(), before.size() + block.size() - 1);
+  const auto at =
+      static_cast<std::size_t>(std::find(before.begin(), before.end(), signature) - before.begin());
+  EXPECT_EQ(after[at], centred(block[0]));
+  EXPECT_EQ(after[at + 2], centred(block[2]));
+  EXPECT_EQ(after[at + 3], before[at + 1]);
+  window.pressSwitch();  // the full report carries it too
+  EXPECT_EQ(
+      std::count(window.report().lines.begin(), window.report().lines.end(), centred(block[0])), 1);
+  window.load(cycleFile(record));  // the next file's release is its own
+  EXPECT_EQ(window.report().lines, before);
 }
 
 TEST(ReportWindow, SwitchesBetweenTheCompactAndTheFullReportWithItsCaption) {
