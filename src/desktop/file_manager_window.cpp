@@ -15,10 +15,13 @@
 #include <numeric>
 #include <tuple>
 
+#include "archive/release.h"
 #include "archive/ui/cycle_search.h"
+#include "archive/ui/operators_dialog.h"
 #include "platform/qt/qt_program_places.h"
 #include "platform/qt/qt_text.h"
 #include "shell/file_manager.h"
+#include "shell/sha256.h"
 #include "shell/ui/captions.h"
 #include "shell/ui/icons.h"
 
@@ -32,6 +35,9 @@ namespace {
 using platform::fromCore;
 
 constexpr int kFolderRole = Qt::UserRole;
+// The file list's columns: the four of the language file, then the release.
+constexpr int kReleaseColumn = kFileColumns;
+constexpr int kListColumns = kFileColumns + 1;
 constexpr int kKindRole = Qt::UserRole + 1;
 
 QString folderText(const std::filesystem::path& folder) {
@@ -45,9 +51,12 @@ class StoredFileModel final : public QAbstractTableModel {
  public:
   using QAbstractTableModel::QAbstractTableModel;
 
-  void setRows(std::vector<StoredFileRow> rows) {
+  // `releases`: where each row's last release stands, row by row.
+  void setRows(std::vector<StoredFileRow> rows, std::vector<archive::ReleaseState> releases = {}) {
     beginResetModel();
     rows_ = std::move(rows);
+    releases.resize(rows_.size(), archive::ReleaseState::Unreleased);
+    releases_ = std::move(releases);
     keys_.clear();
     keys_.reserve(rows_.size());
     for (const StoredFileRow& row : rows_) {
@@ -70,17 +79,26 @@ class StoredFileModel final : public QAbstractTableModel {
     for (int column = 0; column < kFileColumns; ++column) {
       captions_[column] = fromCore(texts[kFileColumnCaptions + static_cast<std::size_t>(column)]);
     }
-    emit headerDataChanged(Qt::Horizontal, 0, kFileColumns - 1);
+    captions_[kReleaseColumn] = own(texts, Text::ColumnRelease);
+    using archive::ReleaseState;
+    states_[static_cast<int>(ReleaseState::Unreleased)] = QString();
+    states_[static_cast<int>(ReleaseState::Released)] = own(texts, Text::WordReleased);
+    states_[static_cast<int>(ReleaseState::Rejected)] = own(texts, Text::WordRejected);
+    states_[static_cast<int>(ReleaseState::Changed)] = own(texts, Text::WordChanged);
+    emit headerDataChanged(Qt::Horizontal, 0, kListColumns - 1);
   }
   const StoredFileRow& row(int index) const {
     return rows_[order_[static_cast<std::size_t>(index)]];
+  }
+  archive::ReleaseState release(int index) const {
+    return releases_[order_[static_cast<std::size_t>(index)]];
   }
 
   int rowCount(const QModelIndex& parent) const override {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
   }
   int columnCount(const QModelIndex& parent) const override {
-    return parent.isValid() ? 0 : kFileColumns;
+    return parent.isValid() ? 0 : kListColumns;
   }
   QVariant data(const QModelIndex& index, int role) const override {
     const StoredFileRow& r = row(index.row());
@@ -92,6 +110,8 @@ class StoredFileModel final : public QAbstractTableModel {
           return fromCore(r.type);
         case 2:
           return fromCore(r.size);
+        case kReleaseColumn:
+          return states_[static_cast<int>(release(index.row()))];
         default:
           return fromCore(r.modified);
       }
@@ -100,13 +120,25 @@ class StoredFileModel final : public QAbstractTableModel {
       static const QIcon document = icon("document");
       return document;
     }
+    if (role == Qt::DecorationRole && index.column() == kReleaseColumn) {
+      static const QIcon released = icon("state-intact");
+      static const QIcon problem = icon("state-problem");
+      switch (release(index.row())) {
+        case archive::ReleaseState::Released:
+          return released;
+        case archive::ReleaseState::Unreleased:
+          return {};
+        default:
+          return problem;
+      }
+    }
     if (role == Qt::TextAlignmentRole && index.column() == 2) {
       return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     }
     return {};
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < kFileColumns) {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < kListColumns) {
       return captions_[section];
     }
     return {};
@@ -126,6 +158,8 @@ class StoredFileModel final : public QAbstractTableModel {
           };
           return key(ra.modifiedAt) < key(rb.modifiedAt);
         }
+        case kReleaseColumn:
+          return releases_[a] < releases_[b];
         default:
           return keys_[a] < keys_[b];
       }
@@ -141,7 +175,9 @@ class StoredFileModel final : public QAbstractTableModel {
   std::vector<std::size_t> order_;  // the rows in the order shown
   int column_ = 0;
   Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
-  QString captions_[kFileColumns];
+  std::vector<archive::ReleaseState> releases_;
+  QString captions_[kListColumns];
+  QString states_[4];  // the release column's words, by state
 };
 
 FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& prompts,
@@ -218,6 +254,9 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
   checkAction_ = fileMenu_->addAction(icon("check-archive"), QString());
   checkAction_->setObjectName("mnuCheckArchive");
   connect(checkAction_, &QAction::triggered, this, &FileManagerWindow::checkRequested);
+  operatorsAction_ = fileMenu_->addAction(icon("operators"), QString());
+  operatorsAction_->setObjectName("mnuOperators");
+  connect(operatorsAction_, &QAction::triggered, this, &FileManagerWindow::showOperators);
   fileMenu_->addSeparator();
   exitAction_ = fileMenu_->addAction(icon("exit"), QString());
   exitAction_->setObjectName("smnuExit");
@@ -231,6 +270,13 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
 }
 
 FileManagerWindow::~FileManagerWindow() = default;
+
+void FileManagerWindow::showOperators() {
+  auto* dialog =
+      new archive::ui::OperatorsDialog(shell_.ProgramFolder, shell_.language.texts, window());
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->open();
+}
 
 void FileManagerWindow::focusSearch() {
   search_->focusFirstField();
@@ -268,6 +314,8 @@ void FileManagerWindow::applyCaptions() {
   languageAction_->setText(withMnemonic(fromCore(texts[kLanguageMenuCaption])));
   checkAction_->setText(own(texts, Text::MenuCheckArchive));
   checkAction_->setStatusTip(own(texts, Text::CheckArchiveTip));
+  operatorsAction_->setText(own(texts, Text::MenuOperators));
+  operatorsAction_->setStatusTip(own(texts, Text::OperatorsTip));
   infoAction_->setText(own(texts, Text::MenuInfo));
   tree_->setAccessibleName(fromCore(texts[kArchiveRootCaption]));
   list_->setAccessibleName(own(texts, Text::StoredFiles));
@@ -337,7 +385,22 @@ void FileManagerWindow::listFolder(const std::optional<std::filesystem::path>& f
   }
   // The folder listed is where the file-open dialog starts next.
   shell_.settings.DataFolder = pathText(*folder);
-  model_->setRows(storedFileRows(*folder));
+  std::vector<StoredFileRow> rows = storedFileRows(*folder);
+  // Each row's last release against the file's bytes now.
+  const archive::ReleaseBook book = archive::ReleaseBook::read(shell_.ProgramFolder);
+  std::vector<archive::ReleaseState> releases;
+  for (const StoredFileRow& row : rows) {
+    const std::optional<std::string> path = archive::archivePathOf(shell_.ProgramFolder, row.file);
+    const archive::Release* latest = path ? book.latest(*path) : nullptr;
+    releases.push_back(latest == nullptr
+                           ? archive::ReleaseState::Unreleased
+                           : archive::releaseState(latest, sha256OfFile(row.file).value_or("")));
+  }
+  model_->setRows(std::move(rows), std::move(releases));
+}
+
+void FileManagerWindow::refreshList() {
+  listFolder(listed_);
 }
 
 void FileManagerWindow::openRow(const QModelIndex& index) {

@@ -60,6 +60,10 @@ class FileManagerWindow final : public QWidget, public shell::ui::ChildMenus {
   archive::ui::CycleSearch* search() const { return search_; }
   // The search bar's fields take the keyboard (Ctrl+F).
   void focusSearch();
+  // The listed folder's files listed again (a release was recorded).
+  void refreshList();
+  // File > Operators…
+  void showOperators();
 
  signals:
   void openRequested(const QString& file);
@@ -85,6 +89,7 @@ class FileManagerWindow final : public QWidget, public shell::ui::ChildMenus {
   QStackedWidget* pages_ = nullptr;  // the folder's files, or the search's cycles
   QMenu* fileMenu_ = nullptr;
   QAction* checkAction_ = nullptr;
+  QAction* operatorsAction_ = nullptr;
   QAction* exitAction_ = nullptr;
   QAction* languageAction_ = nullptr;
   QAction* infoAction_ = nullptr;

@@ -362,7 +362,7 @@ void MainWindow::openReport(const std::filesystem::path& file) {
   if (!report_) {
     const reports::ReportLanguage language{shell_.language.texts, shell_.language.messages,
                                            shell_.decimalSeparator};
-    auto* report = new reports::ui::ReportViewWindow(language, *prompts_);
+    auto* report = new reports::ui::ReportViewWindow(language, *prompts_, shell_.ProgramFolder);
     // A file that cannot be shown is said so, and no window stays behind.
     if (!report->load(file)) {
       delete report;
@@ -373,6 +373,11 @@ void MainWindow::openReport(const std::filesystem::path& file) {
     connect(report_, &reports::ui::ReportViewWindow::closeRequested, child, &QWidget::close);
     connect(report_, &reports::ui::ReportViewWindow::statusMessage, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
+    connect(report_, &reports::ui::ReportViewWindow::releaseRecorded, this, [this] {
+      if (fileManager_) {
+        fileManager_->refreshList();
+      }
+    });
     // The language tables the report reads cannot change while it is open.
     fileManager_->setLanguageMenuEnabled(false);
     connect(child, &QObject::destroyed, this, [this] {

@@ -539,7 +539,7 @@ void DesktopTest::searchFindsCyclesOfEveryFolderAndTheCheckRestoresCopiedTimes()
   QTreeView* results = search->results();
   QVERIFY(results->isVisible());
   QCOMPARE(results->model()->rowCount(), 1);
-  QCOMPARE(results->model()->index(0, 7).data().toString(),
+  QCOMPARE(results->model()->index(0, 8).data().toString(),
            QString::fromStdString(alarm_.filename().string()));
   emit results->activated(results->model()->index(0, 0));
   QVERIFY(window_->reportWindow() && window_->reportWindow()->isVisible());

@@ -7,16 +7,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 #include <filesystem>
 
+#include "archive/operators.h"
+#include "archive/ui/release_dialog.h"
 #include "catalogue/ui/catalogue_list.h"
 #include "catalogue/ui/programmer_window.h"
 #include "desktop/device_windows.h"
@@ -57,6 +61,7 @@ class FailurePathsTest : public QObject {
   void cancelledDialogsLeaveTheWindowInFrontAndTheToolbarAsItWas();
   void deviceWindowsComeToTheFrontOpenedAgainAndLeaveTheToolbarAsItWasClosed();
   void portAndLanguageForOneRunNeverReachTheSettingsFile();
+  void releaseAsksThePinAgainAfterAWrongOneAndAnAlarmCycleCanOnlyBeRejected();
 
  private:
   void start(std::optional<std::string> language = {}, std::optional<shell::PortSetting> port = {});
@@ -438,6 +443,66 @@ void FailurePathsTest::portAndLanguageForOneRunNeverReachTheSettingsFile() {
                                    stored}));
     main_.reset();
   }
+}
+
+void FailurePathsTest::releaseAsksThePinAgainAfterAWrongOneAndAnAlarmCycleCanOnlyBeRejected() {
+  const fs::path month = program_ / "2025" / "03";
+  fs::create_directories(month);
+  devsim::content::CycleRequest request;
+  request.cycleNumber = 1544;
+  const fs::path good = transfer::ProtectDataLogger(
+                            program_, month, devsim::content::generateCycle({}, request).bytes, {})
+                            .file;
+  request.cycleNumber = 1545;
+  request.alarmCode = 10;
+  const fs::path alarm = transfer::ProtectDataLogger(
+                             program_, month, devsim::content::generateCycle({}, request).bytes, {})
+                             .file;
+  std::string error;
+  archive::OperatorBook book = *archive::OperatorBook::load(program_, error);
+  QVERIFY(book.add("AR", "Anna Rossi", "1234", error));
+  QVERIFY(book.save(error));
+  start();
+
+  openInList(good);
+  auto* report = main_->findChild<reports::ui::ReportViewWindow*>();
+  QVERIFY(report);
+  auto* labels = report->findChild<QAbstractButton*>("printLabels");
+  QVERIFY(!labels->isEnabled());  // not released yet
+  report->findChild<QAbstractButton*>("releaseCycle")->click();
+  auto* dialog = main_->findChild<archive::ui::ReleaseDialog*>();
+  QVERIFY(dialog && dialog->isVisible());
+  auto* pin = dialog->findChild<QLineEdit*>("releasePin");
+  auto* problem = dialog->findChild<QLabel*>("releaseProblem");
+  QTest::keyClicks(pin, "0000");
+  dialog->findChild<QAbstractButton*>("releaseRecord")->click();
+  QVERIFY(dialog->isVisible());
+  QCOMPARE(problem->text(), QString("Wrong PIN for AR."));
+  QVERIFY(pin->text().isEmpty());
+  QVERIFY(archive::ReleaseBook::read(program_).all().empty());
+  QTest::keyClicks(pin, "1234");
+  QTest::keyClick(pin, Qt::Key_Return);
+  QTRY_VERIFY(!main_->findChild<archive::ui::ReleaseDialog*>());
+  QCOMPARE(archive::ReleaseBook::read(program_).all().size(), std::size_t{1});
+  const std::vector<std::string>& lines = report->core().report().lines;
+  QVERIFY(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("Released by AR (Anna Rossi)") != std::string::npos;
+  }));
+  QVERIFY(labels->isEnabled());
+  auto* list = main_->fileManager()->findChild<QTreeView*>("fileList");
+  const QModelIndexList released = list->model()->match(list->model()->index(0, 4), Qt::DisplayRole,
+                                                        QString("released"), -1, Qt::MatchExactly);
+  QCOMPARE(released.size(), 1);
+
+  openInList(alarm);
+  report->findChild<QAbstractButton*>("releaseCycle")->click();
+  dialog = main_->findChild<archive::ui::ReleaseDialog*>();
+  QVERIFY(dialog);
+  QVERIFY(!dialog->findChild<QRadioButton*>("releaseReleased")->isEnabled());
+  QVERIFY(dialog->findChild<QRadioButton*>("releaseRejected")->isChecked());
+  QVERIFY(dialog->findChild<QLabel*>("releaseProblem")->text().contains("alarm 10"));
+  dialog->reject();
+  QVERIFY(!labels->isEnabled());
 }
 
 QTEST_MAIN(FailurePathsTest)

@@ -9,6 +9,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QThread>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "archive/pack_label.h"
 #include "platform/qt/qt_text.h"
 #include "shell/ui/captions.h"
 #include "shell/ui/icons.h"
@@ -31,7 +33,7 @@ namespace {
 constexpr int kSortRole = Qt::UserRole;
 const QDate kAnyDate(2000, 1, 1);
 
-enum Column { Start, End, Number, Program, Result, Serial, Samples, File, kColumns };
+enum Column { Start, End, Number, Program, Result, Serial, Samples, Release, File, kColumns };
 
 // A field's label gives the field its accessible name too; a date edit's
 // own text field is reached by a screen reader as well.
@@ -113,6 +115,8 @@ class CycleListModel final : public QAbstractTableModel {
           return fromCore(c.serial);
         case Samples:
           return c.samples;
+        case Release:
+          return releaseWord(c.release);
         default:
           return QString::fromStdString(std::filesystem::path(c.path).filename().string());
       }
@@ -128,6 +132,8 @@ class CycleListModel final : public QAbstractTableModel {
           return c.alarmCode;
         case Samples:
           return c.samples;
+        case Release:
+          return static_cast<int>(c.release);
         default:
           return data(index, Qt::DisplayRole).toString().toLower();
       }
@@ -144,13 +150,32 @@ class CycleListModel final : public QAbstractTableModel {
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < kColumns) {
+      if (section == Release) {
+        return own(*texts_, shell::Text::ColumnRelease);
+      }
+      // The columns before the release column and the file's name after it.
+      const int text = section < Release ? section : section - 1;
       return own(*texts_, static_cast<shell::Text>(
-                              static_cast<std::size_t>(shell::Text::ColumnStart) + section));
+                              static_cast<std::size_t>(shell::Text::ColumnStart) + text));
     }
     return {};
   }
 
  private:
+  QString releaseWord(ReleaseState state) const {
+    switch (state) {
+      case ReleaseState::Released:
+        return own(*texts_, shell::Text::WordReleased);
+      case ReleaseState::Rejected:
+        return own(*texts_, shell::Text::WordRejected);
+      case ReleaseState::Changed:
+        return own(*texts_, shell::Text::WordChanged);
+      case ReleaseState::Unreleased:
+        break;
+    }
+    return {};
+  }
+
   std::vector<IndexedCycle> rows_;
   const shell::LanguageTexts* texts_ = &shell::englishOnly();
 };
@@ -168,6 +193,12 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
   result_->addItem(QString());
   result_->addItem(icon("state-intact"), QString());
   result_->addItem(icon("state-problem"), QString());
+  release_ = new QComboBox(this);
+  release_->setObjectName("searchRelease");
+  release_->addItem(QString());
+  release_->addItem(icon("release"), QString());
+  release_->addItem(QString());
+  release_->addItem(icon("state-problem"), QString());
   cycle_ = new QLineEdit(this);
   cycle_->setObjectName("searchCycle");
   cycle_->setValidator(new QIntValidator(0, 0xFFFFFF, cycle_));
@@ -197,6 +228,7 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
   layout->addSpacing(6);
   labelled(program_, shell::Text::SearchProgram, 1);
   labelled(result_, shell::Text::SearchResult, 0);
+  labelled(release_, shell::Text::ColumnRelease, 0);
   labelled(cycle_, shell::Text::SearchCycle, 0);
   labelled(name_, shell::Text::SearchName, 2);
   layout->addWidget(search_);
@@ -204,7 +236,13 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
   layout->addWidget(status_);
 
   for (QLineEdit* edit : {program_, cycle_, name_}) {
-    connect(edit, &QLineEdit::returnPressed, this, &CycleSearch::search);
+    // A scanner types a pack code and Enter into whichever field has the
+    // cursor: the code opens its cycle, anything else is searched for.
+    connect(edit, &QLineEdit::returnPressed, this, [this, edit] {
+      if (!openPackCode(edit)) {
+        search();
+      }
+    });
   }
   connect(search_, &QPushButton::clicked, this, &CycleSearch::search);
   connect(clear_, &QPushButton::clicked, this, &CycleSearch::clear);
@@ -225,7 +263,7 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
   results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   results_->setAllColumnsShowFocus(true);
   results_->header()->setStretchLastSection(true);
-  const int widths[] = {118, 118, 62, 130, 92, 84, 66};
+  const int widths[] = {118, 118, 62, 130, 92, 84, 66, 96};
   for (int column = 0; column < File; ++column) {
     results_->header()->resizeSection(column, widths[column]);
   }
@@ -258,6 +296,10 @@ void CycleSearch::applyTexts(const shell::LanguageTexts& texts) {
   result_->setItemText(0, own(texts, Text::AnyResult));
   result_->setItemText(1, own(texts, Text::Passed));
   result_->setItemText(2, own(texts, Text::Alarm));
+  release_->setItemText(0, own(texts, Text::ReleaseFilterAny));
+  release_->setItemText(1, own(texts, Text::WordReleased));
+  release_->setItemText(2, own(texts, Text::WordUnreleased));
+  release_->setItemText(3, own(texts, Text::WordRejected));
   cycle_->setPlaceholderText(own(texts, Text::AnyCycle));
   name_->setPlaceholderText(own(texts, Text::PartOfName));
   name_->setMinimumWidth(name_->fontMetrics().horizontalAdvance(name_->placeholderText()) + 40);
@@ -293,11 +335,32 @@ SearchFilter CycleSearch::filter() const {
   filter.to = dayOf(to_);
   filter.program = platform::toCore(program_->text().trimmed());
   filter.result = static_cast<ResultFilter>(result_->currentIndex());
+  filter.release = static_cast<ReleaseFilter>(release_->currentIndex());
   if (!cycle_->text().isEmpty()) {
     filter.cycleNumber = cycle_->text().toInt();
   }
   filter.name = name_->text().trimmed().toStdString();
   return filter;
+}
+
+bool CycleSearch::openPackCode(QLineEdit* field) {
+  const std::string text = field->text().trimmed().toStdString();
+  if (!parsePackCode(text)) {
+    return false;
+  }
+  std::string error;
+  const PackCodeSearch found = findPackCode(programFolder_, text, error, *texts_);
+  field->clear();
+  if (found.outcome != PackCodeFind::Found) {
+    status_->setText(fromCore(error));
+    status_->setToolTip(fromCore(error));
+    QMessageBox::warning(window(), own(*texts_, shell::Text::PackCodeTitle), fromCore(error));
+    return true;
+  }
+  status_->setText(QString::fromStdString(text));
+  status_->setToolTip(QString());
+  emit openRequested(QString::fromStdString((programFolder_ / found.path).string()));
+  return true;
 }
 
 void CycleSearch::search() {
@@ -312,6 +375,7 @@ void CycleSearch::clear() {
   to_->setDate(kAnyDate);
   program_->clear();
   result_->setCurrentIndex(0);
+  release_->setCurrentIndex(0);
   cycle_->clear();
   name_->clear();
   model_->setRows({});

@@ -58,6 +58,9 @@ class CycleSearch final : public QWidget {
 
  private:
   void runNext();
+  // Opens the cycle of the pack code the field holds; false when it holds
+  // no pack code. A code that leads nowhere is said so.
+  bool openPackCode(QLineEdit* field);
   void showFound(std::vector<IndexedCycle> found, const QString& error);
 
   std::filesystem::path programFolder_;
@@ -71,6 +74,7 @@ class CycleSearch final : public QWidget {
   QDateEdit* to_ = nullptr;
   QLineEdit* program_ = nullptr;
   QComboBox* result_ = nullptr;
+  QComboBox* release_ = nullptr;
   QLineEdit* cycle_ = nullptr;
   QLineEdit* name_ = nullptr;
   QPushButton* search_ = nullptr;

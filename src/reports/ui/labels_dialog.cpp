@@ -261,7 +261,8 @@ bool LabelsDialog::printOn(QPrinter& printer) {
 
 void LabelsDialog::print() {
   QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName(fromCore(label_.code));
+  // The code holds colons, which a file name on Windows cannot.
+  printer.setDocName(fromCore(label_.code).replace(QLatin1Char(':'), QLatin1Char('_')));
   QPrintDialog dialog(&printer, this);
   dialog.setObjectName("labelsPrintDialog");
   dialog.setWindowTitle(windowTitle());

@@ -22,12 +22,15 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "archive/release.h"
+#include "archive/ui/release_dialog.h"
 #include "platform/qt/qt_text.h"
 #include "record/cycle_file.h"
 #include "reports/cycle_csv.h"
 #include "reports/pdf_document_info.h"
 #include "reports/render/cycle_chart.h"
 #include "reports/render/print_painter.h"
+#include "reports/ui/labels_dialog.h"
 #include "shell/safe_file.h"
 #include "shell/sha256.h"
 #include "shell/ui/captions.h"
@@ -132,8 +135,11 @@ QPushButton* button(const char* name, const QString& picture, QWidget* parent) {
 }  // namespace
 
 ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Prompts& prompts,
-                                   QWidget* parent)
-    : QWidget(parent), window_(std::make_unique<ReportWindow>(language)), prompts_(prompts) {
+                                   std::filesystem::path programFolder, QWidget* parent)
+    : QWidget(parent),
+      window_(std::make_unique<ReportWindow>(language)),
+      prompts_(prompts),
+      programFolder_(std::move(programFolder)) {
   setObjectName("frmView");
   setWindowIcon(icon("document"));
   model_ = new ReportLinesModel(this);
@@ -182,7 +188,15 @@ ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Pro
   exportCsv_ = button("exportCsv", "export-csv", this);
   exportCsv_->setText(own(texts, Text::ExportCsv));
   exportCsv_->setAccessibleName(own(texts, Text::ExportCsvName));
+  release_ = button("releaseCycle", "release", this);
+  release_->setText(own(texts, Text::ReleaseButton));
+  release_->setAccessibleName(own(texts, Text::ReleaseButtonName));
+  labels_ = button("printLabels", "label", this);
+  labels_->setText(own(texts, Text::LabelsButton));
+  labels_->setAccessibleName(own(texts, Text::LabelsButtonName));
   exit_ = button("Command2", "exit", this);
+  connect(release_, &QPushButton::clicked, this, &ReportViewWindow::openRelease);
+  connect(labels_, &QPushButton::clicked, this, &ReportViewWindow::openLabels);
   connect(print_, &QPushButton::clicked, this, &ReportViewWindow::print);
   connect(preview_, &QPushButton::clicked, this, &ReportViewWindow::preview);
   connect(switch_, &QPushButton::clicked, this, [this] {
@@ -224,6 +238,8 @@ ReportViewWindow::ReportViewWindow(const ReportLanguage& language, platform::Pro
   viewing->addWidget(switch_);
   viewing->addWidget(showChart_);
   viewing->addStretch(1);
+  viewing->addWidget(release_);
+  viewing->addWidget(labels_);
   viewing->addWidget(exportPdf_);
   viewing->addWidget(exportCsv_);
   auto* layout = new QVBoxLayout(this);
@@ -261,8 +277,53 @@ bool ReportViewWindow::load(const std::filesystem::path& file) {
   chart_ = record ? std::optional(cycleChart(*record, window_->language())) : std::nullopt;
   chartView_->setChart(chart_ ? &*chart_ : nullptr);
   setWindowTitle(QString::fromStdU16String(file.filename().u16string()));
-  updateControls();
+  archivePath_ = archive::archivePathOf(programFolder_, file);
+  showRelease();
   return true;
+}
+
+void ReportViewWindow::showRelease() {
+  released_ = false;
+  if (archivePath_) {
+    const archive::ReleaseBook book = archive::ReleaseBook::read(programFolder_);
+    const archive::Release* latest = book.latest(*archivePath_);
+    const archive::ReleaseState state = archive::releaseState(latest, sha256_);
+    released_ = state == archive::ReleaseState::Released;
+    model_->setLines(nullptr);
+    window_->setRelease(latest == nullptr
+                            ? std::vector<std::string>()
+                            : archive::releaseLines(*latest, state, window_->language().texts));
+  }
+  updateControls();
+}
+
+void ReportViewWindow::openRelease() {
+  if (!archivePath_ || !release_->isEnabled()) {
+    return;
+  }
+  auto* dialog = new archive::ui::ReleaseDialog(programFolder_, *archivePath_,
+                                                window_->language().texts, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(
+      dialog, &archive::ui::ReleaseDialog::recorded, this, [this](const archive::Release& release) {
+        showRelease();
+        const shell::LanguageTexts& texts = window_->language().texts;
+        emit statusMessage(fromCore(
+            shell::ownText(texts, Text::ReleaseRecorded,
+                           {shell::ownText(texts, release.result == archive::ReleaseResult::Released
+                                                      ? Text::WordReleased
+                                                      : Text::WordRejected),
+                            std::to_string(release.sequence)})));
+        emit releaseRecorded();
+      });
+  dialog->open();
+}
+
+void ReportViewWindow::openLabels() {
+  if (!archivePath_ || !labels_->isEnabled()) {
+    return;
+  }
+  LabelsDialog::open(this, programFolder_, *archivePath_, window_->language().texts);
 }
 
 std::string ReportViewWindow::fileName() const {
@@ -280,6 +341,9 @@ void ReportViewWindow::updateControls() {
   printAction_->setEnabled(ok);
   preview_->setEnabled(ok);
   exportPdf_->setEnabled(ok);
+  // Only cycles of the archive are released, and only released ones labelled.
+  release_->setEnabled(ok && archivePath_ && chart_.has_value());
+  labels_->setEnabled(ok && released_);
   // Technical reports have no samples and no chart.
   const bool charted = ok && chart_.has_value();
   exportCsv_->setEnabled(charted);

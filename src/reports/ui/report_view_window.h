@@ -31,8 +31,9 @@ class ReportViewWindow final : public QWidget, public shell::ui::ChildMenus {
   Q_OBJECT
 
  public:
+  // `programFolder`: the archive whose journal holds the releases shown.
   ReportViewWindow(const ReportLanguage& language, platform::Prompts& prompts,
-                   QWidget* parent = nullptr);
+                   std::filesystem::path programFolder, QWidget* parent = nullptr);
   ~ReportViewWindow() override;
 
   // Reads and shows `file`. False, after a message saying why, when the
@@ -62,9 +63,18 @@ class ReportViewWindow final : public QWidget, public shell::ui::ChildMenus {
   void closeRequested();
   // What was done, for the status bar ("Exported ...").
   void statusMessage(const QString& text);
+  // A release of the cycle on show was recorded.
+  void releaseRecorded();
+
+ public:
+  // Release… and Labels…, as their buttons open them.
+  void openRelease();
+  void openLabels();
 
  private:
   void updateControls();
+  // The release block in place of the signature, from the journal now.
+  void showRelease();
   // The name of the file on show, as message texts hold it.
   std::string fileName() const;
   void print();
@@ -78,6 +88,9 @@ class ReportViewWindow final : public QWidget, public shell::ui::ChildMenus {
 
   std::unique_ptr<ReportWindow> window_;
   platform::Prompts& prompts_;
+  std::filesystem::path programFolder_;
+  std::optional<std::string> archivePath_;  // the file below the program folder
+  bool released_ = false;                   // its last release holds: released
   std::filesystem::path file_;
   record::CycleFile read_;
   std::string sha256_;
@@ -93,6 +106,8 @@ class ReportViewWindow final : public QWidget, public shell::ui::ChildMenus {
   QPushButton* showChart_ = nullptr;
   QPushButton* exportPdf_ = nullptr;
   QPushButton* exportCsv_ = nullptr;
+  QPushButton* release_ = nullptr;
+  QPushButton* labels_ = nullptr;
   QPushButton* exit_ = nullptr;
   QAction* printAction_ = nullptr;
 };
