@@ -220,6 +220,7 @@ FileManagerWindow::FileManagerWindow(ShellContext& shell, platform::Prompts& pro
   list_->header()->resizeSection(1, 130);
   list_->header()->resizeSection(2, 90);
   list_->header()->resizeSection(3, 150);
+  list_->header()->resizeSection(kReleaseColumn, 170);
   connect(list_, &QTreeView::activated, this, &FileManagerWindow::openRow);
 
   search_ = new archive::ui::CycleSearch(

@@ -360,6 +360,7 @@ constexpr std::array<const char*, kLastOwnText - kFirstOwnText + 1> kEnglish{
     "Release state",
     "Code %1: %2",
     "Pack code",
+    "Re&lease:",
 };
 
 std::string withLineEnds(std::string_view text) {

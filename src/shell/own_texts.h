@@ -349,9 +349,10 @@ enum class Text : std::size_t {
   ReleaseFilterName,
   ScanOpened,
   PackCodeTitle,
+  SearchRelease,
 };
 inline constexpr std::size_t kFirstOwnText = 363;
-inline constexpr std::size_t kLastOwnText = 698;
+inline constexpr std::size_t kLastOwnText = 699;
 
 // The English text, in the system's single-byte text, as the line of
 // English.lng holds it ("\n" standing for a line end).

@@ -202,7 +202,6 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
   cycle_ = new QLineEdit(this);
   cycle_->setObjectName("searchCycle");
   cycle_->setValidator(new QIntValidator(0, 0xFFFFFF, cycle_));
-  cycle_->setMaximumWidth(90);
   name_ = new QLineEdit(this);
   name_->setObjectName("searchName");
   name_->setClearButtonEnabled(true);
@@ -212,7 +211,9 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
   clear_->setObjectName("searchClear");
   status_ = new QLabel(this);
   status_->setObjectName("searchStatus");
-  status_->setMinimumWidth(120);
+  // It takes what the fields leave, so that the bar fits a 1280-pixel
+  // screen in every language; a long message is in its tooltip.
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(6, 4, 6, 4);
@@ -228,12 +229,12 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
   layout->addSpacing(6);
   labelled(program_, shell::Text::SearchProgram, 1);
   labelled(result_, shell::Text::SearchResult, 0);
-  labelled(release_, shell::Text::ColumnRelease, 0);
+  labelled(release_, shell::Text::SearchRelease, 0);
   labelled(cycle_, shell::Text::SearchCycle, 0);
   labelled(name_, shell::Text::SearchName, 2);
   layout->addWidget(search_);
   layout->addWidget(clear_);
-  layout->addWidget(status_);
+  layout->addWidget(status_, 1);
 
   for (QLineEdit* edit : {program_, cycle_, name_}) {
     // A scanner types a pack code and Enter into whichever field has the
@@ -301,6 +302,7 @@ void CycleSearch::applyTexts(const shell::LanguageTexts& texts) {
   release_->setItemText(2, own(texts, Text::WordUnreleased));
   release_->setItemText(3, own(texts, Text::WordRejected));
   cycle_->setPlaceholderText(own(texts, Text::AnyCycle));
+  cycle_->setFixedWidth(cycle_->fontMetrics().horizontalAdvance(cycle_->placeholderText()) + 20);
   name_->setPlaceholderText(own(texts, Text::PartOfName));
   name_->setMinimumWidth(name_->fontMetrics().horizontalAdvance(name_->placeholderText()) + 40);
   search_->setText(own(texts, Text::Search));
@@ -421,6 +423,7 @@ void CycleSearch::showFound(std::vector<IndexedCycle> found, const QString& erro
   status_->setText(!error.isEmpty() ? error
                    : count == 1     ? own(*texts_, shell::Text::OneCycleFound)
                                     : own(*texts_, shell::Text::CyclesFound).arg(count));
+  status_->setToolTip(status_->text());
   emit searchFinished(count);
 }
 

@@ -279,6 +279,7 @@ bool ReportViewWindow::load(const std::filesystem::path& file) {
   setWindowTitle(QString::fromStdU16String(file.filename().u16string()));
   archivePath_ = archive::archivePathOf(programFolder_, file);
   showRelease();
+  lines_->scrollToTop();  // another file starts at its first line
   return true;
 }
 
