@@ -251,7 +251,14 @@ PackCodeSearch findPackCode(const std::filesystem::path& programFolder, const st
     return {PackCodeFind::NotACode, {}};
   }
   PackCodeSearch search{PackCodeFind::NoCycle, {}};
-  for (const StoredFile& file : storedFiles(programFolder)) {
+  // A saved cycle's name carries its number: those files are read first, so
+  // that a scan finds its cycle without reading the whole archive.
+  std::vector<StoredFile> files = storedFiles(programFolder);
+  const std::string digits = std::to_string(parts->cycleNumber);
+  std::stable_partition(files.begin(), files.end(), [&](const StoredFile& file) {
+    return file.path.substr(file.path.rfind('/') + 1).find(digits) != std::string::npos;
+  });
+  for (const StoredFile& file : files) {
     const std::optional<Bytes> bytes =
         shell::readWholeFile(programFolder / shell::pathFromUtf8(file.path));
     if (!bytes) {

@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPainter>
@@ -28,12 +29,15 @@
 #include <filesystem>
 #include <functional>
 
+#include "archive/operators.h"
 #include "archive/ui/archive_check_window.h"
 #include "archive/ui/cycle_search.h"
+#include "archive/ui/release_dialog.h"
 #include "desktop/device_windows.h"
 #include "desktop/main_window.h"
 #include "platform/qt/qt_drive_enumerator.h"
 #include "programmer_rig.h"
+#include "reports/ui/labels_dialog.h"
 #include "shell/settings_file.h"
 #include "sim/cycle_generator.h"
 #include "sim/demo_contents.h"
@@ -359,6 +363,33 @@ int main(int argc, char** argv) {
         pages->setCurrentPage(pages->pageCount());
         emit pages->previewChanged();  // the dialog's page number follows
       });
+
+  // The load released by its operator, then its pack labels.
+  std::string error;
+  std::optional<archive::OperatorBook> operators = archive::OperatorBook::load(program, error);
+  if (!operators || !operators->add("AR", "Anna Rossi", "1234", error) || !operators->save(error)) {
+    fail(QString::fromStdString(error));
+  }
+  report->findChild<QPushButton*>("releaseCycle")->click();
+  auto* release = main.findChild<archive::ui::ReleaseDialog*>();
+  if (!release) {
+    fail("the release dialog did not open");
+  }
+  release->findChild<QLineEdit*>("releasePin")->setText("1234");
+  release->findChild<QLineEdit*>("releaseNote")->setText("Tray 2, instruments of room 3");
+  shots.dialogOver(main, *release, "release");
+  release->findChild<QPushButton*>("releaseRecord")->click();
+  settleEvents();
+  if (main.findChild<archive::ui::ReleaseDialog*>()) {
+    fail("the release was not recorded");
+  }
+  report->findChild<QPushButton*>("printLabels")->click();
+  auto* labels = main.findChild<reports::ui::LabelsDialog*>();
+  if (!labels) {
+    fail("the labels dialog did not open");
+  }
+  shots.dialogOver(main, *labels, "labels");
+  labels->close();
   closeTab(report);
 
   // File > Check archive, after a file was copied back from a backup
