@@ -20,6 +20,7 @@
 #include <filesystem>
 
 #include "archive/operators.h"
+#include "archive/pack_label.h"
 #include "archive/ui/release_dialog.h"
 #include "catalogue/ui/catalogue_list.h"
 #include "catalogue/ui/programmer_window.h"
@@ -503,6 +504,18 @@ void FailurePathsTest::releaseAsksThePinAgainAfterAWrongOneAndAnAlarmCycleCanOnl
   QVERIFY(dialog->findChild<QLabel*>("releaseProblem")->text().contains("alarm 10"));
   dialog->reject();
   QVERIFY(!labels->isEnabled());
+
+  // A scanner types the label's code and Enter into the search bar: the
+  // released cycle's report comes back; a code of a changed file is said.
+  const auto label = archive::packLabelFor(program_, good.lexically_relative(program_).string(),
+                                           180, "Pouch", error);
+  QVERIFY2(label.has_value(), error.c_str());
+  main_->fileManager()->focusSearch();
+  auto* field = main_->fileManager()->findChild<QLineEdit*>("searchProgram");
+  QTest::keyClicks(field, QString::fromStdString(label->code));
+  QTest::keyClick(field, Qt::Key_Return);
+  QCOMPARE(report->file(), good);
+  QVERIFY(field->text().isEmpty());
 }
 
 QTEST_MAIN(FailurePathsTest)
