@@ -63,9 +63,8 @@ TEST(Operators, PinsAreKeptHashedWrongOnesLockAfterFiveAndTheCountOutlivesTheRun
   ASSERT_TRUE(book.add("ar", "Anna Rossi", "1234", error)) << error;
   EXPECT_FALSE(book.add("AR", "Another", "5678", error)) << "initials are taken once";
   ASSERT_TRUE(book.save(error)) << error;
-  const std::string stored =
-      std::string(shell::readWholeFile(program.path() / kOperatorsFileName)->begin(),
-                  shell::readWholeFile(program.path() / kOperatorsFileName)->end());
+  const Bytes file = *shell::readWholeFile(program.path() / kOperatorsFileName);
+  const std::string stored(file.begin(), file.end());
   EXPECT_EQ(stored.find("1234"), std::string::npos) << stored;
   EXPECT_NE(stored.find("pbkdf2-sha256$"), std::string::npos) << stored;
 
