@@ -336,7 +336,30 @@ std::vector<std::string> releaseBlockFor(const std::filesystem::path& programFol
   if (latest == nullptr) {
     return {};
   }
-  return releaseLines(*latest, releaseState(latest, shell::sha256OfFile(file).value_or("")), texts);
+  std::vector<std::string> lines =
+      releaseLines(*latest, releaseState(latest, shell::sha256OfFile(file).value_or("")), texts);
+  const std::vector<std::string> earlier = earlierReleaseLines(book.history(*path), texts);
+  lines.insert(lines.end(), earlier.begin(), earlier.end());
+  return lines;
+}
+
+std::vector<std::string> earlierReleaseLines(const std::vector<Release>& history,
+                                             const shell::LanguageTexts& texts) {
+  constexpr std::size_t kShown = 3;
+  std::vector<std::string> lines;
+  const std::size_t earlier = history.empty() ? 0 : history.size() - 1;
+  for (std::size_t i = 0; i < std::min(earlier, kShown); ++i) {
+    const Release& release = history[earlier - 1 - i];
+    lines.push_back(
+        blockLine(said(texts, Text::ReleaseEarlier,
+                       {said(texts, release.result == ReleaseResult::Released ? Text::WordReleased
+                                                                              : Text::WordRejected),
+                        release.operatorInitials, localTimeText(release.utc)})));
+  }
+  if (earlier > kShown) {
+    lines.push_back(blockLine(said(texts, Text::AndMore, {std::to_string(earlier - kShown)})));
+  }
+  return lines;
 }
 
 std::string localTimeText(const std::string& utc) {

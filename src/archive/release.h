@@ -117,11 +117,17 @@ std::optional<std::string> archivePathOf(const std::filesystem::path& programFol
                                          const std::filesystem::path& file);
 
 // The lines that stand for the signature in the reports of `file`: those
-// of its last release; none when it has no release or lies outside the
-// archive.
+// of its last release, then its earlier ones; none when it has no release
+// or lies outside the archive.
 std::vector<std::string> releaseBlockFor(const std::filesystem::path& programFolder,
                                          const std::filesystem::path& file,
                                          const shell::LanguageTexts& texts = shell::englishOnly());
+
+// The releases of a cycle before its last one, newest first, as lines of
+// the same block: "Earlier: rejected by MB on 07/12/2026 09:40"; at most
+// three, then how many more.
+std::vector<std::string> earlierReleaseLines(
+    const std::vector<Release>& history, const shell::LanguageTexts& texts = shell::englishOnly());
 
 // "07/12/2026 10:12": a release's time in local time.
 std::string localTimeText(const std::string& utc);

@@ -336,7 +336,7 @@ constexpr std::array<const char*, kLastOwnText - kFirstOwnText + 1> kEnglish{
     "No operators yet: add them with File > Operators\x85"
     ".",
     "Recorded as %1: journal entry %2",
-    "Earlier: %1",
+    "Earlier: %1 by %2 on %3",
     "&Operators\x85"
     "",
     "Add or remove the operators who release cycles",

@@ -142,6 +142,10 @@ TEST(Release, WhatACycleAllowsDecidesAndTheReleaseJoinsTheChain) {
   EXPECT_EQ(kept.operatorName, "Anna Rossi");
   EXPECT_EQ(kept.sha256, *shell::sha256OfFile(good));
   EXPECT_EQ(book.latest(below(program.path(), good))->result, ReleaseResult::Rejected);
+  const std::vector<std::string> block = releaseBlockFor(program.path(), good);
+  ASSERT_EQ(block.size(), 4u);  // who, when, indicators, and the earlier release
+  EXPECT_EQ(block[0], "Rejected by AR (Anna Rossi)");
+  EXPECT_EQ(block[3].rfind("Earlier: released by AR on ", 0), 0u) << block[3];
 
   const auto check = checkArchive(program.path());
   ASSERT_TRUE(check);

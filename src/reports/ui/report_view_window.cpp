@@ -291,9 +291,15 @@ void ReportViewWindow::showRelease() {
     const archive::ReleaseState state = archive::releaseState(latest, sha256_);
     released_ = state == archive::ReleaseState::Released;
     model_->setLines(nullptr);
-    window_->setRelease(latest == nullptr
-                            ? std::vector<std::string>()
-                            : archive::releaseLines(*latest, state, window_->language().texts));
+    std::vector<std::string> block;
+    if (latest != nullptr) {
+      const shell::LanguageTexts& texts = window_->language().texts;
+      block = archive::releaseLines(*latest, state, texts);
+      const std::vector<std::string> earlier =
+          archive::earlierReleaseLines(book.history(*archivePath_), texts);
+      block.insert(block.end(), earlier.begin(), earlier.end());
+    }
+    window_->setRelease(std::move(block));
   }
   updateControls();
 }
