@@ -46,7 +46,8 @@ int operatorsAddCommand(const GlobalOptions& options, const std::string& initial
   if (!book) {
     return 1;
   }
-  const std::optional<std::string> pin = readPin("PIN for " + initials + ": ");
+  const std::optional<std::string> pin =
+      readPin("PIN for " + archive::normalInitials(initials) + ": ");
   if (!pin) {
     fail("no PIN given");
     return 1;
