@@ -19,6 +19,17 @@ LocalTime civil(const SYSTEMTIME& time) {
   return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
 }
 
+SYSTEMTIME systemTime(const LocalTime& time) {
+  SYSTEMTIME system{};
+  system.wYear = static_cast<WORD>(time.year);
+  system.wMonth = static_cast<WORD>(time.month);
+  system.wDay = static_cast<WORD>(time.day);
+  system.wHour = static_cast<WORD>(time.hour);
+  system.wMinute = static_cast<WORD>(time.minute);
+  system.wSecond = static_cast<WORD>(time.second);
+  return system;
+}
+
 }  // namespace
 
 std::optional<LocalTime> fileModifiedLocalTime(const std::filesystem::path& file) {
@@ -34,13 +45,7 @@ std::optional<LocalTime> fileModifiedLocalTime(const std::filesystem::path& file
 }
 
 bool setFileModifiedLocalTime(const std::filesystem::path& file, const LocalTime& time) {
-  SYSTEMTIME local{};
-  local.wYear = static_cast<WORD>(time.year);
-  local.wMonth = static_cast<WORD>(time.month);
-  local.wDay = static_cast<WORD>(time.day);
-  local.wHour = static_cast<WORD>(time.hour);
-  local.wMinute = static_cast<WORD>(time.minute);
-  local.wSecond = static_cast<WORD>(time.second);
+  const SYSTEMTIME local = systemTime(time);
   SYSTEMTIME utc{};
   FILETIME when{};
   if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
@@ -70,13 +75,7 @@ LocalTime utcNow() {
 }
 
 LocalTime localFromUtc(const LocalTime& utc) {
-  SYSTEMTIME from{};
-  from.wYear = static_cast<WORD>(utc.year);
-  from.wMonth = static_cast<WORD>(utc.month);
-  from.wDay = static_cast<WORD>(utc.day);
-  from.wHour = static_cast<WORD>(utc.hour);
-  from.wMinute = static_cast<WORD>(utc.minute);
-  from.wSecond = static_cast<WORD>(utc.second);
+  const SYSTEMTIME from = systemTime(utc);
   SYSTEMTIME local{};
   return ::SystemTimeToTzSpecificLocalTime(nullptr, &from, &local) ? civil(local) : utc;
 }
@@ -88,6 +87,17 @@ namespace {
 LocalTime civil(const std::tm& time) {
   return {time.tm_year + 1900, time.tm_mon + 1, time.tm_mday,
           time.tm_hour,        time.tm_min,     time.tm_sec};
+}
+
+std::tm brokenDown(const LocalTime& time) {
+  std::tm fields{};
+  fields.tm_year = time.year - 1900;
+  fields.tm_mon = time.month - 1;
+  fields.tm_mday = time.day;
+  fields.tm_hour = time.hour;
+  fields.tm_min = time.minute;
+  fields.tm_sec = time.second;
+  return fields;
 }
 
 }  // namespace
@@ -106,13 +116,7 @@ std::optional<LocalTime> fileModifiedLocalTime(const std::filesystem::path& file
 }
 
 bool setFileModifiedLocalTime(const std::filesystem::path& file, const LocalTime& time) {
-  std::tm local{};
-  local.tm_year = time.year - 1900;
-  local.tm_mon = time.month - 1;
-  local.tm_mday = time.day;
-  local.tm_hour = time.hour;
-  local.tm_min = time.minute;
-  local.tm_sec = time.second;
+  std::tm local = brokenDown(time);
   local.tm_isdst = -1;  // as the clocks went on that day
   const std::time_t when = std::mktime(&local);
   const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
@@ -134,13 +138,7 @@ LocalTime utcNow() {
 }
 
 LocalTime localFromUtc(const LocalTime& utc) {
-  std::tm from{};
-  from.tm_year = utc.year - 1900;
-  from.tm_mon = utc.month - 1;
-  from.tm_mday = utc.day;
-  from.tm_hour = utc.hour;
-  from.tm_min = utc.minute;
-  from.tm_sec = utc.second;
+  std::tm from = brokenDown(utc);
   const std::time_t when = ::timegm(&from);
   std::tm local{};
   return when != -1 && ::localtime_r(&when, &local) != nullptr ? civil(local) : utc;

@@ -31,19 +31,6 @@ void changeByte(const fs::path& file) {
   fs::last_write_time(file, time);
 }
 
-std::string below(const fs::path& program, const fs::path& file) {
-  return file.lexically_relative(program).generic_string();
-}
-
-std::vector<std::string> journalLines(const fs::path& program) {
-  std::ifstream in(program / kJournalFileName);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 std::string joined(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) {

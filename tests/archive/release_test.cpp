@@ -20,19 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempFolder;
 
-std::string below(const fs::path& program, const fs::path& file) {
-  return file.lexically_relative(program).generic_string();
-}
-
-std::vector<std::string> journalLines(const fs::path& program) {
-  std::ifstream in(program / kJournalFileName);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 void writeLines(const fs::path& program, const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) {

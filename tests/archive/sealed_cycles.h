@@ -4,7 +4,11 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
+#include "archive/journal.h"
 #include "sim/cycle_generator.h"
 #include "transfer/seal.h"
 
@@ -33,6 +37,21 @@ inline std::filesystem::path seal(const std::filesystem::path& program, const Cy
       program, folder, devsim::content::generateCycle({}, request).bytes, {});
   EXPECT_TRUE(sealed.error.empty()) << sealed.error;
   return sealed.file;
+}
+
+// A stored file's path as the journal names it.
+inline std::string below(const std::filesystem::path& program, const std::filesystem::path& file) {
+  return file.lexically_relative(program).generic_string();
+}
+
+// The journal of `program`, line by line.
+inline std::vector<std::string> journalLines(const std::filesystem::path& program) {
+  std::ifstream in(program / kJournalFileName);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 // A copy that does not keep file times: they become another time altogether.

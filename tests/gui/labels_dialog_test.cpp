@@ -33,6 +33,9 @@ class LabelsDialogTest : public QObject {
   void storageDaysAreEditedAndKept();
 
  private:
+  // Releases the cycle, then opens its labels dialog.
+  reports::ui::LabelsDialog* releasedAndOpened();
+
   std::unique_ptr<testing::TempFolder> folder_;
   std::unique_ptr<QWidget> parent_;
   std::string path_;  // the sealed cycle, below the program folder
@@ -52,6 +55,19 @@ void LabelsDialogTest::init() {
   path_ = sealed.file.lexically_relative(folder_->path()).generic_string();
 }
 
+reports::ui::LabelsDialog* LabelsDialogTest::releasedAndOpened() {
+  std::string error;
+  archive::ReleaseRequest request;
+  request.path = path_;
+  request.operatorInitials = "AB";
+  if (!archive::recordRelease(folder_->path(), request, error)) {
+    qWarning("release refused: %s", error.c_str());
+    return nullptr;
+  }
+  return reports::ui::LabelsDialog::open(parent_.get(), folder_->path(), path_,
+                                         shell::englishOnly());
+}
+
 void LabelsDialogTest::cleanup() {
   parent_.reset();
   folder_.reset();
@@ -69,13 +85,7 @@ void LabelsDialogTest::aCycleNotReleasedGetsAMessageInstead() {
 }
 
 void LabelsDialogTest::releasedCycleSavesItsLabels() {
-  std::string error;
-  archive::ReleaseRequest request;
-  request.path = path_;
-  request.operatorInitials = "AB";
-  QVERIFY2(archive::recordRelease(folder_->path(), request, error), error.c_str());
-  auto* dialog =
-      reports::ui::LabelsDialog::open(parent_.get(), folder_->path(), path_, shell::englishOnly());
+  auto* dialog = releasedAndOpened();
   QVERIFY(dialog);
   QVERIFY(dialog->isVisible());
   auto* kind = dialog->findChild<QComboBox*>("packKind");
@@ -110,13 +120,7 @@ void LabelsDialogTest::releasedCycleSavesItsLabels() {
 }
 
 void LabelsDialogTest::storageDaysAreEditedAndKept() {
-  std::string error;
-  archive::ReleaseRequest request;
-  request.path = path_;
-  request.operatorInitials = "AB";
-  QVERIFY2(archive::recordRelease(folder_->path(), request, error), error.c_str());
-  auto* dialog =
-      reports::ui::LabelsDialog::open(parent_.get(), folder_->path(), path_, shell::englishOnly());
+  auto* dialog = releasedAndOpened();
   QVERIFY(dialog);
   QTest::mouseClick(dialog->findChild<QPushButton*>("storageDays"), Qt::LeftButton);
   auto* kinds = dialog->findChild<reports::ui::PackKindsDialog*>("PackKindsDialog");

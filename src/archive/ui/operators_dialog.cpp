@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "archive/operators.h"
+#include "archive/ui/release_fields.h"
 #include "shell/ui/captions.h"
 #include "shell/ui/icons.h"
 
@@ -23,16 +24,6 @@ using platform::fromCore;
 using platform::toCore;
 using shell::Text;
 using shell::ui::own;
-
-QLineEdit* pinField(const char* name, QWidget* parent) {
-  auto* field = new QLineEdit(parent);
-  field->setObjectName(name);
-  field->setEchoMode(QLineEdit::Password);
-  field->setMaxLength(12);
-  field->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,12}")), field));
-  return field;
-}
 
 // The new operator's fields; the book checks them when it is added.
 class NewOperatorDialog final : public QDialog {
@@ -53,20 +44,13 @@ class NewOperatorDialog final : public QDialog {
     again = pinField("operatorPinAgain", this);
     auto* form = new QFormLayout;
     const auto row = [&](Text label, QLineEdit* field) {
-      auto* caption = new QLabel(own(texts, label), this);
-      caption->setBuddy(field);
-      field->setAccessibleName(caption->text().remove('&').remove(':'));
-      form->addRow(caption, field);
+      form->addRow(formLabel(own(texts, label), field, this), field);
     };
     row(Text::OperatorInitialsLabel, initials);
     row(Text::OperatorNameLabel, name);
     row(Text::ReleasePinLabel, pin);
     row(Text::OperatorPinAgainLabel, again);
-    problem = new QLabel(this);
-    problem->setObjectName("newOperatorProblem");
-    problem->setStyleSheet(QStringLiteral("QLabel { color: #a01010; }"));
-    problem->setWordWrap(true);
-    problem->hide();
+    problem = problemLine("newOperatorProblem", this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -104,11 +88,7 @@ OperatorsDialog::OperatorsDialog(std::filesystem::path programFolder,
   list_->setHeaderLabels({own(texts, Text::ColumnInitials), own(texts, Text::ColumnName)});
   list_->header()->setStretchLastSection(true);
   list_->setMinimumSize(360, 220);
-  problem_ = new QLabel(this);
-  problem_->setObjectName("operatorsProblem");
-  problem_->setStyleSheet(QStringLiteral("QLabel { color: #a01010; }"));
-  problem_->setWordWrap(true);
-  problem_->hide();
+  problem_ = problemLine("operatorsProblem", this);
   add_ = new QPushButton(shell::ui::icon("operators"), own(texts, Text::OperatorAdd), this);
   add_->setObjectName("operatorAdd");
   remove_ = new QPushButton(shell::ui::icon("delete"), own(texts, Text::OperatorRemove), this);
@@ -135,8 +115,7 @@ OperatorsDialog::OperatorsDialog(std::filesystem::path programFolder,
 }
 
 void OperatorsDialog::showProblem(const QString& text) {
-  problem_->setText(text);
-  problem_->setVisible(!text.isEmpty());
+  showProblemLine(problem_, text);
 }
 
 void OperatorsDialog::fill() {

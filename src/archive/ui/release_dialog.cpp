@@ -8,11 +8,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QStyle>
 #include <QVBoxLayout>
 
 #include "archive/operators.h"
+#include "archive/ui/release_fields.h"
 #include "shell/text_encoding.h"
 #include "shell/ui/captions.h"
 #include "shell/ui/icons.h"
@@ -26,14 +26,6 @@ using shell::Text;
 using shell::ui::own;
 
 constexpr int kMostNote = 200;
-
-// A form label that names its field for screen readers too.
-QLabel* formLabel(const QString& text, QWidget* field, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setBuddy(field);
-  field->setAccessibleName(QString(text).remove('&').remove(':'));
-  return label;
-}
 
 }  // namespace
 
@@ -64,12 +56,7 @@ ReleaseDialog::ReleaseDialog(std::filesystem::path programFolder, std::string pa
 
   operator_ = new QComboBox(this);
   operator_->setObjectName("releaseOperator");
-  pin_ = new QLineEdit(this);
-  pin_->setObjectName("releasePin");
-  pin_->setEchoMode(QLineEdit::Password);
-  pin_->setMaxLength(12);
-  pin_->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,12}")), pin_));
+  pin_ = pinField("releasePin", this);
   released_ = new QRadioButton(own(texts, Text::ReleaseResultReleased), this);
   released_->setObjectName("releaseReleased");
   rejected_ = new QRadioButton(own(texts, Text::ReleaseResultRejected), this);
@@ -111,11 +98,7 @@ ReleaseDialog::ReleaseDialog(std::filesystem::path programFolder, std::string pa
   form->addRow(formLabel(own(texts, Text::ReleaseNoteLabel), note_, this), note_);
 
   // Why the cycle can only be rejected, or what went wrong last.
-  problem_ = new QLabel(this);
-  problem_->setObjectName("releaseProblem");
-  problem_->setWordWrap(true);
-  problem_->setStyleSheet(QStringLiteral("QLabel { color: #a01010; }"));
-  problem_->hide();
+  problem_ = problemLine("releaseProblem", this);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
   record_ = buttons->addButton(own(texts, Text::ReleaseRecord), QDialogButtonBox::AcceptRole);
@@ -169,8 +152,7 @@ void ReleaseDialog::loadOperators() {
 }
 
 void ReleaseDialog::showProblem(const QString& text) {
-  problem_->setText(text);
-  problem_->setVisible(!text.isEmpty());
+  showProblemLine(problem_, text);
 }
 
 void ReleaseDialog::record() {
