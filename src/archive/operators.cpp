@@ -124,9 +124,8 @@ bool OperatorBook::save(std::string& error) const {
     text += person.initials + "\t" + person.pinHash + "\t" + std::to_string(person.wrongPins) +
             "\t" + std::to_string(person.lockedUntil) + "\t" + person.name + "\n";
   }
-  std::string why;
-  if (!shell::replaceFile(file_, text, &why)) {
-    error = "cannot write " + shell::utf8Of(file_) + ": " + why;
+  // Its words name the file and the system's reason.
+  if (!shell::replaceFile(file_, text, &error)) {
     return false;
   }
   return true;
