@@ -49,8 +49,9 @@ class SerialPort {
   virtual void setEventHandler(std::function<void(SerialEvent)> handler) = 0;
 
   virtual std::string errorText() const = 0;
-  // True when the last open() failed because this user may not open the
-  // port: it exists, but its device file is not theirs to read and write.
+  // True when the last open() failed because the port exists but its device
+  // file is not this user's to read and write. Always false on Windows,
+  // which bars no user from a port.
   virtual bool permissionDenied() const = 0;
 };
 

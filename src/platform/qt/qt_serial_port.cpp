@@ -4,77 +4,41 @@
 #include <QCoreApplication>
 #include <QString>
 #include <atomic>
-#include <cctype>
 #include <cstring>
 #include <iostream>
-#include <sstream>
-#include <vector>
+#include <optional>
 
 #include "platform/qt/serial_device.h"
+#include "platform/serial_settings.h"
 
 namespace vestrim::platform {
 namespace {
 
-struct LineSettings {
-  int baud = 0;
-  QSerialPort::Parity parity = QSerialPort::NoParity;
-  QSerialPort::DataBits dataBits = QSerialPort::Data8;
-  QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-};
+QSerialPort::Parity parityOf(char parity) {
+  switch (parity) {
+    case 'E':
+      return QSerialPort::EvenParity;
+    case 'O':
+      return QSerialPort::OddParity;
+    case 'M':
+      return QSerialPort::MarkParity;
+    case 'S':
+      return QSerialPort::SpaceParity;
+    default:
+      return QSerialPort::NoParity;
+  }
+}
 
-// "baud,parity,data bits,stop bits", parity N, E, O, M or S in either case.
-bool parseSettings(const std::string& text, LineSettings& out) {
-  std::vector<std::string> fields;
-  std::stringstream stream(text);
-  for (std::string field; std::getline(stream, field, ',');) {
-    fields.push_back(field);
+QSerialPort::StopBits stopBitsOf(StopBits stopBits) {
+  switch (stopBits) {
+    case StopBits::OneAndHalf:
+      return QSerialPort::OneAndHalfStop;
+    case StopBits::Two:
+      return QSerialPort::TwoStop;
+    case StopBits::One:
+      break;
   }
-  if (fields.size() != 4) {
-    return false;
-  }
-  try {
-    std::size_t used = 0;
-    out.baud = std::stoi(fields[0], &used);
-    if (used != fields[0].size() || out.baud <= 0) {
-      return false;
-    }
-    switch (std::toupper(static_cast<unsigned char>(fields[1].empty() ? '?' : fields[1][0]))) {
-      case 'N':
-        out.parity = QSerialPort::NoParity;
-        break;
-      case 'E':
-        out.parity = QSerialPort::EvenParity;
-        break;
-      case 'O':
-        out.parity = QSerialPort::OddParity;
-        break;
-      case 'M':
-        out.parity = QSerialPort::MarkParity;
-        break;
-      case 'S':
-        out.parity = QSerialPort::SpaceParity;
-        break;
-      default:
-        return false;
-    }
-    const int dataBits = std::stoi(fields[2]);
-    if (dataBits < 5 || dataBits > 8) {
-      return false;
-    }
-    out.dataBits = static_cast<QSerialPort::DataBits>(dataBits);
-    if (fields[3] == "1") {
-      out.stopBits = QSerialPort::OneStop;
-    } else if (fields[3] == "2") {
-      out.stopBits = QSerialPort::TwoStop;
-    } else if (fields[3] == "1.5") {
-      out.stopBits = QSerialPort::OneAndHalfStop;
-    } else {
-      return false;
-    }
-  } catch (const std::exception&) {
-    return false;
-  }
-  return true;
+  return QSerialPort::OneStop;
 }
 
 // Without the flag an adapter keeps short replies until its latency timer
@@ -91,11 +55,6 @@ void askForLowLatency(QSerialPort& port, const std::string& name) {
 }
 
 }  // namespace
-
-int baudOfSettings(const std::string& settings) {
-  LineSettings parsed;
-  return parseSettings(settings, parsed) ? parsed.baud : 0;
-}
 
 QtSerialPort::QtSerialPort() {
   QObject::connect(&port_, &QSerialPort::readyRead, [this] { onReadyRead(); });
@@ -151,8 +110,7 @@ std::string QtSerialPort::portName() const {
 }
 
 bool QtSerialPort::setSettings(const std::string& settings) {
-  LineSettings parsed;
-  if (!parseSettings(settings, parsed)) {
+  if (!parseSerialSettings(settings)) {
     return false;
   }
   settings_ = settings;
@@ -164,10 +122,13 @@ std::string QtSerialPort::settings() const {
 }
 
 bool QtSerialPort::applySettings() {
-  LineSettings parsed;
-  parseSettings(settings_, parsed);
-  return port_.setBaudRate(parsed.baud) && port_.setParity(parsed.parity) &&
-         port_.setDataBits(parsed.dataBits) && port_.setStopBits(parsed.stopBits) &&
+  const std::optional<SerialSettings> parsed = parseSerialSettings(settings_);
+  if (!parsed) {
+    return false;
+  }
+  return port_.setBaudRate(parsed->baud) && port_.setParity(parityOf(parsed->parity)) &&
+         port_.setDataBits(static_cast<QSerialPort::DataBits>(parsed->dataBits)) &&
+         port_.setStopBits(stopBitsOf(parsed->stopBits)) &&
          port_.setFlowControl(QSerialPort::NoFlowControl);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/serial_port.h"
+#include "platform/serial_settings.h"
 
 namespace vestrim::platform {
 
@@ -46,8 +47,5 @@ class QtSerialPort final : public SerialPort {
   std::string error_;
   bool permissionDenied_ = false;
 };
-
-// Parses "57600,N,8,1" into its baud rate; 0 for a text that is not one.
-int baudOfSettings(const std::string& settings);
 
 }  // namespace vestrim::platform
