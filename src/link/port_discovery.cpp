@@ -39,6 +39,12 @@ std::vector<std::string> portDialogChoices(const platform::PortEnumerator& ports
     for (int number = 1; number <= 8; ++number) {
       choices.push_back(numberedPortName(number));
     }
+    // A port the system lists beyond them (an adapter given COM12) follows.
+    for (const platform::SerialPortInfo& port : ports.ports()) {
+      if (std::find(choices.begin(), choices.end(), port.name) == choices.end()) {
+        choices.push_back(port.name);
+      }
+    }
     return choices;
   }
   std::vector<platform::SerialPortInfo> found = ports.ports();

@@ -30,12 +30,20 @@ TEST(PortDiscovery, DialogOffersAdaptersFirstThenTheOtherPortsInTheirOrder) {
                            {"/dev/ttyUSB3", "", 0x0403},
                            {"/dev/ttyS1", "", std::nullopt},
                            {"/dev/ttyUSB0", "", 0x0403}});
-  // Windows offers COM1 to COM8, whatever is found.
-  EXPECT_EQ(portDialogChoices(ports),
-            dialogOffersNumberedPorts() ? (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4",
-                                                                    "COM5", "COM6", "COM7", "COM8"})
-                                        : (std::vector<std::string>{"/dev/ttyUSB3", "/dev/ttyUSB0",
-                                                                    "/dev/ttyS0", "/dev/ttyS1"}));
+  EXPECT_EQ(
+      portDialogChoices(ports),
+      dialogOffersNumberedPorts()
+          ? (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+                                      "COM8", "/dev/ttyS0", "/dev/ttyUSB3", "/dev/ttyS1",
+                                      "/dev/ttyUSB0"})
+          : (std::vector<std::string>{"/dev/ttyUSB3", "/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS1"}));
+  // Windows: COM1 to COM8 always, then the ports the system lists beyond them,
+  // an adapter given COM12 among them.
+  const ListedPorts windows({{"COM3", "", std::nullopt}, {"COM12", "adapter", 0x0403}});
+  if (dialogOffersNumberedPorts()) {
+    EXPECT_EQ(portDialogChoices(windows).size(), 9U);
+    EXPECT_EQ(portDialogChoices(windows).back(), "COM12");
+  }
 }
 
 TEST(PortDiscovery, ListsAndDialogMarkAdaptersAndPortsThisUserMayNotOpen) {
