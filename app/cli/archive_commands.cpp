@@ -73,7 +73,7 @@ QJsonObject checkJson(const archive::ArchiveCheck& check) {
                                 {"holds", checked.problem.empty()},
                                 {"problem", core(checked.problem)}});
   }
-  return {{"folder", utf8(check.programFolder.string())},
+  return {{"folder", utf8(shell::utf8Of(check.programFolder))},
           {"passed", check.passed()},
           {"counts", counts},
           {"files", files},
@@ -136,7 +136,8 @@ int checkCommand(const GlobalOptions& options, const std::string& pdf, bool rest
       job.pairs.push_back({line.empty() ? " " : line, reports::kPrintColumn});
     }
     QString error;
-    if (!reports::render::printJobToPdf(job, pdf, QStringLiteral("Archive check"), &error)) {
+    if (!reports::render::printJobToPdf(job, shell::pathFromUtf8(pdf),
+                                        QStringLiteral("Archive check"), &error)) {
       fail(error.toStdString());
       return 1;
     }

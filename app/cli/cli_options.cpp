@@ -5,6 +5,7 @@
 
 #include "platform/qt/qt_program_places.h"
 #include "shell/program_folder.h"
+#include "shell/text_encoding.h"
 #include "terminal_front_end.h"
 
 namespace vestrim::cli {
@@ -15,13 +16,15 @@ void fail(const std::string& message) {
 
 std::optional<std::filesystem::path> programFolderOnly(const GlobalOptions& options) {
   std::error_code error;
-  if (!options.folder.empty() && !std::filesystem::is_directory(options.folder, error)) {
+  if (!options.folder.empty() &&
+      !std::filesystem::is_directory(shell::pathFromUtf8(options.folder), error)) {
     fail("no such folder: " + options.folder);
     return std::nullopt;
   }
   const shell::ProgramFolder folder = shell::chooseProgramFolder(platform::qtProgramFolderPlaces(
-      options.folder.empty() ? std::nullopt
-                             : std::optional<std::filesystem::path>(options.folder)));
+      options.folder.empty()
+          ? std::nullopt
+          : std::optional<std::filesystem::path>(shell::pathFromUtf8(options.folder))));
   if (!folder.error.empty()) {
     fail(folder.error);
     return std::nullopt;
@@ -31,8 +34,9 @@ std::optional<std::filesystem::path> programFolderOnly(const GlobalOptions& opti
 
 std::unique_ptr<shell::ShellContext> startShell(const GlobalOptions& options) {
   const shell::ProgramFolder folder = shell::chooseProgramFolder(platform::qtProgramFolderPlaces(
-      options.folder.empty() ? std::nullopt
-                             : std::optional<std::filesystem::path>(options.folder)));
+      options.folder.empty()
+          ? std::nullopt
+          : std::optional<std::filesystem::path>(shell::pathFromUtf8(options.folder))));
   if (!folder.error.empty()) {
     fail(folder.error);
     return nullptr;
@@ -49,7 +53,7 @@ std::unique_ptr<shell::ShellContext> startShell(const GlobalOptions& options) {
     return nullptr;
   }
   if (!options.language.empty() && shell->language.DefaultLanguage != options.language) {
-    fail("no language " + options.language + " in " + folder.path.string() + "; using " +
+    fail("no language " + options.language + " in " + shell::utf8Of(folder.path) + "; using " +
          shell->language.DefaultLanguage);
   }
   return shell;

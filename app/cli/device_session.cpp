@@ -11,7 +11,7 @@ namespace vestrim::cli {
 DeviceSession::DeviceSession(const GlobalOptions& options, shell::ShellContext& shell)
     : shell_(shell),
       prompts_(options.assumeYes, &view_),
-      programmer_(serial_, scheduler_, view_, prompts_, enumerator_, dialog_, shell),
+      programmer_(*serial_, scheduler_, view_, prompts_, *enumerator_, dialog_, shell),
       download_(programmer_, shell, downloadState_),
       erase_(programmer_, shell, downloadState_),
       selection_(programmer_, shell, download_, downloadState_) {

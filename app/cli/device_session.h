@@ -7,9 +7,8 @@
 
 #include "catalogue/programmer.h"
 #include "cli_options.h"
-#include "platform/qt/qt_port_enumerator.h"
 #include "platform/qt/qt_scheduler.h"
-#include "platform/qt/qt_serial_port.h"
+#include "platform/qt/system_ports.h"
 #include "terminal_front_end.h"
 #include "transfer/download.h"
 #include "transfer/erase.h"
@@ -51,9 +50,9 @@ class DeviceSession {
 
  private:
   shell::ShellContext& shell_;
-  platform::QtSerialPort serial_;
   platform::QtScheduler scheduler_;
-  platform::QtPortEnumerator enumerator_;
+  std::unique_ptr<platform::SerialPort> serial_ = platform::makeSerialPort(scheduler_);
+  std::unique_ptr<platform::PortEnumerator> enumerator_ = platform::makePortEnumerator();
   TerminalView view_;
   TerminalPrompts prompts_;
   TerminalPortDialog dialog_;

@@ -19,7 +19,7 @@ namespace vestrim::cli {
 namespace {
 
 QString pathText(const std::filesystem::path& path) {
-  return QString::fromStdString(path.generic_string());
+  return QString::fromStdString(shell::genericUtf8Of(path));
 }
 
 QJsonArray textsJson(const std::vector<std::string>& texts) {
@@ -67,19 +67,20 @@ int drivesCommand(const GlobalOptions& options) {
   if (options.json) {
     QJsonArray array;
     for (const auto& drive : drives) {
-      array.append(QJsonObject{{"drive", QString::fromStdString(drive.identity)},
-                               {"root", pathText(drive.root)},
-                               {"size_mb", QString::fromStdString(pendrive::driveSizeText(drive))},
-                               {"used_percent", usedPercent(drive)},
-                               {"total_bytes", static_cast<qint64>(drive.totalBytes)},
-                               {"free_bytes", static_cast<qint64>(drive.freeBytes)}});
+      array.append(
+          QJsonObject{{"drive", QString::fromStdString(shell::windows1252ToUtf8(drive.identity))},
+                      {"root", pathText(drive.root)},
+                      {"size_mb", QString::fromStdString(pendrive::driveSizeText(drive))},
+                      {"used_percent", usedPercent(drive)},
+                      {"total_bytes", static_cast<qint64>(drive.totalBytes)},
+                      {"free_bytes", static_cast<qint64>(drive.freeBytes)}});
     }
     std::cout << QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();
     return 0;
   }
   for (const auto& drive : drives) {
-    std::cout << drive.identity << "  " << pendrive::driveSizeText(drive) << " MB  "
-              << usedPercent(drive) << "% used\n";
+    std::cout << shell::windows1252ToUtf8(drive.identity) << "  " << pendrive::driveSizeText(drive)
+              << " MB  " << usedPercent(drive) << "% used\n";
   }
   if (drives.empty()) {
     std::cerr << "No removable drive found.\n";
@@ -97,11 +98,11 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
   std::filesystem::path root;
   if (!path.empty()) {
     std::error_code error;
-    if (!std::filesystem::is_directory(path, error)) {
+    root = shell::pathFromUtf8(path);
+    if (!std::filesystem::is_directory(root, error)) {
       fail("no such folder: " + path);
       return 2;
     }
-    root = path;
   } else {
     const platform::QtDriveEnumerator enumerator;
     const auto drive = pendrive::discoverPenDrive(enumerator, prompts);
@@ -109,8 +110,8 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
       return 1;
     }
     root = drive->root;
-    std::cerr << pendrive::connectedText(*drive) << "  " << pendrive::driveSizeText(*drive)
-              << " MB, " << usedPercent(*drive) << "% used\n";
+    std::cerr << shell::windows1252ToUtf8(pendrive::connectedText(*drive)) << "  "
+              << pendrive::driveSizeText(*drive) << " MB, " << usedPercent(*drive) << "% used\n";
   }
 
   pendrive::PenDriveCatalogue catalogue;
@@ -136,7 +137,7 @@ int importCommand(const GlobalOptions& options, const std::string& path, bool er
   }
   if (!options.json) {
     for (const auto& file : saved.sealed) {
-      std::cout << file.lexically_relative(shell->ProgramFolder).generic_string() << '\n';
+      std::cout << shell::genericUtf8Of(file.lexically_relative(shell->ProgramFolder)) << '\n';
     }
   }
   const transfer::SaveOutcome& outcome = saved.outcome;

@@ -84,7 +84,7 @@ int labelsCommand(const GlobalOptions& options, const std::string& file,
   }
   QString why;
   if (!reports::render::labelsToPdf(*label, labels.copies, {labels.widthMm, labels.heightMm},
-                                    labels.pdf, &why, texts)) {
+                                    shell::pathFromUtf8(labels.pdf), &why, texts)) {
     fail(why.toStdString());
     return 1;
   }

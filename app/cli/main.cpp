@@ -13,6 +13,10 @@
 #include "shell/text_encoding.h"
 #include "shell/version.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 int main(int argc, char** argv) {
   // Drawing a PDF or a PNG needs Qt Gui; on the offscreen platform it needs
   // no display. Every other command runs on Qt Core alone.
@@ -288,6 +292,27 @@ auto* find = app.add_subcommand(
 find->add_option("CODE", findText, "The code: VST1:serial:cycle:8 hex digits")->required();
 find->callback([&] { status = vestrim::cli::findCommand(options, findText); });
 
+#ifdef _WIN32
+// Windows hands argv over in its code page, where a name such as "Clínica"
+// may not survive; Qt reads the wide command line. The options are UTF-8
+// then, as on other systems, and so is what the program prints.
+SetConsoleOutputCP(CP_UTF8);
+// CLI11 takes them last first, without the program's name.
+const QStringList given = QCoreApplication::arguments();
+if (!given.isEmpty()) {
+  app.name(given.first().toStdString());
+}
+std::vector<std::string> arguments;
+for (qsizetype i = given.size() - 1; i >= 1; --i) {
+  arguments.push_back(given.at(i).toStdString());
+}
+try {
+  app.parse(std::move(arguments));
+} catch (const CLI::ParseError& error) {
+  return app.exit(error);
+}
+#else
 CLI11_PARSE(app, argc, argv);
+#endif
 return status;
 }

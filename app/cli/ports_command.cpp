@@ -5,14 +5,13 @@
 
 #include "commands.h"
 #include "link/port_discovery.h"
-#include "platform/qt/qt_port_enumerator.h"
+#include "platform/qt/system_ports.h"
 #include "shell/own_texts.h"
 
 namespace vestrim::cli {
 
 int portsCommand(const GlobalOptions& options) {
-  const platform::QtPortEnumerator enumerator;
-  const auto ports = enumerator.ports();
+  const auto ports = platform::makePortEnumerator()->ports();
   if (options.json) {
     QJsonArray list;
     for (const auto& port : ports) {

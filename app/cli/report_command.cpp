@@ -37,10 +37,10 @@ std::string printable(const std::string& windows1252) {
 
 // Writes the files the options ask for; their paths on stdout.
 int exportReport(const reports::ReportWindow& window, const record::CycleFile& read,
-                 const std::string& file, const ReportOptions& report) {
+                 const std::filesystem::path& file, const ReportOptions& report) {
   const std::optional<reports::CycleRecord> record = window.record();
   if ((report.chart || !report.csv.empty() || !report.png.empty()) && !record) {
-    fail(file + ": a technical report has no samples and no chart");
+    fail(shell::utf8Of(file) + ": a technical report has no samples and no chart");
     return 1;
   }
   const std::optional<reports::CycleChart> chart =
@@ -56,23 +56,22 @@ int exportReport(const reports::ReportWindow& window, const record::CycleFile& r
   };
   if (!report.pdf.empty()) {
     const std::optional<std::string> sha256 = shell::sha256OfFile(file);
-    QString error = "cannot read " + QString::fromStdString(file);
+    QString error = "cannot read " + QString::fromStdString(shell::utf8Of(file));
     done(sha256 && reports::render::printJobToPdf(
-                       window.print(), report.pdf,
-                       reports::reportDocumentInfo(std::filesystem::path(file).filename().string(),
-                                                   read, *sha256),
+                       window.print(), shell::pathFromUtf8(report.pdf),
+                       reports::reportDocumentInfo(shell::utf8Of(file.filename()), read, *sha256),
                        report.chart ? &*chart : nullptr, &error),
          report.pdf, error);
   }
   if (!report.csv.empty()) {
-    done(shell::replaceFile(report.csv,
+    done(shell::replaceFile(shell::pathFromUtf8(report.csv),
                             reports::cycleCsv(*record, window.language(), report.csvSeparator)),
          report.csv, "cannot write " + QString::fromStdString(report.csv));
   }
   if (!report.png.empty()) {
     QString error;
-    done(reports::render::chartToPng(*chart, {report.pngWidth, report.pngHeight}, report.png,
-                                     &error),
+    done(reports::render::chartToPng(*chart, {report.pngWidth, report.pngHeight},
+                                     shell::pathFromUtf8(report.png), &error),
          report.png, error);
   }
   return ok ? 0 : 1;
@@ -104,15 +103,16 @@ bool commandLineDraws(int argc, const char* const* argv) {
   return false;
 }
 
-int reportCommand(const GlobalOptions& options, const std::string& file,
+int reportCommand(const GlobalOptions& options, const std::string& given,
                   const ReportOptions& report) {
   const std::unique_ptr<shell::ShellContext> shell = startShell(options);
   if (!shell) {
     return 1;
   }
+  const std::filesystem::path file = shell::pathFromUtf8(given);
   std::error_code error;
   if (!std::filesystem::is_regular_file(file, error)) {
-    fail("no such file: " + file);
+    fail("no such file: " + given);
     return 1;
   }
   const reports::ReportLanguage language{shell->language.texts, shell->language.messages,
@@ -126,8 +126,7 @@ int reportCommand(const GlobalOptions& options, const std::string& file,
   }
   // Why the report window would not show it, as its message says.
   if (const auto refused = reports::refusalMessage(
-          shell::utf8ToWindows1252(std::filesystem::path(file).filename().string()), read,
-          window)) {
+          shell::utf8ToWindows1252(shell::utf8Of(file.filename())), read, window)) {
     std::cerr << shell::windows1252ToUtf8(refused->text) << '\n';
     return 1;
   }

@@ -17,7 +17,7 @@ int saveCommand(const GlobalOptions& options) {
     transfer::Upload upload(session.programmer(), shell);
     QJsonArray sealed;
     upload.setFileSealedHandler([&](const std::filesystem::path& file) {
-      const std::string path = file.lexically_relative(shell.ProgramFolder).generic_string();
+      const std::string path = shell::genericUtf8Of(file.lexically_relative(shell.ProgramFolder));
       if (options.json) {
         sealed.append(QString::fromStdString(path));
         return;

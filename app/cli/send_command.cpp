@@ -8,10 +8,11 @@ namespace vestrim::cli {
 
 int sendCommand(const GlobalOptions& options, const std::vector<std::string>& files) {
   std::vector<std::filesystem::path> paths;
-  for (const std::string& file : files) {
+  for (const std::string& given : files) {
+    const std::filesystem::path file = shell::pathFromUtf8(given);
     std::error_code error;
     if (!std::filesystem::is_regular_file(file, error)) {
-      fail("no such file: " + file);
+      fail("no such file: " + given);
       return 2;
     }
     paths.push_back(std::filesystem::absolute(file, error));

@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "shell/text_encoding.h"
 #include "shell/version_line.h"
 
 namespace vestrim::cli {
@@ -15,7 +16,7 @@ int settingsCommand(const GlobalOptions& options) {
                            : stored.number == 0 ? "0 (not chosen: the adapter is searched for)"
                                                 : std::to_string(stored.number);
   const std::string& language = shell->settings.DefaultLanguage;
-  std::cout << "Program folder:   " << shell->ProgramFolder.string() << '\n'
+  std::cout << "Program folder:   " << shell::utf8Of(shell->ProgramFolder) << '\n'
             << "Port:             " << port << '\n'
             << "Data folder:      " << shell->settings.DataFolder << '\n'
             << "Default language: "

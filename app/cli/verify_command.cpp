@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "record/cycle_file.h"
+#include "shell/text_encoding.h"
 
 namespace vestrim::cli {
 namespace {
@@ -21,7 +22,7 @@ bool isRecordFile(const std::filesystem::path& path) {
 int verifyCommand(const std::vector<std::string>& paths) {
   std::vector<std::filesystem::path> files;
   for (const std::string& given : paths) {
-    const std::filesystem::path path(given);
+    const std::filesystem::path path = shell::pathFromUtf8(given);
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
       std::vector<std::filesystem::path> found;
@@ -43,7 +44,7 @@ int verifyCommand(const std::vector<std::string>& paths) {
   for (const auto& file : files) {
     const record::CycleFile read = record::LeggiFile(file);
     failed += read.showable() ? 0 : 1;
-    std::cout << file.string() << ": " << record::statusText(read.status) << '\n';
+    std::cout << shell::utf8Of(file) << ": " << record::statusText(read.status) << '\n';
   }
   std::cout << files.size() << " checked, " << failed << " failed\n";
   return failed == 0 ? 0 : 1;

@@ -258,7 +258,7 @@ std::vector<std::string> checkReportLines(const ArchiveCheck& check,
   const auto said = [&texts](Text text, std::initializer_list<std::string> values = {}) {
     return shell::ownText(texts, text, values);
   };
-  std::vector<std::string> lines{said(Text::CheckOf, {core(check.programFolder.string())}),
+  std::vector<std::string> lines{said(Text::CheckOf, {core(shell::utf8Of(check.programFolder))}),
                                  checkedOnLine(check, texts), journalLine(check, texts),
                                  countsLine(check, texts)};
   if (check.count(FileState::Intact) != check.files.size()) {

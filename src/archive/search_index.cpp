@@ -95,7 +95,7 @@ bool usable(sqlite3* db) {
 void removeIndexFiles(const std::filesystem::path& file) {
   std::error_code ignored;
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-    std::filesystem::remove(file.string() + suffix, ignored);
+    std::filesystem::remove(std::filesystem::path(file) += suffix, ignored);
   }
 }
 
@@ -106,8 +106,8 @@ sqlite3* openIndex(const std::filesystem::path& file, bool& madeAnew, std::strin
   madeAnew = !existed;
   for (int attempt = 0; attempt < 2; ++attempt) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) ==
-            SQLITE_OK &&
+    if (sqlite3_open_v2(shell::utf8Of(file).c_str(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
         usable(db)) {
       return db;
     }
@@ -124,7 +124,8 @@ sqlite3* openIndex(const std::filesystem::path& file, bool& madeAnew, std::strin
 std::filesystem::path SearchIndex::indexFile(const std::filesystem::path& cacheFolder,
                                              const std::filesystem::path& programFolder) {
   std::error_code ignored;
-  const std::string folder = std::filesystem::absolute(programFolder, ignored).lexically_normal();
+  const std::string folder =
+      shell::utf8Of(std::filesystem::absolute(programFolder, ignored).lexically_normal());
   const std::string digest =
       sha256Hex(std::span(reinterpret_cast<const std::uint8_t*>(folder.data()), folder.size()));
   return cacheFolder / ("archive-" + digest.substr(0, 16) + ".sqlite");

@@ -33,6 +33,8 @@ using namespace shell::ui;
 namespace {
 
 using platform::fromCore;
+using platform::fromPath;
+using platform::toPath;
 
 constexpr int kFolderRole = Qt::UserRole;
 // The file list's columns: the four of the language file, then the release.
@@ -41,7 +43,7 @@ constexpr int kListColumns = kFileColumns + 1;
 constexpr int kKindRole = Qt::UserRole + 1;
 
 QString folderText(const std::filesystem::path& folder) {
-  return QString::fromStdString(folder.string());
+  return fromPath(folder);
 }
 
 }  // namespace
@@ -375,7 +377,7 @@ void FileManagerWindow::nodeChosen(QTreeWidgetItem* item) {
     listFolder(std::nullopt);
     return;
   }
-  listFolder(std::filesystem::path(item->data(0, kFolderRole).toString().toStdString()));
+  listFolder(toPath(item->data(0, kFolderRole).toString()));
 }
 
 void FileManagerWindow::listFolder(const std::optional<std::filesystem::path>& folder) {
@@ -408,7 +410,7 @@ void FileManagerWindow::openRow(const QModelIndex& index) {
   if (!index.isValid() || !listed_) {
     return;
   }
-  emit openRequested(QString::fromStdString(model_->row(index.row()).file.string()));
+  emit openRequested(fromPath(model_->row(index.row()).file));
 }
 
 QList<QAction*> FileManagerWindow::menuBarActions() const {

@@ -290,9 +290,15 @@ void MainWindow::loadQtTranslation() {
   QCoreApplication::removeTranslator(&qtTranslation_);
   const QString code =
       QString::fromStdString(shell::ownText(shell_.language.texts, Text::LanguageCode));
-  if (code != QLatin1String("en") &&
-      qtTranslation_.load(QLatin1String("qtbase_") + code,
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+  // The system's Qt keeps them in its translations folder; the Windows
+  // programs carry theirs in "translations" beside them.
+  if (code == QLatin1String("en")) {
+    return;
+  }
+  const QString name = QLatin1String("qtbase_") + code;
+  if (qtTranslation_.load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+      qtTranslation_.load(
+          name, QCoreApplication::applicationDirPath() + QLatin1String("/translations"))) {
     QCoreApplication::installTranslator(&qtTranslation_);
   }
 }
@@ -315,7 +321,7 @@ void MainWindow::showFileManager() {
   loadQtTranslation();
   applyOwnTexts();  // the language is known now
   connect(manager, &FileManagerWindow::openRequested, this,
-          [this](const QString& file) { openReport(file.toStdString()); });
+          [this](const QString& file) { openReport(platform::toPath(file)); });
   connect(manager, &FileManagerWindow::exitRequested, this, &QWidget::close);
   connect(manager, &FileManagerWindow::infoRequested, this, &MainWindow::showAbout);
   connect(manager, &FileManagerWindow::checkRequested, this, &MainWindow::showArchiveCheck);

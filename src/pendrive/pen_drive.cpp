@@ -65,16 +65,16 @@ PenDriveCatalogue ReadPenDrive(const std::filesystem::path& root, const Progress
     std::ifstream in(path, std::ios::binary);
     Bytes header(link::kHeaderRecordLength);
     if (!in) {
-      catalogue.problems.push_back(path.string() + ": cannot be read");
+      catalogue.problems.push_back(shell::utf8Of(path) + ": cannot be read");
       continue;
     }
     in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
     if (in.bad()) {
-      catalogue.problems.push_back(path.string() + ": cannot be read");
+      catalogue.problems.push_back(shell::utf8Of(path) + ": cannot be read");
       continue;
     }
     if (in.gcount() != static_cast<std::streamsize>(header.size())) {
-      catalogue.problems.push_back(path.string() + ": shorter than a header record");
+      catalogue.problems.push_back(shell::utf8Of(path) + ": shorter than a header record");
       continue;
     }
     PenDriveFile file;

@@ -9,7 +9,9 @@ namespace vestrim::platform {
 
 // A drive as the system shows it.
 struct DriveInfo {
-  std::string identity;        // "E" on systems with drive letters, the mount point elsewhere
+  // "E" on systems with drive letters, the mount point elsewhere; a core text
+  // (Windows-1252), as the windows show it.
+  std::string identity;
   std::filesystem::path root;  // where its files are
   bool removable = false;
   bool ready = false;

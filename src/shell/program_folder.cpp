@@ -3,6 +3,7 @@
 #include "shell/language_setup.h"
 #include "shell/own_texts.h"
 #include "shell/safe_file.h"
+#include "shell/text_encoding.h"
 
 namespace vestrim::shell {
 namespace {
@@ -12,7 +13,7 @@ ProgramFolder prepared(const std::filesystem::path& folder,
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (!isWritableFolder(folder)) {
-    return {folder, false, "cannot use " + folder.string() + " as the program folder"};
+    return {folder, false, "cannot use " + utf8Of(folder) + " as the program folder"};
   }
   if (const auto shipped = shippedLanguageFolder(executableFolder)) {
     installLanguageFiles(*shipped, folder);

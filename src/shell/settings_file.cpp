@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "shell/safe_file.h"
+#include "shell/text_encoding.h"
 
 namespace vestrim::shell {
 namespace {
@@ -105,7 +106,7 @@ std::string joinedLines(const std::vector<std::string>& lines) {
 }  // namespace
 
 std::string pathText(const std::filesystem::path& path) {
-  return path.string();
+  return utf8Of(path);
 }
 
 std::optional<SettingsLines> readSettingsFile(const std::filesystem::path& programFolder) {

@@ -7,6 +7,7 @@
 #include "link/device_addresses.h"
 #include "link/requests.h"
 #include "shell/own_texts.h"
+#include "shell/text_encoding.h"
 #include "transfer/device_images.h"
 
 namespace vestrim::transfer {
@@ -100,8 +101,9 @@ void Download::download() {
                           .resume = [this]() -> std::optional<std::string> {
                             engine_.Wait();
                             start();
-                            return shell::ownText(shell_.language.texts, shell::Text::SendResumed,
-                                                  {state_.DownloadFileName});
+                            return shell::ownText(
+                                shell_.language.texts, shell::Text::SendResumed,
+                                {shell::utf8ToWindows1252(state_.DownloadFileName)});
                           },
                           .lost = [](catalogue::JobLoss) {}});
     start();

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "shell/settings_file.h"
+#include "shell/text_encoding.h"
+
 namespace vestrim::transfer {
 
 FileSelection::FileSelection(catalogue::Programmer& programmer, shell::ShellContext& shell,
@@ -27,20 +30,20 @@ void FileSelection::FileOpen(const std::vector<std::filesystem::path>& files) {
   std::filesystem::path folder;
   if (files.size() == 1) {
     folder = files.front().parent_path();
-    list_.push_back(files.front().string());
+    list_.push_back(shell::utf8Of(files.front()));
     files_.push_back(files.front());
   } else {
     // Several files: element 0 is the folder, then the bare names.
     folder = files.front().parent_path();
-    list_.push_back(folder.string());
+    list_.push_back(shell::utf8Of(folder));
     files_.push_back(folder);
     for (const auto& file : files) {
-      list_.push_back(file.filename().string());
+      list_.push_back(shell::utf8Of(file.filename()));
       files_.push_back(file);
     }
   }
-  shell_.settings.DataFolder = folder.string();
-  shell::settings_writers::openFolderChosen(shell_.ProgramFolder, folder.string());
+  shell_.settings.DataFolder = shell::pathText(folder);
+  shell::settings_writers::openFolderChosen(shell_.ProgramFolder, shell::pathText(folder));
   index_ = 1;
   written_ = false;
   finished_ = false;

@@ -106,7 +106,7 @@ SealResult sealAs(const std::filesystem::path& programFolder, const std::filesys
   const std::filesystem::path below = folder.lexically_relative(programFolder);
   if (below.empty() || *below.begin() == "..") {
     dropTemporary();
-    return {{}, folder.string() + " is not inside " + programFolder.string()};
+    return {{}, shell::utf8Of(folder) + " is not inside " + shell::utf8Of(programFolder)};
   }
   // The name is chosen, entered and taken under the journal's lock. The
   // entry goes first: a failure after it leaves an entry without its file,

@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "archive/release.h"
+#include "shell/text_encoding.h"
 #include "sim/cycle_generator.h"
 #include "temp_folder.h"
 #include "transfer/seal.h"
@@ -112,7 +113,9 @@ void LabelsDialogTest::releasedCycleSavesItsLabels() {
     }
   });
   QVERIFY(!dialog->savePdf(folder_->path() / "none" / "labels.pdf"));
-  QVERIFY(dialog->findChild<QLabel*>("labelsStatus")->text().contains("none/labels.pdf"));
+  QVERIFY(dialog->findChild<QLabel*>("labelsStatus")
+              ->text()
+              .contains(QString::fromStdString(shell::utf8Of(fs::path("none") / "labels.pdf"))));
 
   QPointer<QDialog> guard(dialog);
   QTest::keyClick(dialog, Qt::Key_Escape);

@@ -83,7 +83,7 @@ ArchiveCheckWindow::ArchiveCheckWindow(std::filesystem::path programFolder,
   picture->setPixmap(icon("check-archive").pixmap(32, 32));
   heading_ = new QLabel(this);
   heading_->setObjectName("checkHeading");
-  heading_->setText(own(texts, Text::CheckOf).arg(QString::fromStdString(programFolder_.string())));
+  heading_->setText(own(texts, Text::CheckOf).arg(platform::fromPath(programFolder_)));
   heading_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   QFont large = heading_->font();
   large.setPointSizeF(large.pointSizeF() * 1.2);
@@ -299,10 +299,9 @@ bool ArchiveCheckWindow::savePdf(const std::filesystem::path& file, QString* err
 void ArchiveCheckWindow::askForPdf() {
   const QString file = QFileDialog::getSaveFileName(
       this, own(texts_, Text::SaveCheckPdf),
-      QString::fromStdString((programFolder_ / "archive-check.pdf").string()),
-      QStringLiteral("PDF (*.pdf)"));
+      platform::fromPath(programFolder_ / "archive-check.pdf"), QStringLiteral("PDF (*.pdf)"));
   QString error;
-  if (!file.isEmpty() && !savePdf(file.toStdString(), &error)) {
+  if (!file.isEmpty() && !savePdf(platform::toPath(file), &error)) {
     status_->setText(error);
   }
 }

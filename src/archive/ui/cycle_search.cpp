@@ -25,6 +25,7 @@
 namespace vestrim::archive::ui {
 
 using platform::fromCore;
+using platform::fromPath;
 using shell::ui::icon;
 using shell::ui::own;
 
@@ -118,7 +119,7 @@ class CycleListModel final : public QAbstractTableModel {
         case Release:
           return releaseWord(c.release);
         default:
-          return QString::fromStdString(std::filesystem::path(c.path).filename().string());
+          return fromPath(shell::pathFromUtf8(c.path).filename());
       }
     }
     if (role == Qt::ToolTipRole && index.column() == File) {
@@ -270,7 +271,7 @@ CycleSearch::CycleSearch(std::filesystem::path programFolder, std::filesystem::p
   }
   connect(results_, &QTreeView::activated, this, [this](const QModelIndex& index) {
     const IndexedCycle& cycle = model_->row(sorted_->mapToSource(index).row());
-    emit openRequested(QString::fromStdString((programFolder_ / cycle.path).string()));
+    emit openRequested(fromPath(programFolder_ / shell::pathFromUtf8(cycle.path)));
   });
   applyTexts(shell::englishOnly());
 }
@@ -361,7 +362,7 @@ bool CycleSearch::openPackCode(QLineEdit* field) {
   }
   status_->setText(QString::fromStdString(text));
   status_->setToolTip(QString());
-  emit openRequested(QString::fromStdString((programFolder_ / found.path).string()));
+  emit openRequested(fromPath(programFolder_ / shell::pathFromUtf8(found.path)));
   return true;
 }
 

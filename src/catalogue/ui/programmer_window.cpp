@@ -148,10 +148,10 @@ ProgrammerWindow::ProgrammerWindow(const ProgrammerServices& services, shell::Sh
   });
   commands_->downloader().addFinishedListener([this](bool written) {
     if (written) {
-      const std::filesystem::path sent = commands_->downloadState().DownloadFileName;
-      showResult(shell::ownText(
-          shell_.language.texts, Text::WrittenIntoDevice,
-          {platform::toCore(QString::fromStdU16String(sent.filename().u16string()))}));
+      const std::filesystem::path sent =
+          shell::pathFromUtf8(commands_->downloadState().DownloadFileName);
+      showResult(shell::ownText(shell_.language.texts, Text::WrittenIntoDevice,
+                                {platform::toCore(platform::fromPath(sent.filename()))}));
     }
   });
   showLinkStatus(link::LinkStatus::Closed);
@@ -259,7 +259,11 @@ QAction* ProgrammerWindow::action(ToolbarButton button) const {
 }
 
 void ProgrammerWindow::openFiles() {
-  const QString folder = fromCore(shell_.settings.DataFolder);
+  // The settings keep the folder as UTF-8; a settings file from an older
+  // copy may hold it in Windows-1252.
+  const std::string& stored = shell_.settings.DataFolder;
+  const QString folder =
+      shell::isMultiByteUtf8(stored) ? QString::fromStdString(stored) : fromCore(stored);
   std::vector<std::filesystem::path> files;
   if (chooseFiles_) {
     files = chooseFiles_(folder);
@@ -273,7 +277,7 @@ void ProgrammerWindow::openFiles() {
     for (const QString& file :
          QFileDialog::getOpenFileNames(this, own(shell_.language.texts, Text::OpenDialogTitle),
                                        folder, filters.join(QStringLiteral(";;")))) {
-      files.emplace_back(file.toStdU16String());
+      files.push_back(platform::toPath(file));
     }
   }
   commands_->Open(files);

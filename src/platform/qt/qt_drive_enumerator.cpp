@@ -5,6 +5,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/qt/qt_text.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -23,8 +25,7 @@ bool isRemovable(const QStorageInfo& storage) {
 // The drive letter alone, as the system names the drive.
 std::string identityOf(const QStorageInfo& storage) {
   const QString root = storage.rootPath();
-  return root.size() >= 2 && root.at(1) == QLatin1Char(':') ? root.left(1).toUpper().toStdString()
-                                                            : root.toStdString();
+  return toCore(root.size() >= 2 && root.at(1) == QLatin1Char(':') ? root.left(1).toUpper() : root);
 }
 
 #else
@@ -60,7 +61,7 @@ bool isRemovable(const QStorageInfo& storage) {
 
 // Without drive letters a drive is known by where it is mounted.
 std::string identityOf(const QStorageInfo& storage) {
-  return storage.rootPath().toStdString();
+  return toCore(storage.rootPath());
 }
 
 #endif
@@ -68,7 +69,7 @@ std::string identityOf(const QStorageInfo& storage) {
 DriveInfo infoOf(const QStorageInfo& storage) {
   DriveInfo drive;
   drive.identity = identityOf(storage);
-  drive.root = storage.rootPath().toStdString();
+  drive.root = toPath(storage.rootPath());
   drive.removable = isRemovable(storage);
   drive.ready = storage.isValid() && storage.isReady();
   drive.totalBytes = static_cast<std::uint64_t>(std::max<qint64>(storage.bytesTotal(), 0));
@@ -89,7 +90,7 @@ std::vector<DriveInfo> QtDriveEnumerator::drives() const {
 DriveInfo QtDriveEnumerator::refreshed(const DriveInfo& drive) const {
   // New figures of the volume that holds the drive's root; the drive stays
   // the one it is (a folder taken as a drive keeps its folder).
-  DriveInfo again = infoOf(QStorageInfo(QString::fromStdString(drive.root.string())));
+  DriveInfo again = infoOf(QStorageInfo(fromPath(drive.root)));
   again.identity = drive.identity;
   again.root = drive.root;
   return again;

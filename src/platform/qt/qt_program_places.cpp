@@ -3,18 +3,19 @@
 #include <QCoreApplication>
 #include <QStandardPaths>
 
+#include "platform/qt/qt_text.h"
+
 namespace vestrim::platform {
 
 shell::ProgramFolderPlaces qtProgramFolderPlaces(std::optional<std::filesystem::path> chosen) {
   const QString userData = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-  return {std::move(chosen),
-          std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()),
-          std::filesystem::path(userData.toStdString()) / "Vestrim"};
+  return {std::move(chosen), toPath(QCoreApplication::applicationDirPath()),
+          toPath(userData) / "Vestrim"};
 }
 
 std::filesystem::path qtCacheFolder() {
   const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-  return std::filesystem::path(cache.toStdString()) / "vestrim";
+  return toPath(cache) / "vestrim";
 }
 
 }  // namespace vestrim::platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,17 @@ inline QString fromCore(std::string_view text) {
 
 inline std::string toCore(const QString& text) {
   return shell::utf8ToWindows1252(text.toStdString());
+}
+
+// File and folder names between Qt and the core. They go through UTF-8, so
+// an accented name survives on every system: a path made from a plain
+// string would read it in the Windows code page.
+inline QString fromPath(const std::filesystem::path& path) {
+  return QString::fromStdString(shell::utf8Of(path));
+}
+
+inline std::filesystem::path toPath(const QString& text) {
+  return shell::pathFromUtf8(text.toStdString());
 }
 
 }  // namespace vestrim::platform

@@ -529,7 +529,7 @@ bool chartToPng(const CycleChart& chart, QSize size, const std::filesystem::path
       !shell::replaceFile(
           file, std::string_view(png.constData(), static_cast<std::size_t>(png.size())))) {
     if (error) {
-      *error = QStringLiteral("cannot write %1").arg(QString::fromStdString(file.string()));
+      *error = QStringLiteral("cannot write %1").arg(platform::fromPath(file));
     }
     return false;
   }

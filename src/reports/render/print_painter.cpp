@@ -119,7 +119,7 @@ bool printJobToPdf(const PrintJob& job, const std::filesystem::path& file,
   // time); the one written here also holds subject and keywords, and the
   // time the XMP metadata names.
   std::string bytes = pdf.toStdString();
-  std::string why = "cannot write " + file.string() + ": the PDF could not be made";
+  std::string why = "cannot write " + shell::utf8Of(file) + ": the PDF could not be made";
   if (pages == 0 || !setDocumentInformation(bytes, info, producer, time) ||
       !shell::replaceFile(file, bytes, &why)) {
     if (error) {

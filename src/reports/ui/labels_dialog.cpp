@@ -57,7 +57,7 @@ LabelsDialog* LabelsDialog::open(QWidget* parent, const std::filesystem::path& p
     auto* box = new QMessageBox(
         QMessageBox::Warning,
         own(texts, Text::LabelsTitle,
-            {shell::utf8ToWindows1252(shell::pathFromUtf8(path).filename().generic_string())}),
+            {shell::utf8ToWindows1252(shell::utf8Of(shell::pathFromUtf8(path).filename()))}),
         fromCore(error), QMessageBox::Ok, parent);
     box->setObjectName("labelsRefused");
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -82,7 +82,7 @@ LabelsDialog::LabelsDialog(QWidget* parent, std::filesystem::path programFolder,
   setObjectName("LabelsDialog");
   setWindowTitle(
       own(texts_, Text::LabelsTitle,
-          {shell::utf8ToWindows1252(shell::pathFromUtf8(path_).filename().generic_string())}));
+          {shell::utf8ToWindows1252(shell::utf8Of(shell::pathFromUtf8(path_).filename()))}));
 
   kind_ = new QComboBox(this);
   kind_->setObjectName("packKind");
@@ -279,8 +279,7 @@ void LabelsDialog::askForPdf() {
     }
   }
   const QString suggested =
-      labelFolder + "/" + QString::fromStdU16String(shell::pathFromUtf8(path_).stem().u16string()) +
-      "-labels.pdf";
+      labelFolder + "/" + platform::fromPath(shell::pathFromUtf8(path_).stem()) + "-labels.pdf";
   auto* dialog =
       new QFileDialog(this, plain(own(texts_, Text::LabelsSavePdf)).remove(QChar(0x2026)),
                       suggested, own(texts_, Text::LabelsPdfFilter));
@@ -291,7 +290,7 @@ void LabelsDialog::askForPdf() {
   dialog->setWindowModality(Qt::WindowModal);
   connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& file) {
     labelFolder = QFileInfo(file).absolutePath();
-    savePdf(std::filesystem::path(file.toStdU16String()));
+    savePdf(platform::toPath(file));
   });
   dialog->open();
 }

@@ -262,8 +262,7 @@ bool ReportViewWindow::load(const std::filesystem::path& file) {
   auto loaded = std::make_unique<ReportWindow>(window_->language());
   loaded->load(read);
   if (const auto refused =
-          refusalMessage(platform::toCore(QString::fromStdU16String(file.filename().u16string())),
-                         read, *loaded)) {
+          refusalMessage(platform::toCore(platform::fromPath(file.filename())), read, *loaded)) {
     prompts_.show(*refused);
     return false;
   }
@@ -276,7 +275,7 @@ bool ReportViewWindow::load(const std::filesystem::path& file) {
   const std::optional<CycleRecord> record = window_->record();
   chart_ = record ? std::optional(cycleChart(*record, window_->language())) : std::nullopt;
   chartView_->setChart(chart_ ? &*chart_ : nullptr);
-  setWindowTitle(QString::fromStdU16String(file.filename().u16string()));
+  setWindowTitle(platform::fromPath(file.filename()));
   archivePath_ = archive::archivePathOf(programFolder_, file);
   showRelease();
   lines_->scrollToTop();  // another file starts at its first line
@@ -334,7 +333,7 @@ void ReportViewWindow::openLabels() {
 }
 
 std::string ReportViewWindow::fileName() const {
-  return platform::toCore(QString::fromStdU16String(file_.filename().u16string()));
+  return platform::toCore(platform::fromPath(file_.filename()));
 }
 
 void ReportViewWindow::updateControls() {
@@ -370,7 +369,7 @@ void ReportViewWindow::printOn(QPrinter& printer) const {
 }
 
 bool ReportViewWindow::written(bool ok, const std::filesystem::path& target, const QString& why) {
-  const QString path = QString::fromStdU16String(target.u16string());
+  const QString path = platform::fromPath(target);
   if (!ok) {
     // The reason as a sentence: "Cannot write F: No space left on device".
     const QString text = why.isEmpty() ? "cannot write " + path : why;
@@ -385,7 +384,7 @@ bool ReportViewWindow::written(bool ok, const std::filesystem::path& target, con
 }
 
 bool ReportViewWindow::exportPdf(const std::filesystem::path& target) {
-  const PdfDocumentInfo info = reportDocumentInfo(file_.filename().string(), read_, sha256_);
+  const PdfDocumentInfo info = reportDocumentInfo(shell::utf8Of(file_.filename()), read_, sha256_);
   QString why;
   return written(window_->report().ok() && !sha256_.empty() &&
                      printJobToPdf(window_->print(), target, info, printedChart(), &why),
@@ -409,8 +408,7 @@ void ReportViewWindow::askForFile(const char* name, const QString& caption, cons
       exportFolder = QDir::homePath();
     }
   }
-  const QString suggested =
-      exportFolder + "/" + QString::fromStdU16String(file_.stem().u16string()) + "." + suffix;
+  const QString suggested = exportFolder + "/" + platform::fromPath(file_.stem()) + "." + suffix;
   auto* dialog = new QFileDialog(this, caption, suggested,
                                  suffix.toUpper() + QStringLiteral(" (*.") + suffix + ")");
   dialog->setObjectName(name);
@@ -420,7 +418,7 @@ void ReportViewWindow::askForFile(const char* name, const QString& caption, cons
   dialog->setWindowModality(Qt::WindowModal);
   connect(dialog, &QFileDialog::fileSelected, this, [chosen](const QString& file) {
     exportFolder = QFileInfo(file).absolutePath();
-    chosen(std::filesystem::path(file.toStdU16String()));
+    chosen(platform::toPath(file));
   });
   dialog->open();
 }
