@@ -1,6 +1,7 @@
 # Cross-compiles for 64-bit Windows with Debian's MinGW-w64 compiler (posix
-# threads). Everything is linked statically, so that a test executable runs
-# on a bare Windows, or under Wine, with no DLL beside it.
+# threads), linked statically. scripts/windows-libs builds zint's library
+# with it; the windows preset uses the toolchain file of the Qt that
+# scripts/windows-qt builds, which loads one like it.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -15,9 +16,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-
-# CTest, and GoogleTest's test discovery, start the executables through Wine.
-find_program(VESTRIM_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(VESTRIM_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${VESTRIM_WINE})
-endif()

@@ -18,10 +18,10 @@
 #include "link/port_discovery.h"
 #include "pendrive/ui/pen_drive_window.h"
 #include "platform/qt/qt_drive_enumerator.h"
-#include "platform/qt/qt_port_enumerator.h"
 #include "platform/qt/qt_program_places.h"
 #include "platform/qt/qt_scheduler.h"
-#include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_text.h"
+#include "platform/qt/system_ports.h"
 #include "shell/program_folder.h"
 #include "shell/settings_file.h"
 #include "shell/shell_context.h"
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
   using namespace vestrim;
   std::optional<std::filesystem::path> chosen;
   if (parser.isSet(folderOption)) {
-    chosen = parser.value(folderOption).toStdString();
+    chosen = platform::toPath(parser.value(folderOption));
   }
   const shell::ProgramFolder folder =
       shell::chooseProgramFolder(platform::qtProgramFolderPlaces(chosen));
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
   }
   std::optional<std::filesystem::path> file;
   if (!parser.positionalArguments().isEmpty()) {
-    file = std::filesystem::absolute(parser.positionalArguments().first().toStdString());
+    file = std::filesystem::absolute(platform::toPath(parser.positionalArguments().first()));
   }
 
   // The port for this run: --port, or the demo's simulated device.
@@ -142,11 +142,11 @@ int main(int argc, char** argv) {
     }
   }
 
-  platform::QtSerialPort serial;
   platform::QtScheduler scheduler;
-  platform::QtPortEnumerator ports;
+  const auto serial = platform::makeSerialPort(scheduler);
+  const auto ports = platform::makePortEnumerator();
   desktop::MainWindow window(context, language);
-  const catalogue::ui::ProgrammerServices services{serial, scheduler, ports, port};
+  const catalogue::ui::ProgrammerServices services{*serial, scheduler, *ports, port};
   desktop::installProgrammerWindow(window, services);
   platform::QtDriveEnumerator drives;
   // The file types of a device read earlier in the run describe the pen
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
   std::function<void()> openDrive;
   if (parser.isSet(penDriveOption)) {
     const std::filesystem::path root =
-        std::filesystem::absolute(parser.value(penDriveOption).toStdString());
+        std::filesystem::absolute(platform::toPath(parser.value(penDriveOption)));
     std::error_code error;
     if (!std::filesystem::is_directory(root, error)) {
       QMessageBox::critical(
@@ -185,7 +185,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     openDrive = [&window, &drives, root] {
-      platform::DriveInfo folderDrive{root.string(), root, true, true, 0, 0};
+      platform::DriveInfo folderDrive{
+          platform::toCore(platform::fromPath(root)), root, true, true, 0, 0};
       desktop::openPenDriveWindow(window, drives, drives.refreshed(folderDrive), std::nullopt);
     };
   }

@@ -11,6 +11,7 @@
 namespace vestrim::shell::ui {
 namespace {
 
+#ifndef VESTRIM_PNG_ICONS
 bool darkPalette() {
   return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
 }
@@ -36,10 +37,24 @@ QIcon lightened(const QString& path) {
   }
   return icon.isNull() ? QIcon(path) : icon;
 }
+#endif
 
 }  // namespace
 
 QIcon icon(const QString& name) {
+#ifdef VESTRIM_PNG_ICONS
+  // Windows: the pictures as PNGs of the sizes the windows draw.
+  static QHash<QString, QIcon> rendered;
+  auto png = rendered.find(name);
+  if (png == rendered.end()) {
+    QIcon made;
+    for (int size : {16, 24, 32, 48, 64, 128}) {
+      made.addFile(QStringLiteral(":/icons/%1-%2.png").arg(name).arg(size), QSize(size, size));
+    }
+    png = rendered.insert(name, made);
+  }
+  return *png;
+#else
   const QString path = QStringLiteral(":/icons/%1.svg").arg(name);
   if (name == QLatin1String("logo") || !darkPalette()) {
     return QIcon(path);
@@ -50,6 +65,7 @@ QIcon icon(const QString& name) {
     found = made.insert(name, lightened(path));
   }
   return *found;
+#endif
 }
 
 }  // namespace vestrim::shell::ui
