@@ -37,8 +37,6 @@ class Win32SerialPort final : public SerialPort {
   void write(const Bytes& bytes) override;
   void setEventHandler(std::function<void(SerialEvent)> handler) override;
   std::string errorText() const override;
-  // On Windows a port is refused to everyone while another program holds
-  // it: the only refusal there is, and errorText() says so.
   // Windows bars no user from a port; one held by another program says so
   // in errorText().
   bool permissionDenied() const override { return false; }
