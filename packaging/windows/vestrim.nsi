@@ -2,8 +2,9 @@
 ; and calls makensis with these defines:
 ;   VERSION    the program's version, x.y.z
 ;   FILES      an include file of the commands that install the staged files:
-;              bin\ (programs, Qt, runtime, plugins, Qt's translations) and
-;              share\vestrim\lang\ (language files)
+;              bin\ (programs, Qt, runtime, plugins, Qt's translations),
+;              share\vestrim\lang\ (language files) and
+;              share\doc\vestrim\guide\ (the user guide)
 ;   UNFILES    an include file of the commands that remove them again
 ;   OUTFILE    the installer to write
 ;   ICON       (optional) the program's icon, .ico

@@ -91,24 +91,22 @@ struct Win32SerialPort::Io {
 
   bool isOpen() const { return handle != INVALID_HANDLE_VALUE; }
 
-  // Cancels the read if it is outstanding and waits until the system gives
-  // it back, so its buffer and OVERLAPPED may be used again.
-  void cancelRead() {
-    if (readPending) {
-      ::CancelIoEx(handle, &read);
+  // Cancels the operation if it is outstanding and waits until the system
+  // gives it back, so its buffer and OVERLAPPED may be used again.
+  void cancel(OVERLAPPED& operation, bool& pending) {
+    if (pending) {
+      ::CancelIoEx(handle, &operation);
       DWORD transferred = 0;
-      ::GetOverlappedResult(handle, &read, &transferred, TRUE);
-      readPending = false;
+      ::GetOverlappedResult(handle, &operation, &transferred, TRUE);
+      pending = false;
     }
   }
 
+  void cancelRead() { cancel(read, readPending); }
+
+  // The write on its way and every queued one.
   void cancelWrite() {
-    if (writePending) {
-      ::CancelIoEx(handle, &written);
-      DWORD transferred = 0;
-      ::GetOverlappedResult(handle, &written, &transferred, TRUE);
-      writePending = false;
-    }
+    cancel(written, writePending);
     writes.clear();
     frontDone = 0;
   }
