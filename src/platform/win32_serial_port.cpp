@@ -56,6 +56,16 @@ BYTE stopBitsCode(StopBits stopBits) {
   return ONESTOPBIT;
 }
 
+// An OVERLAPPED made ready for the next operation: its event reset, its
+// results and position cleared.
+void rearm(OVERLAPPED& operation) {
+  ::ResetEvent(operation.hEvent);
+  operation.Internal = 0;
+  operation.InternalHigh = 0;
+  operation.Offset = 0;
+  operation.OffsetHigh = 0;
+}
+
 // "COM5" opens as \\.\COM5: without the prefix only COM1 to COM9 open.
 std::wstring devicePathOf(const std::string& name) {
   if (name.rfind("\\\\", 0) == 0) {
@@ -292,11 +302,7 @@ std::string Win32SerialPort::errorText() const {
 
 void Win32SerialPort::startRead() {
   Io& io = *io_;
-  ::ResetEvent(io.read.hEvent);
-  io.read.Internal = 0;
-  io.read.InternalHigh = 0;
-  io.read.Offset = 0;
-  io.read.OffsetHigh = 0;
+  rearm(io.read);
   DWORD transferred = 0;
   // Completed at once or pending, the result is collected from the
   // OVERLAPPED in both cases.
@@ -337,11 +343,7 @@ void Win32SerialPort::startWrite() {
   Io& io = *io_;
   while (!io.writes.empty()) {
     const Bytes& front = io.writes.front();
-    ::ResetEvent(io.written.hEvent);
-    io.written.Internal = 0;
-    io.written.InternalHigh = 0;
-    io.written.Offset = 0;
-    io.written.OffsetHigh = 0;
+    rearm(io.written);
     DWORD transferred = 0;
     if (::WriteFile(io.handle, front.data() + io.frontDone,
                     static_cast<DWORD>(front.size() - io.frontDone), &transferred, &io.written) ||
