@@ -14,17 +14,27 @@ void fail(const std::string& message) {
   std::cerr << "vestrim-cli: " << message << '\n';
 }
 
+namespace {
+
+// The folder of --folder, when it is given.
+std::optional<std::filesystem::path> givenFolder(const GlobalOptions& options) {
+  if (options.folder.empty()) {
+    return std::nullopt;
+  }
+  return shell::pathFromUtf8(options.folder);
+}
+
+}  // namespace
+
 std::optional<std::filesystem::path> programFolderOnly(const GlobalOptions& options) {
   std::error_code error;
-  if (!options.folder.empty() &&
-      !std::filesystem::is_directory(shell::pathFromUtf8(options.folder), error)) {
+  const std::optional<std::filesystem::path> given = givenFolder(options);
+  if (given && !std::filesystem::is_directory(*given, error)) {
     fail("no such folder: " + options.folder);
     return std::nullopt;
   }
-  const shell::ProgramFolder folder = shell::chooseProgramFolder(platform::qtProgramFolderPlaces(
-      options.folder.empty()
-          ? std::nullopt
-          : std::optional<std::filesystem::path>(shell::pathFromUtf8(options.folder))));
+  const shell::ProgramFolder folder =
+      shell::chooseProgramFolder(platform::qtProgramFolderPlaces(given));
   if (!folder.error.empty()) {
     fail(folder.error);
     return std::nullopt;
@@ -33,10 +43,8 @@ std::optional<std::filesystem::path> programFolderOnly(const GlobalOptions& opti
 }
 
 std::unique_ptr<shell::ShellContext> startShell(const GlobalOptions& options) {
-  const shell::ProgramFolder folder = shell::chooseProgramFolder(platform::qtProgramFolderPlaces(
-      options.folder.empty()
-          ? std::nullopt
-          : std::optional<std::filesystem::path>(shell::pathFromUtf8(options.folder))));
+  const shell::ProgramFolder folder =
+      shell::chooseProgramFolder(platform::qtProgramFolderPlaces(givenFolder(options)));
   if (!folder.error.empty()) {
     fail(folder.error);
     return nullptr;

@@ -19,6 +19,10 @@
 #include "shell/process.h"
 #include "shell/text_encoding.h"
 
+#ifdef _WIN32
+#include "platform/win32_text.h"
+#endif
+
 namespace vestrim::shell {
 namespace {
 
@@ -40,18 +44,7 @@ HANDLE native(std::intptr_t handle) {
 }
 
 std::string systemReason() {
-  const DWORD code = ::GetLastError();
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring reason = length > 0 ? std::wstring(text, length) : std::wstring();
-  ::LocalFree(text);
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
-                             reason.back() == L'.' || reason.back() == L' ')) {
-    reason.pop_back();
-  }
-  return reason.empty() ? "error " + std::to_string(code) : utf8Of(std::filesystem::path(reason));
+  return platform::win32::systemMessage(::GetLastError());
 }
 
 HANDLE openHandle(const std::filesystem::path& file, DWORD access, DWORD disposition,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 #include <filesystem>
 #include <string>
@@ -20,9 +21,10 @@ inline std::string toCore(const QString& text) {
 
 // File and folder names between Qt and the core. They go through UTF-8, so
 // an accented name survives on every system: a path made from a plain
-// string would read it in the Windows code page.
+// string would read it in the Windows code page. Shown with the system's
+// separators ("C:\Users\..." on Windows, however the path was put together).
 inline QString fromPath(const std::filesystem::path& path) {
-  return QString::fromStdString(shell::utf8Of(path));
+  return QDir::toNativeSeparators(QString::fromStdString(shell::utf8Of(path)));
 }
 
 inline std::filesystem::path toPath(const QString& text) {

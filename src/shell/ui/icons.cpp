@@ -11,7 +11,7 @@
 namespace vestrim::shell::ui {
 namespace {
 
-#ifndef VESTRIM_PNG_ICONS
+#ifndef VESTRIM_PNG_ICON_SIZES
 bool darkPalette() {
   return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
 }
@@ -42,13 +42,13 @@ QIcon lightened(const QString& path) {
 }  // namespace
 
 QIcon icon(const QString& name) {
-#ifdef VESTRIM_PNG_ICONS
+#ifdef VESTRIM_PNG_ICON_SIZES
   // Windows: the pictures as PNGs of the sizes the windows draw.
   static QHash<QString, QIcon> rendered;
   auto png = rendered.find(name);
   if (png == rendered.end()) {
     QIcon made;
-    for (int size : {16, 24, 32, 48, 64, 128}) {
+    for (int size : {VESTRIM_PNG_ICON_SIZES}) {
       made.addFile(QStringLiteral(":/icons/%1-%2.png").arg(name).arg(size), QSize(size, size));
     }
     png = rendered.insert(name, made);
